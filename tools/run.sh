@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and starts Tervane640.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+cmake -S . -B build -G Ninja -DTERVANE_BUILD_TESTS=OFF -DTERVANE_BUILD_BENCH=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target tervane640
+exec ./build/app/tervane640 "$@"
