@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
-dir=build; extra=()
-if [ "${1:-}" = "--sanitize" ]; then dir=build-asan; extra=(-DTERVANE_SANITIZE=ON -DTERVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug); fi
+dir=build; extra=(-DTERVANE_BUILD_TESTS=ON -DTERVANE_BUILD_BENCH=ON)
+if [ "${1:-}" = "--sanitize" ]; then dir=build-asan; extra=(-DTERVANE_BUILD_TESTS=ON -DTERVANE_SANITIZE=ON -DTERVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug); fi
 cmake -S . -B "$dir" -G Ninja "${extra[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"
 export QT_QPA_PLATFORM=offscreen

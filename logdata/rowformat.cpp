@@ -1,0 +1,50 @@
+#include "logdata/rowformat.h"
+
+namespace logdata {
+
+namespace {
+// Digit k of a field: the character's code minus '0'. Characters are not checked
+// for being digits. A position past the end of a short field counts as 0, so a
+// truncated reading still yields a point and keeps its place in the series.
+inline int digit(std::string_view s, std::size_t k) {
+    return k < s.size() ? static_cast<unsigned char>(s[k]) - 48 : 0;
+}
+} // namespace
+
+std::vector<std::string_view> SplitCSVLine(std::string_view line, char separator) {
+    std::vector<std::string_view> fields;
+    fields.reserve(24);
+    ForEachCSVField(line, separator, [&](std::string_view f) { fields.push_back(f); });
+    return fields;
+}
+
+Decoded DecodeTField(std::string_view s) {
+    Decoded d;
+    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+        const int whole = 1000 * digit(s, 1) + 100 * digit(s, 2) + 10 * digit(s, 3) + digit(s, 5);
+        d.value = whole / 10.0;
+        if (s[0] == '-') d.value = -d.value;
+        d.figure = 100 * digit(s, 1) + 10 * digit(s, 2) + digit(s, 3);
+    } else if (s.size() == 6) {
+        long long v = 0;
+        for (std::size_t k = 0; k < 6; ++k) v = v * 10 + digit(s, k);
+        d.value = static_cast<double>(v);
+    } else {
+        d.value = 10 * digit(s, 0) + digit(s, 1);
+    }
+    return d;
+}
+
+Decoded DecodeAField(std::string_view s) {
+    Decoded d;
+    const int figure = 10 * digit(s, 0) + digit(s, 1);
+    d.figure = figure;
+    d.value = figure + 0.1 * digit(s, 3);
+    return d;
+}
+
+bool IsStatusMarked(int fieldCount, bool isDataRow, std::string_view status) {
+    return fieldCount == kLoggerFieldCount && isDataRow && status.size() >= 3 && status[2] == 'T';
+}
+
+} // namespace logdata

@@ -1,0 +1,55 @@
+// The logger's row format: how a line is cut into fields and how the channel
+// fields decode into readings and alarm figures. Pure functions, no state.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace logdata {
+
+// A line is a logger row only when it is longer than this.
+inline constexpr std::size_t kMinRowLength = 65;
+// Only data rows 1..kMaxDecodedRow of a file are decoded and charted.
+inline constexpr int kMaxDecodedRow = 16382;
+// The column header the table shows in its first row (supplied by the program).
+inline constexpr std::string_view kColumnHeader =
+    "Date,Time,T1,T2,C1,SQ,A1,A2,A3,A4,D7,D6,D5,D4,D3,D2,D1,O5,O4,O3,O2,O1,Status";
+// Number of fields of a well-formed logger row.
+inline constexpr int kLoggerFieldCount = 23;
+
+inline bool IsLoggerRow(std::string_view line) { return line.size() > kMinRowLength; }
+
+// Splits a line at every separator; no quoting, no trimming. "a,,b" gives three
+// fields, "a,b," gives three fields with an empty last one, no separator one field.
+std::vector<std::string_view> SplitCSVLine(std::string_view line, char separator);
+
+// Calls fn(field) for each field, in order, without allocating.
+template <class Fn> void ForEachCSVField(std::string_view line, char separator, Fn&& fn) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t pos = line.find(separator, start);
+        if (pos == std::string_view::npos) {
+            fn(line.substr(start));
+            return;
+        }
+        fn(line.substr(start, pos - start));
+        start = pos + 1;
+    }
+}
+
+struct Decoded {
+    double value = 0.0;
+    std::optional<int> figure; // the level figure compared with the alarm level
+};
+
+// T-group fields (T1, T2, C1, SQ): signed "+025.3", six-digit "000123" or two-digit "23".
+Decoded DecodeTField(std::string_view text);
+// A-group fields (A1..A4): "12.5" - two digits, a skipped character, the tenths digit.
+Decoded DecodeAField(std::string_view text);
+// A row is marked when it has exactly 23 fields, is a data row, and the third
+// character of its Status field (the last one) is 'T'.
+bool IsStatusMarked(int fieldCount, bool isDataRow, std::string_view status);
+
+} // namespace logdata
