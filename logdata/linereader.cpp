@@ -31,7 +31,9 @@ QString FileOpenErrorText(int err) {
     }
 }
 
-LineReader::~LineReader() { close(); }
+LineReader::~LineReader() {
+    close();
+}
 
 bool LineReader::open(const QString& path) {
     close();
@@ -81,8 +83,9 @@ bool LineReader::fill() {
     if (n == 0) {
         if (std::ferror(m_file)) {
             const int err = errno;
-            m_error = err == EISDIR ? QStringLiteral("File access denied")
-                                    : QStringLiteral("Read error: ") + QString::fromLocal8Bit(std::strerror(err));
+            m_error = err == EISDIR
+                          ? QStringLiteral("File access denied")
+                          : QStringLiteral("Read error: ") + QString::fromLocal8Bit(std::strerror(err));
         }
         return false;
     }
@@ -119,7 +122,8 @@ bool LineReader::next(std::string_view& line) {
         // Find the first CR or Ctrl-Z in what is buffered.
         const char* end = begin;
         const char* stop = begin + avail;
-        while (end != stop && *end != kCR && *end != kEOF) ++end;
+        while (end != stop && *end != kCR && *end != kEOF)
+            ++end;
         const std::size_t len = static_cast<std::size_t>(end - begin);
         if (end == stop) {
             m_line.append(begin, len);

@@ -36,13 +36,13 @@ private:
     bool fill();
 
     std::FILE* m_file = nullptr;
-    std::string m_buf;        // chunk read from the file
-    std::size_t m_pos = 0;    // next unread byte in m_buf / m_mem
-    std::string_view m_mem;   // in-memory input
+    std::string m_buf;      // chunk read from the file
+    std::size_t m_pos = 0;  // next unread byte in m_buf / m_mem
+    std::string_view m_mem; // in-memory input
     bool m_memory = false;
-    bool m_eof = false;       // Ctrl-Z seen or the input is exhausted
-    bool m_skipLf = false;    // the previous line ended at a CR; skip one LF
-    std::string m_line;       // a line that spans several chunks
+    bool m_eof = false;    // Ctrl-Z seen or the input is exhausted
+    bool m_skipLf = false; // the previous line ended at a CR; skip one LF
+    std::string m_line;    // a line that spans several chunks
     QString m_error;
 };
 

@@ -27,7 +27,8 @@ Decoded DecodeTField(std::string_view s) {
         d.figure = 100 * digit(s, 1) + 10 * digit(s, 2) + digit(s, 3);
     } else if (s.size() == 6) {
         long long v = 0;
-        for (std::size_t k = 0; k < 6; ++k) v = v * 10 + digit(s, k);
+        for (std::size_t k = 0; k < 6; ++k)
+            v = v * 10 + digit(s, k);
         d.value = static_cast<double>(v);
     } else {
         d.value = 10 * digit(s, 0) + digit(s, 1);

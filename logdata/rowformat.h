@@ -19,7 +19,9 @@ inline constexpr std::string_view kColumnHeader =
 // Number of fields of a well-formed logger row.
 inline constexpr int kLoggerFieldCount = 23;
 
-inline bool IsLoggerRow(std::string_view line) { return line.size() > kMinRowLength; }
+inline bool IsLoggerRow(std::string_view line) {
+    return line.size() > kMinRowLength;
+}
 
 // Splits a line at every separator; no quoting, no trimming. "a,,b" gives three
 // fields, "a,b," gives three fields with an empty last one, no separator one field.

@@ -1,0 +1,142 @@
+// The main window: the page control with the transfer page, the CSV page and
+// one page per channel, the menu and the status bar.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QPushButton;
+class QScrollBar;
+class QStatusBar;
+class QTimer;
+
+class TPageControl;
+class TTabSheet;
+class TDecisionGraph;
+class TChartSeries;
+struct THighTeeFunction;
+class TStringGrid;
+class TDriveComboBox;
+class TDirectoryListBox;
+class TFileListBox;
+class CsvLoader;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- window-wide
+    QMenu* MainMenu1File = nullptr;
+    TPageControl* PageControl1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    TTabSheet *TabSheet2 = nullptr, *TabSheet4 = nullptr, *TabSheet1 = nullptr, *TabSheet8 = nullptr,
+              *TabSheet9 = nullptr, *TabSheet10 = nullptr, *TabSheet3 = nullptr, *TabSheet5 = nullptr,
+              *TabSheet6 = nullptr, *TabSheet7 = nullptr;
+
+    // ---- CSV page
+    TDriveComboBox* DriveComboBox1 = nullptr;
+    TDirectoryListBox* DirectoryListBox1 = nullptr;
+    TDirectoryListBox* DirectoryListBox2 = nullptr; // hidden, feeds FileListBox8
+    TFileListBox* FileListBox1 = nullptr;
+    TFileListBox* FileListBox8 = nullptr;
+    QLabel* vFileName = nullptr;
+    TStringGrid* StringGrid1 = nullptr;
+    QCheckBox* Xmode = nullptr;
+    QScrollBar *ScrollBar1 = nullptr, *ScrollBar2 = nullptr;
+    QLineEdit *TLEVEL = nullptr, *ALEVEL = nullptr;
+    QDateEdit *DateTimePicker1 = nullptr, *DateTimePicker2 = nullptr;
+    QPushButton* RunButton = nullptr;
+    QLineEdit* StatusLine = nullptr;
+    QPushButton* ExitButton = nullptr;
+    TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
+
+    // ---- channel pages
+    TDecisionGraph *DecisionGraphT1 = nullptr, *DecisionGraphT2 = nullptr, *DecisionGraphT3 = nullptr,
+                   *DecisionGraphT4 = nullptr, *DecisionGraphA1 = nullptr, *DecisionGraphA2 = nullptr,
+                   *DecisionGraphA3 = nullptr, *DecisionGraphA4 = nullptr;
+    TChartSeries *Series1 = nullptr, *Series2 = nullptr, *Series3 = nullptr, *Series5 = nullptr,
+                 *Series6 = nullptr, *Series7 = nullptr, *Series8 = nullptr, *Series9 = nullptr,
+                 *Series10 = nullptr, *Series11 = nullptr, *Series12 = nullptr, *Series13 = nullptr,
+                 *Series14 = nullptr;
+    TChartSeries *FastLineSeries1 = nullptr, *FastLineSeries2 = nullptr, *FastLineSeries3 = nullptr,
+                 *FastLineSeries4 = nullptr, *FastLineSeries5 = nullptr, *FastLineSeries6 = nullptr,
+                 *FastLineSeries7 = nullptr, *FastLineSeries8 = nullptr, *FastLineSeries9 = nullptr,
+                 *FastLineSeries10 = nullptr;
+    QLineEdit *T1Name = nullptr, *T2Name = nullptr, *C1Name = nullptr, *C2Name = nullptr, *A1Name = nullptr,
+              *A2Name = nullptr, *A3Name = nullptr;
+    QScrollBar *ScrollBarA1 = nullptr, *ScrollBarA01 = nullptr, *ScrollBarA2 = nullptr,
+               *ScrollBarA02 = nullptr, *ScrollBarA3 = nullptr, *ScrollBarA03 = nullptr;
+    QLineEdit *MulA1 = nullptr, *MulA2 = nullptr, *MulA3 = nullptr;
+    QPushButton *Button5 = nullptr, *Button3 = nullptr, *Button6 = nullptr;
+    QPushButton *PrintT1 = nullptr, *PrintT2 = nullptr, *PrintT3 = nullptr, *PrintT4 = nullptr,
+                *PrintA1 = nullptr, *PrintA2 = nullptr, *PrintA3 = nullptr, *PrintA4 = nullptr;
+
+    // ---- window state
+    int TLevel = 0;
+    int ALevel = 0;
+
+    // ---- handlers
+    void LoadCSVFile(const QString& fileName, char separator);
+    void ClearSeries();
+    void SetColWidth();
+    void FileListBox1DblClick();
+    void FileListBox8DblClick();
+    void DirectoryListBox1Change();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void T1NameChange();
+    void T2NameChange();
+    void C1NameChange();
+    void C2NameChange();
+    void A1NameChange();
+    void A2NameChange();
+    void A3NameChange();
+    void ScrollBarA1Change();
+    void ScrollBarA01Change();
+    void ScrollBarA2Change();
+    void ScrollBarA02Change();
+    void ScrollBarA3Change();
+    void ScrollBarA03Change();
+    void RefreshA1();
+    void RefreshA2();
+    void RefreshA3();
+    void ZoomTClick();
+    void PrintT1Click();
+    void PrintT2Click();
+    void PrintT3Click();
+    void PrintT4Click();
+    void PrintA1Click();
+    void PrintA2click();
+    void PrintA3click();
+    void printA4Click();
+    void PageControl1Change();
+
+    // The multiplier of analog channel 1..3 from its two bars.
+    double multiplier(int channel) const;
+    // The multiplier box text for the bar positions (the system's decimal separator).
+    static QString MultiplierText(int coarse, int fine);
+
+private:
+    void buildWindow();
+    void buildCsvPage();
+    void buildChannelPages();
+    TDecisionGraph* buildChannelChart(TTabSheet* page, const QString& name, int top, int height);
+    QLineEdit* buildNameEdit(TDecisionGraph* chart, const QString& name, const QString& text);
+    QPushButton* buildPrintButton(TDecisionGraph* chart, const QString& name);
+    void buildMultiplier(TDecisionGraph* chart, const QStringList& labels, const QString& box,
+                         const QString& coarse, const QString& fine, const QString& refresh);
+    void nameChanged(QLineEdit* edit, TTabSheet* page, TDecisionGraph* chart);
+    void multiplierChanged(int channel);
+    void printChart(TDecisionGraph* chart);
+
+    std::unique_ptr<CsvLoader> m_loader;
+};

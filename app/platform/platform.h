@@ -1,0 +1,78 @@
+// The platform seam: everything that would block a test or touch the desktop
+// (message boxes, the alert sound, the text editor, printers) goes through one
+// interface. The program installs DesktopPlatform; tests install a recording fake.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <stdexcept>
+
+class QPrinter;
+
+// An error with a text meant for the user; the standard error box shows it.
+class EError : public std::runtime_error {
+public:
+    explicit EError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    QString message() const { return QString::fromStdString(what()); }
+};
+// A file could not be opened, read or written ("File not found", ...).
+class EInOutError : public EError {
+public:
+    using EError::EError;
+};
+
+class Platform {
+public:
+    enum class Answer { Yes, No, Cancel };
+
+    virtual ~Platform() = default;
+
+    // Plain modal message box: the application title as caption, one OK button.
+    virtual void showMessage(const QString& text) = 0;
+    // Warning box with its own caption, one OK button.
+    virtual void showWarning(const QString& caption, const QString& text) = 0;
+    // Confirmation: question icon, Yes / No / Cancel, top left at screen 200,200.
+    virtual Answer confirm(const QString& text) = 0;
+    // The standard error box (the text as it is: see StandardErrorText()).
+    virtual void showError(const QString& text) = 0;
+    // The information alert sound; never waits for the sound to end.
+    virtual void alertBeep() = 0;
+    // Opens a file in the desktop's text editor. False when nothing could open it.
+    virtual bool openInEditor(const QString& path) = 0;
+    // The application's shared printer (the default printer).
+    virtual QPrinter& sharedPrinter() = 0;
+    // A printer object of its own for the default printer.
+    virtual std::unique_ptr<QPrinter> newPrinter() = 0;
+    // Whether a printer is there to print on; false makes printing say so.
+    virtual bool printerAvailable() = 0;
+
+    static Platform& instance();
+    // Installs the platform (not owned); nullptr returns to the desktop one.
+    static void install(Platform* p);
+};
+
+// The application title: caption of the message boxes and the error box.
+inline const char* const kApplicationTitle = "Tervane640";
+
+// The error box text: the message with a full stop appended when its last
+// character sorts after the full stop.
+QString StandardErrorText(const QString& message);
+
+class DesktopPlatform : public Platform {
+public:
+    DesktopPlatform();
+    ~DesktopPlatform() override;
+    void showMessage(const QString& text) override;
+    void showWarning(const QString& caption, const QString& text) override;
+    Answer confirm(const QString& text) override;
+    void showError(const QString& text) override;
+    void alertBeep() override;
+    bool openInEditor(const QString& path) override;
+    QPrinter& sharedPrinter() override;
+    std::unique_ptr<QPrinter> newPrinter() override;
+    bool printerAvailable() override;
+
+private:
+    std::unique_ptr<QPrinter> m_shared;
+    qint64 m_lastBeepMs = -1;
+};

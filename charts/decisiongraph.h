@@ -1,0 +1,207 @@
+// The chart component: a chart (TDecisionGraph) holding line series
+// (TFastLineSeries, TLineSeries), drawn with QtCharts.
+//
+// Points are appended to a buffer of the series (AddPoint); the chart shows
+// them once Refresh() is called, so a load of thousands of rows repaints each
+// chart once. X of a point is its index in the series; the bottom axis shows the
+// points' label texts, a readable subset when there are many, recomputed when
+// the user zooms or scrolls.
+//
+// Mouse: drag right/down with the left button to zoom into the rectangle, drag
+// left/up to undo the zoom; drag with the right button to scroll. A plain
+// left click raises clicked().
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <QLineSeries>
+#include <QStringList>
+#include <QValueAxis>
+#include <vector>
+
+class QPrinter;
+class QRubberBand;
+
+class TDecisionGraph;
+
+class TChartSeries {
+public:
+    enum class Kind { FastLine, Line };
+
+    TChartSeries(TDecisionGraph* chart, const QString& name, Kind kind);
+    virtual ~TChartSeries() = default;
+    TChartSeries(const TChartSeries&) = delete;
+    TChartSeries& operator=(const TChartSeries&) = delete;
+
+    QString name() const { return m_name; }
+    Kind kind() const { return m_kind; }
+    TDecisionGraph* chart() const { return m_chart; }
+
+    // Appends one point; X is the number of points held before the call.
+    void AddPoint(double y, const QString& label, QColor color);
+    void ClearPoints();
+
+    int count() const { return static_cast<int>(m_y.size()); }
+    double y(int i) const { return m_y[static_cast<std::size_t>(i)]; }
+    double x(int i) const { return i; }
+    QString label(int i) const { return m_labels[i]; }
+    QColor pointColor(int i) const { return QColor::fromRgb(m_colors[static_cast<std::size_t>(i)]); }
+    const std::vector<double>& yValues() const { return m_y; }
+    const QStringList& labels() const { return m_labels; }
+    // The largest Y of the series (0 when empty).
+    double maxY() const;
+
+    // Legend text.
+    QString Title() const { return m_title; }
+    void setTitle(const QString& t);
+    QColor SeriesColor() const { return m_color; }
+    void setSeriesColor(QColor c);
+    bool LinePenVisible() const { return m_lineVisible; }
+    void setLinePenVisible(bool v);
+    Qt::PenStyle penStyle() const { return m_penStyle; }
+    void setPenStyle(Qt::PenStyle s);
+    bool PointerVisible() const { return m_pointerVisible; }
+    void setPointerVisible(bool v) { m_pointerVisible = v; }
+    bool ShowInLegend() const { return m_showInLegend; }
+    void setShowInLegend(bool v);
+    bool XValuesDateTime() const { return m_xDateTime; }
+    void setXValuesDateTime(bool v) { m_xDateTime = v; }
+
+    // The QtCharts series that draws this one (null while the line is hidden).
+    QLineSeries* drawn() const { return m_drawn; }
+
+private:
+    friend class TDecisionGraph;
+    TDecisionGraph* m_chart;
+    QString m_name;
+    Kind m_kind;
+    QString m_title;
+    QColor m_color = Qt::black;
+    Qt::PenStyle m_penStyle = Qt::SolidLine;
+    bool m_lineVisible = true;
+    bool m_pointerVisible = false;
+    bool m_showInLegend = true;
+    bool m_xDateTime = false;
+    std::vector<double> m_y;
+    std::vector<QRgb> m_colors;
+    QStringList m_labels;
+    QLineSeries* m_drawn = nullptr;
+};
+
+class TFastLineSeries : public TChartSeries {
+public:
+    TFastLineSeries(TDecisionGraph* chart, const QString& name) : TChartSeries(chart, name, Kind::FastLine) {}
+};
+
+class TLineSeries : public TChartSeries {
+public:
+    TLineSeries(TDecisionGraph* chart, const QString& name) : TChartSeries(chart, name, Kind::Line) {}
+};
+
+// Highest value of each group of Period points. Attached to the level series
+// without a source series, it computes nothing: those series show exactly the
+// points added to them.
+struct THighTeeFunction {
+    QString name;
+    int Period = 20;
+    TChartSeries* series = nullptr;
+};
+
+struct TChartAxis {
+    bool Automatic = false;
+    bool AutomaticMinimum = false;
+    bool AutomaticMaximum = false;
+    double Minimum = 0;
+    double Maximum = 100;
+};
+
+class TDecisionGraph : public QChartView {
+    Q_OBJECT
+public:
+    enum class LegendStyle { Auto, Series };
+
+    explicit TDecisionGraph(const QString& name, QWidget* parent = nullptr);
+    ~TDecisionGraph() override;
+
+    template <class S> S* addSeries(const QString& name) {
+        auto* s = new S(this, name);
+        adopt(s);
+        return s;
+    }
+    const std::vector<TChartSeries*>& series() const { return m_series; }
+    TChartSeries* findSeries(const QString& name) const;
+
+    // Heading lines.
+    QStringList TitleText() const { return m_titleText; }
+    void setTitleText(const QStringList& lines);
+    void setTitleText(const QString& text) { setTitleText(QStringList{text}); }
+    // Replaces the first heading line and keeps the others.
+    void setTitleFirstLine(const QString& text);
+
+    TChartAxis LeftAxis;
+    LegendStyle legendStyle() const { return m_legendStyle; }
+    void setLegendStyle(LegendStyle s);
+    bool View3D = false;
+
+    // Shows what the series hold: drawn lines, axis ranges. Cheap when nothing changed.
+    void Refresh();
+    // Redraws the chart at once.
+    void Repaint();
+
+    // The vertical range the axis shows now.
+    double axisMin() const;
+    double axisMax() const;
+    // The visible X range (after zoom or scroll).
+    double visibleXMin() const { return m_xMin; }
+    double visibleXMax() const { return m_xMax; }
+    bool zoomed() const { return m_zoomed; }
+    void zoomX(double xmin, double xmax);
+    void undoZoom();
+    // Label texts the bottom axis shows now, with their X values.
+    QList<QPair<double, QString>> visibleLabels() const;
+
+    // Prints the whole chart on one page of the printer (landscape or not, as the
+    // printer is set). The document is titled with the chart's name. Throws
+    // std::runtime_error when the printer cannot start the document.
+    void PrintChart(QPrinter& printer);
+
+signals:
+    void clicked();
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    friend class TChartSeries;
+    void adopt(TChartSeries* s);
+    void seriesChanged() { m_dirty = true; }
+    void applyStyle(TChartSeries* s);
+    void applyTitle();
+    void updateAxes();
+    void updateDrawnPoints();
+    int totalPoints() const;
+    const TChartSeries* labelSource() const;
+
+    QChart* m_qchart;
+    QValueAxis* m_axisX;
+    QValueAxis* m_axisY;
+    std::vector<TChartSeries*> m_series;
+    QStringList m_titleText;
+    LegendStyle m_legendStyle = LegendStyle::Auto;
+    bool m_dirty = true;
+    bool m_zoomed = false;
+    double m_xMin = 0, m_xMax = 1;
+    double m_yMinZoom = 0, m_yMaxZoom = 0;
+    bool m_yZoomed = false;
+    // mouse state
+    QPoint m_pressPos;
+    Qt::MouseButton m_pressButton = Qt::NoButton;
+    bool m_dragging = false;
+    QRubberBand* m_band = nullptr;
+    double m_panXMin = 0, m_panXMax = 0, m_panYMin = 0, m_panYMax = 0;
+};

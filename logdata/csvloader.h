@@ -1,0 +1,72 @@
+// Loading a logger file into the table and into every chart series that shows
+// one of its channels.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <functional>
+#include <string_view>
+
+class TStringGrid;
+class TChartSeries;
+class TDecisionGraph;
+
+// The table, charts and series a load writes.
+struct LoadTargets {
+    TStringGrid* StringGrid1 = nullptr;
+    // Charts whose heading a load resets, and every chart to refresh afterwards.
+    TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
+    TDecisionGraph *DecisionGraphT1 = nullptr, *DecisionGraphT2 = nullptr, *DecisionGraphT3 = nullptr,
+                   *DecisionGraphT4 = nullptr;
+    TDecisionGraph *DecisionGraphA1 = nullptr, *DecisionGraphA2 = nullptr, *DecisionGraphA3 = nullptr,
+                   *DecisionGraphA4 = nullptr;
+    // Overview charts.
+    TChartSeries *Series1 = nullptr, *Series2 = nullptr, *Series5 = nullptr;
+    TChartSeries *Series6 = nullptr, *Series7 = nullptr, *Series8 = nullptr, *Series9 = nullptr,
+                 *Series10 = nullptr;
+    // Channel pages.
+    TChartSeries *FastLineSeries1 = nullptr, *FastLineSeries2 = nullptr, *FastLineSeries3 = nullptr,
+                 *FastLineSeries4 = nullptr, *FastLineSeries5 = nullptr, *FastLineSeries6 = nullptr,
+                 *FastLineSeries7 = nullptr, *FastLineSeries8 = nullptr, *FastLineSeries9 = nullptr,
+                 *FastLineSeries10 = nullptr;
+    // Hidden range series.
+    TChartSeries *Series11 = nullptr, *Series12 = nullptr, *Series13 = nullptr, *Series14 = nullptr;
+};
+
+// What a load reads from the window, afresh for every row.
+struct LoadInputs {
+    std::function<int()> tLevel;
+    std::function<int()> aLevel;
+    std::function<bool()> xMode;           // labels from Date,Time instead of row numbers
+    std::function<double(int)> multiplier; // analog channel 1..3
+    std::function<void()> alert;           // a reading is over its level
+};
+
+class CsvLoader {
+public:
+    CsvLoader(const LoadTargets& targets, LoadInputs inputs);
+
+    // Loads a file (relative names against the current folder). An empty name
+    // does nothing. A file that cannot be opened or read throws EInOutError with
+    // the system's text; what was loaded by then stays.
+    void LoadCSVFile(const QString& fileName, char separator);
+    // Empties every series a load fills and resets the headings.
+    void ClearSeries();
+    // Applies the column width table to the table's columns.
+    void SetColWidth();
+    // Accepts or skips one line; an accepted line becomes the next table row.
+    void AddCSVLine(std::string_view line, char separator);
+
+    // The column widths of the table, by column.
+    static int ColumnWidth(int col);
+
+private:
+    void AddCSVField(std::string_view field, int fieldNo, const QString& label);
+    void finish();
+
+    LoadTargets t;
+    LoadInputs in;
+    int m_lineCounter = 0;  // accepted lines, the header included
+    int m_fieldCounter = 0; // fields placed of the current line, plus one
+    double m_mul[3] = {1, 1, 1};
+};

@@ -1,0 +1,199 @@
+#include "logdata/stringgrid.h"
+
+#include "logdata/rowformat.h"
+
+#include <QHeaderView>
+
+class TStringGridModel : public QAbstractTableModel {
+public:
+    explicit TStringGridModel(TStringGrid* grid) : QAbstractTableModel(grid), m_grid(grid) {}
+
+    // Row 0 and column 0 of the grid are the fixed ones, shown in the headers.
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : std::max(0, m_grid->m_rowCount - 1);
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : std::max(0, m_grid->m_colCount - 1);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DisplayRole) return m_grid->cellText(index.column() + 1, index.row() + 1);
+        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        return {};
+    }
+    QVariant headerData(int section, Qt::Orientation o, int role) const override {
+        if (role == Qt::DisplayRole)
+            return o == Qt::Horizontal ? m_grid->cellText(section + 1, 0) : m_grid->cellText(0, section + 1);
+        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        return {};
+    }
+    void reset() {
+        beginResetModel();
+        endResetModel();
+    }
+
+private:
+    TStringGrid* m_grid;
+};
+
+namespace {
+quint64 key(int col, int row) {
+    return (static_cast<quint64>(static_cast<quint32>(row)) << 32) | static_cast<quint32>(col);
+}
+} // namespace
+
+TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent), m_model(new TStringGridModel(this)) {
+    setModel(m_model);
+    setFocusPolicy(Qt::ClickFocus); // no keyboard focus by tabbing
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone); // cells are clipped at the column edge, as in a grid
+    horizontalHeader()->setDefaultSectionSize(DefaultColWidth());
+    horizontalHeader()->setMinimumSectionSize(4);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setFixedHeight(17);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(16);
+    verticalHeader()->setDefaultSectionSize(16);
+    verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setHighlightSections(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_widths.assign(static_cast<std::size_t>(m_colCount), DefaultColWidth());
+    applyWidths();
+}
+
+TStringGrid::~TStringGrid() = default;
+
+void TStringGrid::setColCount(int n) {
+    n = std::max(1, n);
+    if (n == m_colCount) return;
+    m_colCount = n;
+    // Columns that come into being take the default width.
+    if (static_cast<int>(m_widths.size()) < n)
+        m_widths.resize(static_cast<std::size_t>(n), DefaultColWidth());
+    layoutChanged();
+}
+
+void TStringGrid::setRowCount(int n) {
+    n = std::max(1, n);
+    if (n == m_rowCount) return;
+    m_rowCount = n;
+    layoutChanged();
+}
+
+QString TStringGrid::cellText(int col, int row) const {
+    if (col < 0 || row < 0) return {};
+    if (!m_cells.isEmpty()) {
+        auto it = m_cells.constFind(key(col, row));
+        if (it != m_cells.constEnd()) return *it;
+    }
+    if (row >= static_cast<int>(m_rows.size())) return {};
+    const Row& r = m_rows[static_cast<std::size_t>(row)];
+    if (!r.hasLine) return {};
+    if (col == 0) return QString::number(row);
+    if (m_cacheRow != row) {
+        m_cacheFields.clear();
+        logdata::ForEachCSVField(std::string_view(m_arena).substr(r.offset, r.length), r.separator,
+                                 [&](std::string_view f) { m_cacheFields.push_back(f); });
+        m_cacheRow = row;
+    }
+    const std::size_t f = static_cast<std::size_t>(col - 1);
+    if (f >= m_cacheFields.size()) return {};
+    const std::string_view v = m_cacheFields[f];
+    return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size()));
+}
+
+QString TStringGrid::Cells(int col, int row) const {
+    return cellText(col, row);
+}
+
+void TStringGrid::setCells(int col, int row, const QString& text) {
+    m_cells.insert(key(col, row), text);
+    if (m_hold == 0)
+        viewport()->update();
+    else
+        m_pending = true;
+}
+
+void TStringGrid::setRowLine(int row, std::string_view line, char separator) {
+    if (row < 0) return;
+    if (row >= static_cast<int>(m_rows.size())) m_rows.resize(static_cast<std::size_t>(row) + 1);
+    Row& r = m_rows[static_cast<std::size_t>(row)];
+    r.offset = m_arena.size();
+    r.length = line.size();
+    r.separator = separator;
+    r.hasLine = true;
+    m_arena.append(line);
+    if (row == m_cacheRow) m_cacheRow = -1;
+    // A line replaces whatever was set cell by cell in that row.
+    if (!m_cells.isEmpty()) {
+        for (auto it = m_cells.begin(); it != m_cells.end();)
+            it = (static_cast<int>(it.key() >> 32) == row) ? m_cells.erase(it) : std::next(it);
+    }
+    if (m_hold == 0) viewport()->update();
+}
+
+void TStringGrid::clearCells() {
+    m_rows.clear();
+    m_arena.clear();
+    m_arena.shrink_to_fit();
+    m_cells.clear();
+    m_cacheRow = -1;
+    layoutChanged();
+}
+
+int TStringGrid::ColWidths(int col) const {
+    if (col < 0 || col >= static_cast<int>(m_widths.size())) return DefaultColWidth();
+    return m_widths[static_cast<std::size_t>(col)];
+}
+
+void TStringGrid::setColWidths(int col, int width) {
+    if (col < 0) return;
+    if (col >= static_cast<int>(m_widths.size()))
+        m_widths.resize(static_cast<std::size_t>(col) + 1, DefaultColWidth());
+    m_widths[static_cast<std::size_t>(col)] = width;
+    if (m_hold == 0)
+        applyWidths();
+    else
+        m_pending = true;
+}
+
+void TStringGrid::applyWidths() {
+    verticalHeader()->setFixedWidth(ColWidths(0));
+    for (int c = 1; c < m_colCount; ++c)
+        horizontalHeader()->resizeSection(c - 1, ColWidths(c));
+}
+
+void TStringGrid::setFontColor(QColor c) {
+    if (c == m_fontColor) return;
+    m_fontColor = c;
+    if (m_hold == 0) {
+        viewport()->update();
+        horizontalHeader()->viewport()->update();
+        verticalHeader()->viewport()->update();
+    } else {
+        m_pending = true;
+    }
+}
+
+void TStringGrid::layoutChanged() {
+    if (m_hold > 0) {
+        m_pending = true;
+        return;
+    }
+    m_model->reset();
+    applyWidths();
+}
+
+void TStringGrid::beginUpdate() {
+    ++m_hold;
+}
+
+void TStringGrid::endUpdate() {
+    if (m_hold == 0 || --m_hold > 0) return;
+    if (m_pending) {
+        m_pending = false;
+        m_model->reset();
+        applyWidths();
+    }
+}

@@ -1,0 +1,67 @@
+// A recording platform for tests: keeps every text shown, answers
+// confirmations from a queue, counts alert sounds, and prints to PDF files.
+#pragma once
+
+#include "app/platform/platform.h"
+
+#include <QPrinter>
+#include <QQueue>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class FakePlatform : public Platform {
+public:
+    FakePlatform() { Platform::install(this); }
+    ~FakePlatform() override { Platform::install(nullptr); }
+
+    void showMessage(const QString& text) override { messages << text; }
+    void showWarning(const QString& caption, const QString& text) override {
+        warnings << caption + "|" + text;
+    }
+    Answer confirm(const QString& text) override {
+        confirmations << text;
+        return answers.isEmpty() ? Answer::Cancel : answers.dequeue();
+    }
+    void showError(const QString& text) override { errors << text; }
+    void alertBeep() override { ++beeps; }
+    bool openInEditor(const QString& path) override {
+        opened << path;
+        return true;
+    }
+    QPrinter& sharedPrinter() override {
+        if (!shared) {
+            shared = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            shared->setOutputFormat(QPrinter::PdfFormat);
+            shared->setOutputFileName(pdfPath(QStringLiteral("shared")));
+        }
+        return *shared;
+    }
+    std::unique_ptr<QPrinter> newPrinter() override {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(pdfPath(QStringLiteral("own%1").arg(++ownPrinters)));
+        lastOwnPdf = p->outputFileName();
+        return p;
+    }
+    bool printerAvailable() override { return hasPrinter; }
+
+    QString pdfPath(const QString& stem) const { return dir.filePath(stem + ".pdf"); }
+    void clear() {
+        messages.clear();
+        warnings.clear();
+        errors.clear();
+        confirmations.clear();
+        opened.clear();
+        beeps = 0;
+    }
+
+    QStringList messages, warnings, errors, confirmations, opened;
+    QQueue<Answer> answers;
+    int beeps = 0;
+    bool hasPrinter = true;
+    int ownPrinters = 0;
+    QString lastOwnPdf;
+    QTemporaryDir dir;
+    std::unique_ptr<QPrinter> shared;
+};

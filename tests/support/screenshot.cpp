@@ -1,0 +1,34 @@
+// Builds the main window, loads a logger file and saves a picture of a page:
+//   tervane_screenshot FILE.csv OUT.png [PAGE-INDEX]
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/pagecontrol.h"
+#include "fakeplatform.h"
+#include "localfiles/folderlists.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s FILE.csv OUT.png [PAGE-INDEX]\n", argv[0]);
+        return 2;
+    }
+    TApplication app(argc, argv);
+    FakePlatform platform;
+    const QFileInfo file(QString::fromLocal8Bit(argv[1]));
+    QDir::setCurrent(file.absolutePath());
+    TForm1 form;
+    form.show();
+    form.PageControl1->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
+    form.FileListBox1->selectName(file.fileName());
+    form.FileListBox1DblClick();
+    const QString out = QString::fromLocal8Bit(argv[2]);
+    QTimer::singleShot(300, [&] {
+        form.grab().save(out);
+        app.quit();
+    });
+    return app.exec();
+}
