@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QResizeEvent>
 #include <QRubberBand>
 #include <algorithm>
 #include <cmath>
@@ -453,6 +454,13 @@ void TDecisionGraph::wheelEvent(QWheelEvent* e) {
 // ---------------------------------------------------------------- printing
 
 void TDecisionGraph::PrintChart(QPrinter& printer) {
+    if (!isVisible()) {
+        // A chart that was never shown has not been laid out yet.
+        QResizeEvent ev(size(), size());
+        resizeEvent(&ev);
+        m_qchart->layout()->activate();
+        updateDrawnPoints();
+    }
     printer.setDocName(objectName());
     QPainter painter;
     if (!painter.begin(&printer))

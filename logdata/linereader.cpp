@@ -62,6 +62,7 @@ void LineReader::openBytes(std::string_view bytes) {
     m_error.clear();
     m_mem = bytes;
     m_memory = true;
+    m_mayHaveEof = std::memchr(bytes.data(), kEOF, bytes.size()) != nullptr;
     m_pos = 0;
     m_eof = false;
     m_skipLf = false;
@@ -80,6 +81,7 @@ bool LineReader::fill() {
     const std::size_t n = std::fread(m_buf.data(), 1, kChunk, m_file);
     m_buf.resize(n);
     m_pos = 0;
+    m_mayHaveEof = std::memchr(m_buf.data(), kEOF, n) != nullptr;
     if (n == 0) {
         if (std::ferror(m_file)) {
             const int err = errno;
@@ -119,11 +121,14 @@ bool LineReader::next(std::string_view& line) {
         }
         const char* begin = data.data() + m_pos;
         const std::size_t avail = data.size() - m_pos;
-        // Find the first CR or Ctrl-Z in what is buffered.
-        const char* end = begin;
+        // Find the first CR or Ctrl-Z in what is buffered (memchr is vectorised).
         const char* stop = begin + avail;
-        while (end != stop && *end != kCR && *end != kEOF)
-            ++end;
+        const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
+        const char* end = cr ? cr : stop;
+        if (m_mayHaveEof) {
+            const char* z = static_cast<const char*>(std::memchr(begin, kEOF, static_cast<std::size_t>(end - begin)));
+            if (z) end = z;
+        }
         const std::size_t len = static_cast<std::size_t>(end - begin);
         if (end == stop) {
             m_line.append(begin, len);

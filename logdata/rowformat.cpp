@@ -20,7 +20,14 @@ std::vector<std::string_view> SplitCSVLine(std::string_view line, char separator
 
 Decoded DecodeTField(std::string_view s) {
     Decoded d;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
+    if (s.size() >= 6 && (s[0] == '+' || s[0] == '-')) {
+        // The usual signed reading, every position present.
+        const unsigned char* u = reinterpret_cast<const unsigned char*>(s.data());
+        const int figure = 100 * (u[1] - 48) + 10 * (u[2] - 48) + (u[3] - 48);
+        d.value = (10 * figure + (u[5] - 48)) / 10.0;
+        if (s[0] == '-') d.value = -d.value;
+        d.figure = figure;
+    } else if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         const int whole = 1000 * digit(s, 1) + 100 * digit(s, 2) + 10 * digit(s, 3) + digit(s, 5);
         d.value = whole / 10.0;
         if (s[0] == '-') d.value = -d.value;
@@ -38,6 +45,13 @@ Decoded DecodeTField(std::string_view s) {
 
 Decoded DecodeAField(std::string_view s) {
     Decoded d;
+    if (s.size() >= 4) {
+        const unsigned char* u = reinterpret_cast<const unsigned char*>(s.data());
+        const int figure = 10 * (u[0] - 48) + (u[1] - 48);
+        d.figure = figure;
+        d.value = figure + 0.1 * (u[3] - 48);
+        return d;
+    }
     const int figure = 10 * digit(s, 0) + digit(s, 1);
     d.figure = figure;
     d.value = figure + 0.1 * digit(s, 3);

@@ -1,0 +1,144 @@
+// Loading benchmark: the row parser beside `wc -l`, and a whole load through the
+// main window (table and every series filled, the visible page painted), with
+// the peak memory of the process. Prints every figure side by side in one run.
+//
+//   bench_load            generates the files in a temporary folder and runs all
+//   bench_load parse F    (internal) parses F, prints "seconds"
+//   bench_load load F     (internal) loads F through the window, prints "ms maxrss_kb"
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/pagecontrol.h"
+#include "fakeplatform.h"
+#include "localfiles/folderlists.h"
+#include "logdata/linereader.h"
+#include "logdata/rowformat.h"
+#include "loggerfiles.h"
+#include "logdata/stringgrid.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+long maxRssKb() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_maxrss;
+}
+
+double parseOnce(const QString& path) {
+    QElapsedTimer t;
+    t.start();
+    logdata::LineReader r;
+    if (!r.open(path)) return -1;
+    std::string_view line;
+    double sink = 0;
+    long rows = 0;
+    while (r.next(line)) {
+        if (!logdata::IsLoggerRow(line)) continue;
+        ++rows;
+        int n = 0;
+        logdata::ForEachCSVField(line, ',', [&](std::string_view f) {
+            ++n;
+            if (n >= 3 && n <= 6) sink += logdata::DecodeTField(f).value;
+            else if (n >= 7 && n <= 10) sink += logdata::DecodeAField(f).value;
+        });
+    }
+    const double s = t.nsecsElapsed() / 1e9;
+    if (sink == 42.4242) std::printf("%ld\n", rows); // keeps the work
+    return s;
+}
+
+int runParse(const QString& path) {
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) best = std::min(best, parseOnce(path));
+    std::printf("%.6f\n", best);
+    return 0;
+}
+
+int runLoad(int argc, char** argv, const QString& path) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    FakePlatform platform;
+    const QFileInfo fi(path);
+    QDir::setCurrent(fi.absolutePath());
+    TForm1 form;
+    form.show();
+    form.PageControl1->setActivePage(form.TabSheet4);
+    QCoreApplication::processEvents();
+    form.repaint();
+    form.FileListBox1->selectName(fi.fileName());
+    QElapsedTimer t;
+    t.start();
+    form.FileListBox1DblClick();
+    form.TabSheet4->repaint(); // the visible page with the table and both overview charts
+    const double ms = t.nsecsElapsed() / 1e6;
+    std::printf("%.1f %ld %d\n", ms, maxRssKb(), form.StringGrid1->RowCount());
+    return 0;
+}
+
+QString run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(120000);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+double bestOf(const QString& program, const QStringList& args) {
+    double best = 1e9;
+    for (int i = 0; i < 7; ++i) {
+        QElapsedTimer t;
+        t.start();
+        run(program, args);
+        best = std::min(best, t.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+// wc -l's own time: the whole process less the start-up of a process that does nothing.
+double wcSeconds(const QString& path) {
+    const double startup = bestOf("true", {});
+    return std::max(1e-6, bestOf("wc", {"-l", path}) - startup);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "parse") return runParse(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "load") return runLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
+
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString self = QCoreApplication::applicationFilePath();
+    std::printf("%-12s %6s %12s %14s %14s %8s %8s %14s %8s\n", "file", "MB", "parser MB/s", "wc-l own MB/s",
+                "wc-l proc MB/s", "ratio", "ratio2", "load+paint ms", "peak MB");
+    for (int rows : {16382, 100000}) {
+        const QString path = dir.filePath(QString("%1rows.csv").arg(rows));
+        testfiles::writeFile(path, testfiles::loggerFile(rows));
+        const double mb = QFileInfo(path).size() / 1e6;
+        const double parseS = run(self, {"parse", path}).toDouble();
+        const double wcS = wcSeconds(path);
+        const double wcProcS = bestOf("wc", {"-l", path});
+        // Best of three loads, each in a fresh process so the peak memory is its own.
+        double bestMs = 1e9;
+        long peakKb = 0;
+        for (int i = 0; i < 3; ++i) {
+            const QStringList f = run(self, {"load", path}).split(' ');
+            if (f.size() < 3) continue;
+            bestMs = std::min(bestMs, f[0].toDouble());
+            peakKb = std::max(peakKb, f[1].toLong());
+        }
+        std::printf("%-12s %6.2f %12.0f %14.0f %14.0f %8.2f %8.2f %14.1f %8.1f\n",
+                    qPrintable(QString("%1 rows").arg(rows)), mb, mb / parseS, mb / wcS, mb / wcProcS, wcS / parseS,
+                    wcProcS / parseS, bestMs, peakKb / 1024.0);
+    }
+    std::printf("parser: lines read, split and channel fields decoded, in-process, best of 5.\n"
+                "wc-l own: the wc process less the start-up of `true`; wc-l proc: the whole wc process.\n"
+                "ratio = parser speed / wc-l own speed; ratio2 = parser speed / wc-l process speed.\n"
+                "load: double click to painted CSV page, best of 3, each in a fresh process; peak = max RSS.\n");
+    return 0;
+}
