@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/application.h"
 #include "app/pagecontrol.h"
 #include "app/platform/platform.h"
 #include "charts/decisiongraph.h"
@@ -14,11 +15,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <algorithm>
 
 namespace {
 template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
@@ -63,6 +67,9 @@ void TForm1::buildWindow() {
     menu->setObjectName(QStringLiteral("MainMenu1"));
     MainMenu1File = menu->addMenu(QStringLiteral("File"));
     MainMenu1File->setObjectName(QStringLiteral("File1"));
+    Print2 = MainMenu1File->addAction(QStringLiteral("Print"));
+    Print2->setObjectName(QStringLiteral("Print2"));
+    connect(Print2, &QAction::triggered, this, Guarded([this] { Print1Click(); }));
 
     PageControl1 = new TPageControl(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -184,6 +191,14 @@ void TForm1::buildCsvPage() {
     connect(FileListBox8, &TFileListBox::doubleClicked, this, &TForm1::FileListBox8DblClick);
 
     StringGrid1 = place(new TStringGrid(p), QStringLiteral("StringGrid1"), 216, 32, 921, 337);
+    PopupMenuPrint = new QMenu(StringGrid1);
+    PopupMenuPrint->setObjectName(QStringLiteral("PopupMenuPrint"));
+    Print1 = PopupMenuPrint->addAction(QStringLiteral("Print"));
+    Print1->setObjectName(QStringLiteral("Print1"));
+    connect(Print1, &QAction::triggered, this, Guarded([this] { Print1Click(); }));
+    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenuPrint->popup(StringGrid1->viewport()->mapToGlobal(pos)); });
 
     // Level controls.
     label(p, QStringLiteral("Label1"), QStringLiteral("T LEVEL"), 24, 408);
@@ -578,6 +593,47 @@ void TForm1::printChart(TDecisionGraph* chart) {
     QPrinter& printer = platform.sharedPrinter();
     printer.setPageOrientation(QPageLayout::Landscape);
     chart->PrintChart(printer);
+}
+
+int TForm1::TablePrintX(int col) {
+    // Advance after each column, in units of 16 printer pixels; columns past the
+    // table keep its last advance.
+    static constexpr int kAdvance[25] = {0, 5, 10, 10, 8, 8, 8, 8, 4, 4, 4, 5, 4,
+                                         4, 4, 4,  4,  4, 5, 4, 4, 4, 4, 4, 4};
+    int x = 150;
+    for (int j = 1; j <= col; ++j)
+        x += 16 * kAdvance[std::min(j, 24)];
+    return x;
+}
+
+void TForm1::Print1Click() {
+    Platform& platform = Platform::instance();
+    if (!platform.printerAvailable())
+        throw EError(QStringLiteral("No printer is installed: the table cannot be printed"));
+    std::unique_ptr<QPrinter> printer = platform.newPrinter();
+    printer->setResolution(300); // the positions and the row pitch are laid out for a 300 dpi page
+    printer->setDocName(QStringLiteral("Print from Tervane software"));
+    QPainter painter;
+    if (!painter.begin(printer.get())) throw EError(QStringLiteral("The printer refused the print job"));
+    QFont font;
+    font.setFamilies({QStringLiteral("Currier New"), QStringLiteral("Courier New"),
+                      QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    font.setPointSize(8);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const int ascent = QFontMetrics(font, printer.get()).ascent();
+    std::vector<int> xs(static_cast<std::size_t>(StringGrid1->ColCount()));
+    for (int j = 0; j < StringGrid1->ColCount(); ++j)
+        xs[static_cast<std::size_t>(j)] = TablePrintX(j);
+    // Every row on one page; rows past the printable area do not reach the paper.
+    for (int r = 0; r < StringGrid1->RowCount(); ++r) {
+        const int y = 240 + 36 * r;
+        for (int j = 0; j < StringGrid1->ColCount(); ++j) {
+            const QString text = StringGrid1->Cells(j, r);
+            if (!text.isEmpty()) painter.drawText(QPoint(xs[static_cast<std::size_t>(j)], y + ascent), text);
+        }
+    }
+    if (!painter.end()) throw EError(QStringLiteral("The printer refused the print job"));
 }
 
 void TForm1::PrintT1Click() {

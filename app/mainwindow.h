@@ -36,6 +36,9 @@ public:
 
     // ---- window-wide
     QMenu* MainMenu1File = nullptr;
+    QAction* Print2 = nullptr; // "File" > "Print": the table printout
+    QMenu* PopupMenuPrint = nullptr;
+    QAction* Print1 = nullptr; // the table's pop-up "Print"
     TPageControl* PageControl1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     TTabSheet *TabSheet2 = nullptr, *TabSheet4 = nullptr, *TabSheet1 = nullptr, *TabSheet8 = nullptr,
@@ -119,6 +122,10 @@ public:
     void PrintA3click();
     void printA4Click();
     void PageControl1Change();
+    void Print1Click();
+
+    // Left edge, in printer pixels, of column `col` in the table printout.
+    static int TablePrintX(int col);
 
     // The multiplier of analog channel 1..3 from its two bars.
     double multiplier(int channel) const;

@@ -126,7 +126,8 @@ bool LineReader::next(std::string_view& line) {
         const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
         const char* end = cr ? cr : stop;
         if (m_mayHaveEof) {
-            const char* z = static_cast<const char*>(std::memchr(begin, kEOF, static_cast<std::size_t>(end - begin)));
+            const char* z =
+                static_cast<const char*>(std::memchr(begin, kEOF, static_cast<std::size_t>(end - begin)));
             if (z) end = z;
         }
         const std::size_t len = static_cast<std::size_t>(end - begin);

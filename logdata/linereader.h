@@ -40,10 +40,10 @@ private:
     std::size_t m_pos = 0;  // next unread byte in m_buf / m_mem
     std::string_view m_mem; // in-memory input
     bool m_memory = false;
-    bool m_eof = false;    // Ctrl-Z seen or the input is exhausted
-    bool m_skipLf = false; // the previous line ended at a CR; skip one LF
+    bool m_eof = false;       // Ctrl-Z seen or the input is exhausted
+    bool m_skipLf = false;    // the previous line ended at a CR; skip one LF
     bool m_mayHaveEof = true; // the buffered bytes hold a Ctrl-Z somewhere
-    std::string m_line;    // a line that spans several chunks
+    std::string m_line;       // a line that spans several chunks
     QString m_error;
 };
 

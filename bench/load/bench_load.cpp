@@ -12,8 +12,8 @@
 #include "localfiles/folderlists.h"
 #include "logdata/linereader.h"
 #include "logdata/rowformat.h"
-#include "loggerfiles.h"
 #include "logdata/stringgrid.h"
+#include "loggerfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,8 +45,10 @@ double parseOnce(const QString& path) {
         int n = 0;
         logdata::ForEachCSVField(line, ',', [&](std::string_view f) {
             ++n;
-            if (n >= 3 && n <= 6) sink += logdata::DecodeTField(f).value;
-            else if (n >= 7 && n <= 10) sink += logdata::DecodeAField(f).value;
+            if (n >= 3 && n <= 6)
+                sink += logdata::DecodeTField(f).value;
+            else if (n >= 7 && n <= 10)
+                sink += logdata::DecodeAField(f).value;
         });
     }
     const double s = t.nsecsElapsed() / 1e9;
@@ -56,7 +58,8 @@ double parseOnce(const QString& path) {
 
 int runParse(const QString& path) {
     double best = 1e9;
-    for (int i = 0; i < 5; ++i) best = std::min(best, parseOnce(path));
+    for (int i = 0; i < 5; ++i)
+        best = std::min(best, parseOnce(path));
     std::printf("%.6f\n", best);
     return 0;
 }
@@ -109,7 +112,8 @@ double wcSeconds(const QString& path) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && QByteArray(argv[1]) == "parse") return runParse(QString::fromLocal8Bit(argv[2]));
-    if (argc == 3 && QByteArray(argv[1]) == "load") return runLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "load")
+        return runLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
@@ -133,12 +137,13 @@ int main(int argc, char** argv) {
             peakKb = std::max(peakKb, f[1].toLong());
         }
         std::printf("%-12s %6.2f %12.0f %14.0f %14.0f %8.2f %8.2f %14.1f %8.1f\n",
-                    qPrintable(QString("%1 rows").arg(rows)), mb, mb / parseS, mb / wcS, mb / wcProcS, wcS / parseS,
-                    wcProcS / parseS, bestMs, peakKb / 1024.0);
+                    qPrintable(QString("%1 rows").arg(rows)), mb, mb / parseS, mb / wcS, mb / wcProcS,
+                    wcS / parseS, wcProcS / parseS, bestMs, peakKb / 1024.0);
     }
-    std::printf("parser: lines read, split and channel fields decoded, in-process, best of 5.\n"
-                "wc-l own: the wc process less the start-up of `true`; wc-l proc: the whole wc process.\n"
-                "ratio = parser speed / wc-l own speed; ratio2 = parser speed / wc-l process speed.\n"
-                "load: double click to painted CSV page, best of 3, each in a fresh process; peak = max RSS.\n");
+    std::printf(
+        "parser: lines read, split and channel fields decoded, in-process, best of 5.\n"
+        "wc-l own: the wc process less the start-up of `true`; wc-l proc: the whole wc process.\n"
+        "ratio = parser speed / wc-l own speed; ratio2 = parser speed / wc-l process speed.\n"
+        "load: double click to painted CSV page, best of 3, each in a fresh process; peak = max RSS.\n");
     return 0;
 }

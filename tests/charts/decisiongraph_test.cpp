@@ -54,7 +54,8 @@ private slots:
         QFETCH(double, expectedMax);
         TDecisionGraph chart("DecisionGraphT3");
         chart.resize(600, 400);
-        chart.LeftAxis = autoTop ? TChartAxis{false, false, true, -1, 100} : TChartAxis{false, false, false, -45, 135};
+        chart.LeftAxis =
+            autoTop ? TChartAxis{false, false, true, -1, 100} : TChartAxis{false, false, false, -45, 135};
         auto* line = chart.addSeries<TFastLineSeries>("FastLineSeries3");
         auto* range = chart.addSeries<TLineSeries>("Series14");
         range->setLinePenVisible(false);
@@ -83,7 +84,8 @@ private slots:
         chart.resize(800, 400);
         chart.show();
         auto* s = chart.addSeries<TFastLineSeries>("FastLineSeries1");
-        for (int i = 0; i < 10000; ++i) s->AddPoint(i % 50, QString::number(i + 1), Qt::black);
+        for (int i = 0; i < 10000; ++i)
+            s->AddPoint(i % 50, QString::number(i + 1), Qt::black);
         chart.Refresh();
         QVERIFY(QTest::qWaitForWindowExposed(&chart));
         const auto all = chart.visibleLabels();
@@ -109,7 +111,8 @@ private slots:
         chart.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chart));
         auto* s = chart.addSeries<TFastLineSeries>("Series1");
-        for (int i = 0; i < 100; ++i) s->AddPoint(i, QString::number(i), Qt::black);
+        for (int i = 0; i < 100; ++i)
+            s->AddPoint(i, QString::number(i), Qt::black);
         chart.Refresh();
         int clicks = 0;
         connect(&chart, &TDecisionGraph::clicked, this, [&] { ++clicks; });
@@ -131,13 +134,15 @@ private slots:
     }
 
     void printsOnePageTitledWithTheChartsName() {
-        if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) QSKIP("pdfinfo (poppler-utils) is not installed");
+        if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+            QSKIP("pdfinfo (poppler-utils) is not installed");
         QTemporaryDir dir;
         TDecisionGraph chart("DecisionGraphT2");
         chart.resize(1217, 600);
         chart.setTitleText(QString("Temperature 2"));
         auto* s = chart.addSeries<TFastLineSeries>("FastLineSeries2");
-        for (int i = 0; i < 50; ++i) s->AddPoint(i, QString::number(i + 1), Qt::black);
+        for (int i = 0; i < 50; ++i)
+            s->AddPoint(i, QString::number(i + 1), Qt::black);
         chart.Refresh();
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);

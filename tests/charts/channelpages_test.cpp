@@ -1,0 +1,253 @@
+// The channel pages on the real window: names, multipliers, Refresh, zoom and printing.
+#include "app/mainwindow.h"
+#include "app/pagecontrol.h"
+#include "charts/decisiongraph.h"
+#include "guitest.h"
+#include "localfiles/folderlists.h"
+#include "logdata/stringgrid.h"
+#include "loggerfiles.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+struct Word {
+    double x, y;
+    QString text;
+};
+// The words of a PDF with their positions in points (pdftotext -bbox).
+QList<Word> pdfWords(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    p.waitForFinished(30000);
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    QList<Word> out;
+    static const QRegularExpression re(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="[\d.]+">([^<]*)</word>)re");
+    for (auto it = re.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        out.append({m.captured(1).toDouble(), m.captured(2).toDouble(), m.captured(3)});
+    }
+    return out;
+}
+QString pdfInfo(const QString& pdf) {
+    QProcess p;
+    p.start("pdfinfo", {pdf});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+class ChannelPagesTest : public QObject {
+    Q_OBJECT
+    FakePlatform platform;
+    QTemporaryDir dir;
+    std::unique_ptr<TForm1> form;
+
+    void load(const QString& name, const QByteArray& bytes) {
+        testfiles::writeFile(dir.filePath(name), bytes);
+        form->FileListBox1->Update();
+        QVERIFY(form->FileListBox1->selectName(name));
+        form->FileListBox1DblClick();
+    }
+
+private slots:
+    void init() {
+        QDir::setCurrent(dir.path());
+        form = std::make_unique<TForm1>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        form->DirectoryListBox1->setDirectory(dir.path());
+        platform.clear();
+        QLocale::setDefault(QLocale::c());
+    }
+    void cleanup() {
+        form.reset();
+        QLocale::setDefault(QLocale::c());
+        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
+            QFile::remove(dir.filePath(f));
+    }
+
+    void nameEditsSetTabAndHeading_data() {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("chart");
+        QTest::newRow("T1") << "T1Name"
+                            << "TabSheet1"
+                            << "DecisionGraphT1";
+        QTest::newRow("T2") << "T2Name"
+                            << "TabSheet8"
+                            << "DecisionGraphT2";
+        QTest::newRow("C1") << "C1Name"
+                            << "TabSheet9"
+                            << "DecisionGraphT3";
+        QTest::newRow("C2") << "C2Name"
+                            << "TabSheet10"
+                            << "DecisionGraphT4";
+        QTest::newRow("A1") << "A1Name"
+                            << "TabSheet3"
+                            << "DecisionGraphA1";
+        QTest::newRow("A2") << "A2Name"
+                            << "TabSheet5"
+                            << "DecisionGraphA2";
+        QTest::newRow("A3") << "A3Name"
+                            << "TabSheet6"
+                            << "DecisionGraphA3";
+    }
+    void nameEditsSetTabAndHeading() {
+        QFETCH(QString, edit);
+        QFETCH(QString, page);
+        QFETCH(QString, chart);
+        auto* e = form->findChild<QLineEdit*>(edit);
+        auto* sheet = form->findChild<TTabSheet*>(page);
+        auto* graph = form->findChild<TDecisionGraph*>(chart);
+        QVERIFY(e && sheet && graph);
+        e->clear();
+        QTest::keyClicks(e, "Tank 3");
+        QCOMPARE(sheet->Caption(), QString("Tank 3"));
+        QCOMPARE(graph->TitleText(), QStringList{"Tank 3"});
+        e->clear();
+        QCOMPARE(sheet->Caption(), QString());
+        QCOMPARE(graph->TitleText(), QStringList{QString()});
+    }
+
+    void defaultsAsDesigned() {
+        QCOMPARE(form->windowTitle(), QString("Tervane monitoring software for KZ640TL/FTP data-logger"));
+        QCOMPARE(form->PageControl1->PageCount(), 10);
+        QCOMPARE(form->PageControl1->ActivePage(), form->TabSheet2);
+        QCOMPARE(form->PageControl1->toolTip(), QString("Right button: print"));
+        QCOMPARE(form->DecisionGraphA4->TitleText(), QStringList{"Power Voltage  (V)"});
+        QCOMPARE(form->T1Name->text(), QString("Temperature 1 (deg.C)"));
+        QCOMPARE(form->MulA1->text(), QString("1"));
+        QVERIFY(!form->MulA1->isEnabled());
+        QCOMPARE(form->FastLineSeries5->ShowInLegend(), false);
+        QCOMPARE(form->Series14->LinePenVisible(), false);
+        QCOMPARE(form->Chart2->LeftAxis.Maximum, 105.0);
+        QCOMPARE(form->DecisionGraphT3->LeftAxis.AutomaticMaximum, true);
+    }
+
+    void multiplierBox_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<int>("coarse");
+        QTest::addColumn<int>("fine");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("100 / 999") << "C" << 100 << 999 << "100.999";
+        QTest::newRow("2 / 50") << "C" << 2 << 50 << "2.05";
+        QTest::newRow("2 / 50, comma separator") << "de_DE" << 2 << 50 << "2,05";
+        QTest::newRow("0 / 0") << "C" << 0 << 0 << "0";
+        QTest::newRow("0 / 1") << "C" << 0 << 1 << "0.001";
+    }
+    void multiplierBox() {
+        QFETCH(QString, locale);
+        QFETCH(int, coarse);
+        QFETCH(int, fine);
+        QFETCH(QString, text);
+        QLocale::setDefault(QLocale(locale));
+        for (auto [c, f, box] : {std::tuple{form->ScrollBarA2, form->ScrollBarA02, form->MulA2}}) {
+            c->setValue(coarse == 1 ? 0 : 1); // make sure the position changes
+            c->setValue(coarse);
+            f->setValue(fine == 0 ? 1 : 0);
+            f->setValue(fine);
+            QCOMPARE(box->text(), text);
+        }
+    }
+
+    void refreshReloadsTheMergedFileList() {
+        const QByteArray row = testfiles::loggerRow(0) + "\r\n";
+        testfiles::writeFile(dir.filePath("-091201-091202.csv"), row + row);
+        load("091201.csv", row);
+        QCOMPARE(form->FastLineSeries6->count(), 1);
+        // Nothing selected in the merged-file list: the name clears, the charts stay.
+        form->Button5->click();
+        QCOMPARE(form->vFileName->text(), QString());
+        QCOMPARE(form->FastLineSeries6->count(), 1);
+        // With a selection, Refresh loads it under the current multiplier.
+        form->FileListBox8->Update();
+        QVERIFY(form->FileListBox8->selectName("-091201-091202.csv"));
+        form->ScrollBarA1->setValue(3);
+        const double a1 = form->Series6->y(0);
+        form->Button3->click(); // every Refresh button does the same
+        QCOMPARE(form->vFileName->text(), QDir::toNativeSeparators(dir.filePath("-091201-091202.csv")));
+        QCOMPARE(form->FastLineSeries6->count(), 2);
+        QCOMPARE(form->FastLineSeries6->y(0), a1 * 3);
+    }
+
+    void clickOnTheTemperatureOverviewOpensTemperature1() {
+        form->PageControl1->setActivePage(form->TabSheet4);
+        QTest::mouseClick(form->Chart1->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(form->PageControl1->ActivePage(), form->TabSheet1);
+    }
+
+    void chartPrintIsOneLandscapePage() {
+        if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) QSKIP("poppler-utils are not installed");
+        load("091201.csv", testfiles::loggerFile(100));
+        form->PageControl1->setActivePage(form->TabSheet9);
+        form->PrintT3->click();
+        QCOMPARE(platform.errors, QStringList());
+        const QString pdf = platform.pdfPath("shared");
+        const QString info = pdfInfo(pdf);
+        QVERIFY2(info.contains(QRegularExpression("Title:\\s+DecisionGraphT3")), qPrintable(info));
+        QVERIFY(info.contains(QRegularExpression("Pages:\\s+1\\n")));
+        QCOMPARE(platform.shared->pageLayout().orientation(), QPageLayout::Landscape);
+        bool heading = false;
+        for (const Word& w : pdfWords(pdf))
+            heading |= w.text == "Counter";
+        QVERIFY(heading);
+    }
+
+    void tablePrintPositions() {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("poppler-utils are not installed");
+        load("091201.csv", testfiles::loggerFile(3));
+        form->Print2->trigger();
+        QCOMPARE(platform.errors, QStringList());
+        const QString pdf = platform.lastOwnPdf;
+        QVERIFY(pdfInfo(pdf).contains(QRegularExpression("Title:\\s+Print from Tervane software")));
+        const QList<Word> words = pdfWords(pdf);
+        // Header row: "0" in column 0, then Date, Time, T1 ... at the designed x positions.
+        auto find = [&](const QString& text, int nth = 0) -> const Word* {
+            for (const Word& w : words)
+                if (w.text == text && nth-- == 0) return &w;
+            return nullptr;
+        };
+        const Word* zero = find("0");
+        const Word* date = find("Date");
+        const Word* status = find("Status");
+        const Word* one = find("1");
+        QVERIFY(zero && date && status && one);
+        const double ptPerPx = 72.0 / 300.0;
+        QVERIFY(qAbs((date->x - zero->x) - (230 - 150) * ptPerPx) < 0.6);
+        QVERIFY(qAbs((status->x - zero->x) - (2118 - 150) * ptPerPx) < 0.6);
+        QVERIFY(qAbs((one->y - zero->y) - 36 * ptPerPx) < 0.6);
+        QCOMPARE(TForm1::TablePrintX(23), 2118);
+        QCOMPARE(TForm1::TablePrintX(25), 2118 + 2 * 64); // wider tables keep the last advance
+    }
+
+    void tablePrintBeforeAnyLoadIsABlankPage() {
+        if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) QSKIP("poppler-utils are not installed");
+        form->Print1->trigger();
+        QCOMPARE(platform.errors, QStringList());
+        QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+1\\n")));
+        QVERIFY(pdfWords(platform.lastOwnPdf).isEmpty());
+    }
+
+    void noPrinterIsReported() {
+        platform.hasPrinter = false;
+        QTest::mouseClick(form->PrintA4, Qt::LeftButton);
+        form->Print2->trigger();
+        platform.hasPrinter = true;
+        QCOMPARE(platform.errors.size(), 2);
+        QVERIFY(platform.errors[0].startsWith("No printer"));
+        QVERIFY(platform.errors[0].endsWith("."));
+    }
+};
+
+TERVANE_GUI_TEST_MAIN(ChannelPagesTest)
+#include "channelpages_test.moc"
