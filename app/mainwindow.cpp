@@ -103,7 +103,9 @@ void TForm1::buildWindow() {
     StatusBar1->setSizeGripEnabled(true);
 
     buildChannelPages();
+    buildTransferPage();
     buildCsvPage();
+    linkFolderLists();
 
     LoadTargets t;
     t.StringGrid1 = StringGrid1;
@@ -273,8 +275,8 @@ void TForm1::DirectoryListBox1Change() {
     auto* source = qobject_cast<TDirectoryListBox*>(sender());
     if (!source) source = DirectoryListBox1;
     const QString dir = source->Directory();
-    for (TDirectoryListBox* other : {DirectoryListBox1, DirectoryListBox2})
-        if (other != source && other->Directory() != dir) other->setDirectory(dir);
+    for (TDirectoryListBox* other : {DirectoryListBoxPC, DirectoryListBox1, DirectoryListBox2})
+        if (other && other != source && other->Directory() != dir) other->setDirectory(dir);
     QDir::setCurrent(dir);
 }
 

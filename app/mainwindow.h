@@ -6,7 +6,13 @@
 #include <QStringList>
 #include <memory>
 
+class QCalendarWidget;
 class QCheckBox;
+class QGroupBox;
+class QListWidget;
+class QListWidgetItem;
+class QPlainTextEdit;
+class QFrame;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -44,6 +50,48 @@ public:
     TTabSheet *TabSheet2 = nullptr, *TabSheet4 = nullptr, *TabSheet1 = nullptr, *TabSheet8 = nullptr,
               *TabSheet9 = nullptr, *TabSheet10 = nullptr, *TabSheet3 = nullptr, *TabSheet5 = nullptr,
               *TabSheet6 = nullptr, *TabSheet7 = nullptr;
+
+    // ---- transfer page: remote group
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* MakeDirFTP = nullptr;
+    QPushButton *MkDirFTPbtn = nullptr, *RenameDirFTPbtn = nullptr;
+    QCheckBox* DeleteAllFTPButtonEnable = nullptr;
+    QLabel *Label20 = nullptr, *Label22 = nullptr, *RemoteFiles1cnt = nullptr;
+    QLineEdit *sDirectory = nullptr, *sFile = nullptr;
+    QListWidget *FileListBoxFTPdir = nullptr, *FileListBoxFTP = nullptr;
+    QMenu *PopupMenuListBox3 = nullptr, *PopupMenuFTPdir = nullptr;
+    QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem3 = nullptr;
+    // ---- transfer page: transfer buttons and their Cancel twins
+    QPushButton *CopyFromDate = nullptr, *CopySelected = nullptr, *CopyAll = nullptr, *MoveSelected = nullptr,
+                *MoveAll = nullptr;
+    QPushButton *CopyFromDateCancel = nullptr, *CopySelectedCancel = nullptr, *CopyAllCancel = nullptr,
+                *MoveSelectedCancel = nullptr, *MoveAllCancel = nullptr;
+    QLabel* FromDateTime = nullptr;
+    QLabel *Label30 = nullptr, *Label31 = nullptr;
+    QCalendarWidget *MonthCalendar1 = nullptr, *MonthCalendar2 = nullptr;
+    // ---- transfer page: local group
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* MakeDirPC = nullptr;
+    QPushButton* MkDirPC = nullptr;
+    QLabel* LocalFiles1cnt = nullptr;
+    QLineEdit* LocalFile = nullptr;
+    TDriveComboBox* DriveComboBox4 = nullptr;
+    TFileListBox* FileListBoxPC = nullptr;
+    TDirectoryListBox* DirectoryListBoxPC = nullptr;
+    QMenu *PopupMenuListBox4 = nullptr, *PopupMenuListBox1 = nullptr, *PopupMenuListBox8 = nullptr;
+    QAction *Delete1 = nullptr, *DeleteAll1 = nullptr, *Refresh1 = nullptr, *Delete2 = nullptr,
+            *DeleteAll2 = nullptr, *Refresh2 = nullptr, *Delete3 = nullptr, *Refresh3 = nullptr;
+    // ---- transfer page: log and account
+    QFrame* Panel1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit *HostTxt = nullptr, *PortTxt = nullptr, *UserTxt = nullptr, *PassTxt = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLineEdit *ProxyServer = nullptr, *ProxyPort = nullptr;
+    QLabel* Label17 = nullptr;
+    QPushButton *ConnectBtn = nullptr, *DisConnectBtn = nullptr, *RefreshBtn = nullptr;
+    QLineEdit* cSTATUS = nullptr;
+    QPushButton* ExitBtn = nullptr;
 
     // ---- CSV page
     TDriveComboBox* DriveComboBox1 = nullptr;
@@ -86,6 +134,23 @@ public:
     // ---- window state
     int TLevel = 0;
     int ALevel = 0;
+
+    // ---- local folder and files
+    void DirectoryListBoxPCChange();
+    void MkDirPCClick();
+    void DeleteFilesFromPCClick();
+    void DeleteAllFilesFromPC();
+    void Delete2Click();
+    void DeleteAll2Click();
+    void Delete3Click();
+    void Refresh1Click();
+    void Refresh2Click();
+    void Refresh3Click();
+    void FileListBoxPCDblClick();
+    // Re-reads FileListBoxPC, FileListBox1 and FileListBox8 and shows the local count.
+    void RereadLocalLists();
+    // Re-reads FileListBoxPC and shows its count.
+    void RefreshLocalFiles();
 
     // ---- handlers
     void LoadCSVFile(const QString& fileName, char separator);
@@ -134,6 +199,9 @@ public:
 
 private:
     void buildWindow();
+    void buildTransferPage();
+    void buildLocalGroup();
+    void linkFolderLists();
     void buildCsvPage();
     void buildChannelPages();
     TDecisionGraph* buildChannelChart(TTabSheet* page, const QString& name, int top, int height);

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QStorageInfo>
+#include <QStyle>
 #include <algorithm>
 
 QString JoinPath(const QString& folder, const QString& name) {
@@ -162,7 +163,27 @@ void TFileListBox::Update() {
     // Name filters match without regard to case, as the logger's users expect.
     const QStringList names =
         d.entryList(filters, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
-    addItems(names);
+    const QIcon glyph = m_glyphs ? style()->standardIcon(QStyle::SP_FileIcon) : QIcon();
+    for (const QString& n : names)
+        addItem(new QListWidgetItem(glyph, n));
+    updateFileEdit();
+}
+
+void TFileListBox::setFileEdit(QLineEdit* edit) {
+    m_edit = edit;
+    updateFileEdit();
+}
+
+void TFileListBox::updateFileEdit() {
+    if (!m_edit) return;
+    QListWidgetItem* cur = currentItem();
+    m_edit->setText(cur && cur->isSelected() ? cur->text() : m_mask);
+    m_edit->selectAll();
+}
+
+void TFileListBox::mouseReleaseEvent(QMouseEvent* e) {
+    QListWidget::mouseReleaseEvent(e);
+    updateFileEdit();
 }
 
 QString TFileListBox::FileName() const {

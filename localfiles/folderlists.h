@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QStringList>
 
@@ -75,6 +76,10 @@ public:
     QStringList names() const;
     // Selects the entry with this name (the only selected one). False when not listed.
     bool selectName(const QString& name);
+    // Shows a file glyph before every name.
+    void setShowGlyphs(bool on) { m_glyphs = on; }
+    // An edit that shows the clicked entry's name when it is selected, else the mask.
+    void setFileEdit(QLineEdit* edit);
 
 signals:
     // Any double click on the list, on an entry or not.
@@ -82,10 +87,14 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
+    void updateFileEdit();
     QString m_mask = QStringLiteral("*.*");
     QString m_dir;
+    bool m_glyphs = false;
+    QLineEdit* m_edit = nullptr;
 };
 
 // "folder" + separator + "name", without doubling a separator the folder ends with.

@@ -1,0 +1,244 @@
+// The local side of the transfer page (folder, files, count) and the local file
+// actions of all three file lists.
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/pagecontrol.h"
+#include "app/platform/platform.h"
+#include "localfiles/folderlists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
+    w->setObjectName(QString::fromLatin1(name));
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
+    QAction* a = menu->addAction(QString::fromLatin1(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+QMenu* popupFor(QListWidget* list, const char* name) {
+    auto* menu = new QMenu(list);
+    menu->setObjectName(QString::fromLatin1(name));
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(list, &QWidget::customContextMenuRequested, menu,
+                     [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
+    return menu;
+}
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
+const QString kNoFiles = QStringLiteral("No files        ");
+} // namespace
+
+void TForm1::buildLocalGroup() {
+    GroupBox2 =
+        place(new QGroupBox(QStringLiteral("Local location"), TabSheet2), "GroupBox2", 552, 8, 497, 401);
+    QWidget* g = GroupBox2;
+    MakeDirPC = place(new QLineEdit(g), "MakeDirPC", 8, 16, 209, 21);
+    MkDirPC = place(new QPushButton(QStringLiteral("MkDir"), g), "MkDirPC", 224, 16, 52, 22);
+    auto* l1 = place(new QLabel(QStringLiteral("Local Files"), g), "Label9", 10, 40, 100, 13);
+    l1->adjustSize();
+    LocalFiles1cnt = place(new QLabel(g), "LocalFiles1cnt", 120, 40, 89, 13);
+    auto* l2 = place(new QLabel(QStringLiteral("Local Dir"), g), "Label10", 223, 40, 100, 13);
+    l2->adjustSize();
+    LocalFile = place(new QLineEdit(QStringLiteral("*.csv"), g), "LocalFile", 8, 56, 209, 21);
+    DriveComboBox4 = place(new TDriveComboBox(g), "DriveComboBox4", 224, 56, 265, 19);
+    FileListBoxPC = place(new TFileListBox(g), "FileListBoxPC", 8, 80, 209, 313);
+    DirectoryListBoxPC = place(new TDirectoryListBox(g), "DirectoryListBoxPC", 224, 80, 265, 313);
+    FileListBoxPC->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    FileListBoxPC->setShowGlyphs(true);
+    FileListBoxPC->setIconSize(QSize(12, 12));
+    QFont courier;
+    courier.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                         QStringLiteral("DejaVu Sans Mono")});
+    courier.setPointSize(8);
+    FileListBoxPC->setFont(courier);
+    FileListBoxPC->setToolTip(QStringLiteral("Right button: delete files"));
+    FileListBoxPC->setMask(QStringLiteral("*.csv"));
+    FileListBoxPC->setFileEdit(LocalFile);
+    DriveComboBox4->setDirList(DirectoryListBoxPC);
+    DirectoryListBoxPC->setDriveCombo(DriveComboBox4);
+    DriveComboBox4->setDrive(DriveComboBox4->driveOf(DirectoryListBoxPC->Directory()));
+    DirectoryListBoxPC->setFileList(FileListBoxPC);
+    connect(DirectoryListBoxPC, &TDirectoryListBox::changed, this, &TForm1::DirectoryListBoxPCChange);
+    connect(MkDirPC, &QPushButton::clicked, this, &TForm1::MkDirPCClick);
+    connect(FileListBoxPC, &TFileListBox::doubleClicked, this, &TForm1::FileListBoxPCDblClick);
+
+    PopupMenuListBox4 = popupFor(FileListBoxPC, "PopupMenuListBox4");
+    Delete1 = menuItem(PopupMenuListBox4, "Delete1", "Delete");
+    DeleteAll1 = menuItem(PopupMenuListBox4, "DeleteAll1", "Delete All");
+    Refresh1 = menuItem(PopupMenuListBox4, "Refresh1", "Refresh");
+    connect(Delete1, &QAction::triggered, this, Guarded([this] { DeleteFilesFromPCClick(); }));
+    connect(DeleteAll1, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromPC(); }));
+    connect(Refresh1, &QAction::triggered, this, Guarded([this] { Refresh1Click(); }));
+}
+
+void TForm1::linkFolderLists() {
+    // The CSV page's lists (built after the transfer page) get their menus here.
+    PopupMenuListBox1 = popupFor(FileListBox1, "PopupMenuListBox1");
+    Delete2 = menuItem(PopupMenuListBox1, "Delete2", "Delete");
+    DeleteAll2 = menuItem(PopupMenuListBox1, "DeleteAll2", "Delete All");
+    Refresh2 = menuItem(PopupMenuListBox1, "Refresh2", "Refresh");
+    PopupMenuListBox8 = popupFor(FileListBox8, "PopupMenuListBox8");
+    Delete3 = menuItem(PopupMenuListBox8, "Delete3", "Delete");
+    Refresh3 = menuItem(PopupMenuListBox8, "Refresh3", "Refresh");
+    connect(Delete2, &QAction::triggered, this, Guarded([this] { Delete2Click(); }));
+    connect(DeleteAll2, &QAction::triggered, this, Guarded([this] { DeleteAll2Click(); }));
+    connect(Refresh2, &QAction::triggered, this, Guarded([this] { Refresh2Click(); }));
+    connect(Delete3, &QAction::triggered, this, Guarded([this] { Delete3Click(); }));
+    connect(Refresh3, &QAction::triggered, this, Guarded([this] { Refresh3Click(); }));
+    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+}
+
+void TForm1::RefreshLocalFiles() {
+    FileListBoxPC->Update();
+    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+}
+
+void TForm1::RereadLocalLists() {
+    FileListBoxPC->Update();
+    FileListBox1->Update();
+    FileListBox8->Update();
+    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+}
+
+void TForm1::DirectoryListBoxPCChange() {
+    const QString dir = DirectoryListBoxPC->Directory();
+    for (TDirectoryListBox* other : {DirectoryListBox1, DirectoryListBox2})
+        if (other && other->Directory() != dir) other->setDirectory(dir);
+    QDir::setCurrent(dir);
+    RefreshLocalFiles();
+}
+
+void TForm1::MkDirPCClick() {
+    const QString name = MakeDirPC->text();
+    if (name.isEmpty() || name.front() == QLatin1Char(' ')) {
+        Platform::instance().showMessage(QStringLiteral("Name incorrect"));
+        return;
+    }
+    // A name is one folder of the current folder: no separators, no "." or "..".
+    const bool plain = !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) &&
+                       name != QLatin1String(".") && name != QLatin1String("..");
+    QDir current(DirectoryListBoxPC->Directory());
+    if (!plain || !current.mkdir(name)) {
+        Platform::instance().showWarning(QStringLiteral("Warning"),
+                                         QStringLiteral("Cannot create directory"));
+        return;
+    }
+    DirectoryListBoxPC->Update();
+    DirectoryListBoxPCChange();
+    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+}
+
+void TForm1::DeleteFilesFromPCClick() {
+    Platform& platform = Platform::instance();
+    bool seen = false;
+    if (FileListBoxPC->count() == 0) {
+        platform.showMessage(kNoFiles);
+    } else {
+        std::unique_ptr<BusyCursor> busy;
+        bool answered = false;
+        const QString dir = FileListBoxPC->Directory();
+        const int n = std::min(FileListBoxPC->count(), 32768);
+        for (int i = 0; i < n; ++i) {
+            QListWidgetItem* item = FileListBoxPC->item(i);
+            if (!item || !item->isSelected()) continue;
+            seen = true;
+            if (!busy) busy = std::make_unique<BusyCursor>();
+            if (!answered) {
+                busy.reset(); // the question is asked with the normal cursor
+                if (platform.confirm(QStringLiteral("Delete all selected files ?")) != Platform::Answer::Yes)
+                    break;
+                answered = true;
+                busy = std::make_unique<BusyCursor>();
+            }
+            // A file that cannot be deleted stays; the re-read shows it still listed.
+            QFile::remove(JoinPath(dir, item->text()));
+        }
+    }
+    if (!seen) {
+        platform.showMessage(QStringLiteral("No file selected    "));
+    } else {
+        FileListBoxPC->clear();
+        RereadLocalLists();
+    }
+}
+
+void TForm1::DeleteAllFilesFromPC() {
+    if (FileListBoxPC->count() == 0) return;
+    if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
+    BusyCursor busy;
+    const QString dir = FileListBoxPC->Directory();
+    while (FileListBoxPC->count() > 0) {
+        QFile::remove(JoinPath(dir, FileListBoxPC->item(0)->text()));
+        delete FileListBoxPC->takeItem(0);
+    }
+    RereadLocalLists();
+}
+
+void TForm1::DeleteAll2Click() {
+    if (FileListBox1->count() == 0) return;
+    if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
+    BusyCursor busy;
+    const QString dir = FileListBox1->Directory();
+    while (FileListBox1->count() > 0) {
+        QFile::remove(JoinPath(dir, FileListBox1->item(0)->text()));
+        delete FileListBox1->takeItem(0);
+    }
+    RereadLocalLists();
+}
+
+void TForm1::Delete2Click() {
+    if (FileListBox1->count() == 0) return;
+    const QString path = FileListBox1->FileName();
+    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
+    if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
+        return;
+    QFile::remove(path);
+    RereadLocalLists();
+}
+
+void TForm1::Delete3Click() {
+    if (FileListBox8->count() == 0) return;
+    const QString path = FileListBox8->FileName();
+    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
+    QFile::remove(path);
+    RereadLocalLists();
+}
+
+void TForm1::Refresh1Click() {
+    RereadLocalLists();
+}
+void TForm1::Refresh2Click() {
+    RereadLocalLists();
+}
+void TForm1::Refresh3Click() {
+    RereadLocalLists();
+}
+
+void TForm1::FileListBoxPCDblClick() {
+    Platform& platform = Platform::instance();
+    if (FileListBoxPC->count() == 0) {
+        platform.showMessage(kNoFiles);
+        return;
+    }
+    QListWidgetItem* current = FileListBoxPC->currentItem();
+    if (!current || !current->isSelected()) {
+        platform.showMessage(QStringLiteral("No file selected"));
+        return;
+    }
+    if (!platform.openInEditor(JoinPath(FileListBoxPC->Directory(), current->text())))
+        platform.showMessage(QStringLiteral("No text editor could be started for ") + current->text());
+}
