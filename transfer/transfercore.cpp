@@ -1,0 +1,60 @@
+#include "transfer/transfercore.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace transfer {
+
+QString UnixListingName(const QString& line) {
+    // type+permissions, links, owner, [group], size, month, day, time or year, name
+    static const QRegularExpression re(
+        QStringLiteral("^[-dlcbps][-rwxsStTl]{9}[.+@]?\\s+\\d+\\s+\\S+(?:\\s+\\S+)?\\s+\\d+\\s+"
+                       "(?:Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)\\s+\\d{1,2}\\s+"
+                       "(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(line);
+    if (!m.hasMatch()) return {};
+    QString name = m.captured(1);
+    if (line.startsWith(QLatin1Char('l'))) {
+        const int arrow = name.indexOf(QLatin1String(" -> "));
+        if (arrow > 0) name.truncate(arrow);
+    }
+    return name;
+}
+
+QString ListingExtension(const QString& name) {
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? name.left(3) : name.mid(dot + 1, 3);
+}
+
+ListingEntry InterpretListingLine(const QString& line) {
+    ListingEntry e;
+    if (line.isEmpty()) return e;
+    QString name = UnixListingName(line);
+    if (name.isEmpty()) {
+        if (line.size() < 56) return e;
+        name = line.at(55) == QLatin1Char(' ') ? line.mid(62) : line.mid(55);
+    }
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
+        return e;
+    e.name = name;
+    if (line.startsWith(QLatin1Char('d'))) {
+        e.kind = ListingEntry::Kind::Folder;
+    } else {
+        e.kind = ListingEntry::Kind::File;
+        e.csv = ListingExtension(name) == QLatin1String("csv");
+    }
+    return e;
+}
+
+QString CopyFromKey(const QDate& date) {
+    auto two = [](int v) { return QString::number(v % 100).rightJustified(2, QLatin1Char('0')); };
+    return two(date.year()) + two(date.month()) + two(date.day());
+}
+
+bool NameFromKeyOn(const QString& name, const QString& key) { return QStringView(name).left(6).compare(key) >= 0; }
+
+QString DateText(const QDate& date) { return QLocale().toString(date, QLocale::ShortFormat).left(10); }
+
+} // namespace transfer
