@@ -32,7 +32,13 @@ class TStringGrid;
 class TDriveComboBox;
 class TDirectoryListBox;
 class TFileListBox;
+class TLinkedListBox;
 class CsvLoader;
+class TNMFTP;
+namespace settings {
+class CFGRecord;
+}
+enum class TCmdType : unsigned char;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -58,7 +64,7 @@ public:
     QCheckBox* DeleteAllFTPButtonEnable = nullptr;
     QLabel *Label20 = nullptr, *Label22 = nullptr, *RemoteFiles1cnt = nullptr;
     QLineEdit *sDirectory = nullptr, *sFile = nullptr;
-    QListWidget *FileListBoxFTPdir = nullptr, *FileListBoxFTP = nullptr;
+    TLinkedListBox *FileListBoxFTPdir = nullptr, *FileListBoxFTP = nullptr;
     QMenu *PopupMenuListBox3 = nullptr, *PopupMenuFTPdir = nullptr;
     QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem3 = nullptr;
     // ---- transfer page: transfer buttons and their Cancel twins
@@ -134,6 +140,51 @@ public:
     // ---- window state
     int TLevel = 0;
     int ALevel = 0;
+    // FTP session flags.
+    bool FtpConnected = false;
+    bool TransferBusy = false;
+    bool CancelRequested = false;
+    bool ExitRequested = false;
+    TNMFTP* NMFTP1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // ---- FTP session and remote browsing
+    void AllButtonsFalse();
+    void AllButtonsTrue();
+    void RestoreButtons();
+    void CancelBtn();
+    void ConnectBtnClick();
+    void DisConnectBtnClick();
+    void Timer1Timer();
+    void Exit1Click();
+    void ExitBtnClick();
+    void NMFTP1ListItem(const QString& Listing);
+    void FileListBoxFTPdirDblClick();
+    void sDirectoryDblClick();
+    void RefreshBtnClick();
+    void FileListBoxFTPClick();
+    void FileListBoxFTPDblClick();
+    // A fresh listing of the current remote folder.
+    void FreshListing();
+    // Texts of the engine's command kinds (empty outside 0..14).
+    static QString SuccessText(int kind);
+    static QString FailureText(int kind);
+    static QString UnsupportedText(int kind);
+    // The folder remote files are viewed from.
+    QString viewFolder();
+
+    // ---- start-up and settings
+    QAction *Exit1 = nullptr, *SaveSetting1 = nullptr;
+    void PageControl1Enter();
+    void OnCreate();
+    void ReadCFGFile(const QString& fileName);
+    void SaveCFGFile(const QString& fileName);
+    void SaveSetting1Click();
+    void MonthCalendar1Click();
+    bool Initialised() const { return m_initialised; }
+    // The copy-from date text shown in FromDateTime.
+    QString CopyFromDateText;
+    std::unique_ptr<settings::CFGRecord> CFGRecord;
 
     // ---- local folder and files
     void DirectoryListBoxPCChange();
@@ -197,8 +248,17 @@ public:
     // The multiplier box text for the bar positions (the system's decimal separator).
     static QString MultiplierText(int coarse, int fine);
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
+    friend class EngineCall;
     void buildWindow();
+    void connectEngine();
+    void setStatus(bool connected);
+    void setBusyCursor(bool busy);
+    void showStatusText(const QString& text);
     void buildTransferPage();
     void buildLocalGroup();
     void linkFolderLists();
@@ -214,4 +274,9 @@ private:
     void printChart(TDecisionGraph* chart);
 
     std::unique_ptr<CsvLoader> m_loader;
+    bool m_initialised = false;
+    int m_engineCalls = 0;      // handlers now inside an engine call
+    bool m_closePending = false; // the window closes once they have unwound
+    bool m_busyCursor = false;
+    std::unique_ptr<class QTemporaryDir> m_viewDir;
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStorageInfo>
 #include <QStyle>
 #include <algorithm>
@@ -210,5 +211,49 @@ bool TFileListBox::selectName(const QString& name) {
 
 void TFileListBox::mouseDoubleClickEvent(QMouseEvent* e) {
     QListWidget::mouseDoubleClickEvent(e);
+    emit doubleClicked();
+}
+
+// ---------------------------------------------------------------- linked list
+
+TLinkedListBox::TLinkedListBox(QWidget* parent) : QListWidget(parent) { setUniformItemSizes(true); }
+
+void TLinkedListBox::setLinkedEdit(QLineEdit* edit, const QString& mask) {
+    m_edit = edit;
+    m_mask = mask;
+}
+
+void TLinkedListBox::setItemIndex(int i) {
+    if (i < 0 || i >= count()) return;
+    setCurrentRow(i, QItemSelectionModel::NoUpdate);
+}
+
+QString TLinkedListBox::selectedFocusName() const {
+    QListWidgetItem* cur = currentItem();
+    return cur && cur->isSelected() ? cur->text() : QString();
+}
+
+void TLinkedListBox::updateEdit() {
+    if (!m_edit) return;
+    QListWidgetItem* cur = currentItem();
+    m_edit->setText(cur && cur->isSelected() ? cur->text() : m_mask);
+    m_edit->selectAll();
+}
+
+void TLinkedListBox::mouseReleaseEvent(QMouseEvent* e) {
+    QListWidget::mouseReleaseEvent(e);
+    if (e->button() != Qt::LeftButton) return;
+    if (m_afterDoubleClick) {
+        m_afterDoubleClick = false;
+        return;
+    }
+    emit clicked();
+    updateEdit();
+}
+
+void TLinkedListBox::mouseDoubleClickEvent(QMouseEvent* e) {
+    QListWidget::mouseDoubleClickEvent(e);
+    if (e->button() != Qt::LeftButton) return;
+    m_afterDoubleClick = true;
     emit doubleClicked();
 }

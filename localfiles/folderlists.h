@@ -58,6 +58,37 @@ private:
     TDriveComboBox* m_drive = nullptr;
 };
 
+// A plain list of names with the file-list behaviour the window relies on: any
+// click or double click is reported (on an entry or not, a double click after its
+// click), and a linked edit shows the clicked entry's name when it is selected,
+// else the mask.
+class TLinkedListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TLinkedListBox(QWidget* parent = nullptr);
+    void setLinkedEdit(QLineEdit* edit, const QString& mask);
+    // The focus entry, which need not be selected; -1 when there is none.
+    int ItemIndex() const { return currentRow(); }
+    // Moves the focus entry without changing the selection.
+    void setItemIndex(int i);
+    // The focus entry's name when it is selected, else "".
+    QString selectedFocusName() const;
+
+signals:
+    void clicked();
+    void doubleClicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    void updateEdit();
+    QLineEdit* m_edit = nullptr;
+    QString m_mask;
+    bool m_afterDoubleClick = false;
+};
+
 class TFileListBox : public QListWidget {
     Q_OBJECT
 public:

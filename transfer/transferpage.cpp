@@ -1,6 +1,7 @@
 // The transfer page of the main window: its layout.
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
+#include "localfiles/folderlists.h"
 
 #include <QAction>
 #include <QCalendarWidget>
@@ -55,17 +56,17 @@ void TForm1::buildTransferPage() {
     RemoteFiles1cnt = place(new QLabel(g), "RemoteFiles1cnt", 264, 44, 89, 13);
     sDirectory = place(new QLineEdit(QStringLiteral("*.*"), g), "sDirectory", 8, 60, 161, 21);
     sDirectory->setToolTip(QStringLiteral("Double click: back to the root directory"));
-    FileListBoxFTPdir = place(new QListWidget(g), "FileListBoxFTPdir", 8, 84, 161, 308);
+    FileListBoxFTPdir = place(new TLinkedListBox(g), "FileListBoxFTPdir", 8, 84, 161, 308);
     FileListBoxFTPdir->setFont(courier(8));
     FileListBoxFTPdir->setSelectionMode(QAbstractItemView::SingleSelection);
     FileListBoxFTPdir->setToolTip(QStringLiteral("Double click: to directory"));
     sFile = place(new QLineEdit(QStringLiteral("*.csv"), g), "sFile", 176, 60, 249, 21);
-    FileListBoxFTP = place(new QListWidget(g), "FileListBoxFTP", 176, 84, 249, 308);
+    FileListBoxFTP = place(new TLinkedListBox(g), "FileListBoxFTP", 176, 84, 249, 308);
     FileListBoxFTP->setFont(courier(8));
     FileListBoxFTP->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBoxFTP->setToolTip(QStringLiteral("Right button: delete files from FTP"));
-    FileListBoxFTP->setUniformItemSizes(true);
-    FileListBoxFTPdir->setUniformItemSizes(true);
+    FileListBoxFTPdir->setLinkedEdit(sDirectory, QStringLiteral("*.*"));
+    FileListBoxFTP->setLinkedEdit(sFile, QStringLiteral("*.csv"));
 
     PopupMenuListBox3 = new QMenu(FileListBoxFTP);
     PopupMenuListBox3->setObjectName(QStringLiteral("PopupMenuListBox3"));
