@@ -5,10 +5,13 @@
 #include "app/platform/platform.h"
 #include "charts/decisiongraph.h"
 #include "localfiles/folderlists.h"
+#include "app/settings/cfgrecord.h"
 #include "logdata/csvloader.h"
+#include "logdata/merge.h"
 #include "logdata/stringgrid.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
@@ -22,6 +25,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
@@ -45,7 +50,9 @@ QColor rgb(int r, int g, int b) {
 const QColor kChannelColor(64, 0, 64);
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), CFGRecord(std::make_unique<settings::CFGRecord>()),
+      m_mergeLines(std::make_unique<logdata::MergeStore>()) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tervane monitoring software for KZ640TL/FTP data-logger"));
     QFont f;
@@ -70,6 +77,14 @@ void TForm1::buildWindow() {
     Print2 = MainMenu1File->addAction(QStringLiteral("Print"));
     Print2->setObjectName(QStringLiteral("Print2"));
     connect(Print2, &QAction::triggered, this, Guarded([this] { Print1Click(); }));
+    Exit1 = MainMenu1File->addAction(QStringLiteral("Exit"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    connect(Exit1, &QAction::triggered, this, Guarded([this] { Exit1Click(); }));
+    QMenu* setting = menu->addMenu(QStringLiteral("Setting"));
+    setting->setObjectName(QStringLiteral("Setting1"));
+    SaveSetting1 = setting->addAction(QStringLiteral("Save Setting"));
+    SaveSetting1->setObjectName(QStringLiteral("SaveSetting1"));
+    connect(SaveSetting1, &QAction::triggered, this, Guarded([this] { SaveSetting1Click(); }));
 
     PageControl1 = new TPageControl(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -106,6 +121,10 @@ void TForm1::buildWindow() {
     buildTransferPage();
     buildCsvPage();
     linkFolderLists();
+    connectEngine();
+    connect(PageControl1, &TPageControl::entered, this, &TForm1::PageControl1Enter);
+    connect(RunButton, &QPushButton::clicked, this, &TForm1::MergeButtonClick);
+    connect(MonthCalendar1, &QCalendarWidget::clicked, this, &TForm1::MonthCalendar1Click);
 
     LoadTargets t;
     t.StringGrid1 = StringGrid1;
@@ -298,6 +317,22 @@ void TForm1::LoadCSVFile(const QString& fileName, char separator) {
         ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
     m_loader->LoadCSVFile(fileName, separator);
+}
+
+void TForm1::MergeButtonClick() {
+    RunButton->setEnabled(false);
+    // The button comes back however the merge ends.
+    const auto enable = qScopeGuard([this] { RunButton->setEnabled(true); });
+    const logdata::MergePlan plan = logdata::PlanMerge(QDir::currentPath(), DateTimePicker1->date(), DateTimePicker2->date());
+    const logdata::MergeResult result = logdata::RunMerge(plan, *m_mergeLines);
+    for (const QString& m : result.messages) Platform::instance().showMessage(m);
+    if (result.status == logdata::MergeResult::Status::ReadFailed) throw EInOutError(result.errorText);
+    if (result.shouldLoad()) {
+        LoadCSVFile(result.mergedName, ',');
+        vFileName->setText(result.mergedName);
+    }
+    FileListBox1->setMask(QStringLiteral("*.csv"));
+    RereadLocalLists();
 }
 
 void TForm1::ClearSeries() {

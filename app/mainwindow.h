@@ -38,6 +38,9 @@ class TNMFTP;
 namespace settings {
 class CFGRecord;
 }
+namespace logdata {
+class MergeStore;
+}
 enum class TCmdType : unsigned char;
 
 class TForm1 : public QMainWindow {
@@ -164,6 +167,18 @@ public:
     void RefreshBtnClick();
     void FileListBoxFTPClick();
     void FileListBoxFTPDblClick();
+    // ---- copy, move, copy from date, remote deletion and folders
+    void CopySelectedClick();
+    void CopyAllClick();
+    void MoveSelectedClick();
+    void MoveAllClick();
+    void CopyFromDateClick();
+    void DeleteAllFTPButtonEnableClick();
+    void DeleteFileFromFTP();
+    void DeleteAllFilesFromFTP();
+    void DeleteFTPdir();
+    void MkDirFTPbtnClick();
+    void RenameDirFTPbtnClick();
     // A fresh listing of the current remote folder.
     void FreshListing();
     // Texts of the engine's command kinds (empty outside 0..14).
@@ -239,6 +254,7 @@ public:
     void printA4Click();
     void PageControl1Change();
     void Print1Click();
+    void MergeButtonClick();
 
     // Left edge, in printer pixels, of column `col` in the table printout.
     static int TablePrintX(int col);
@@ -259,6 +275,15 @@ private:
     void setStatus(bool connected);
     void setBusyCursor(bool busy);
     void showStatusText(const QString& text);
+    void connectBatches();
+    bool connectedOrTell();
+    bool refuseWhileBusy();
+    // Downloads one remote file; names the file in the error when it fails.
+    void downloadOne(const QString& name, const QString& localPath, const char* verb);
+    // Moves one file: download, check, then delete remotely. False when the local
+    // copy could not be confirmed complete (the remote file then stays).
+    bool moveOne(const QString& name, const QString& localPath);
+    void tellKeptOnServer(const QStringList& names);
     void buildTransferPage();
     void buildLocalGroup();
     void linkFolderLists();
@@ -274,6 +299,7 @@ private:
     void printChart(TDecisionGraph* chart);
 
     std::unique_ptr<CsvLoader> m_loader;
+    std::unique_ptr<logdata::MergeStore> m_mergeLines; // the lines of the last merge
     bool m_initialised = false;
     int m_engineCalls = 0;      // handlers now inside an engine call
     bool m_closePending = false; // the window closes once they have unwound
