@@ -1,0 +1,141 @@
+// Inside of TPowersock: the connection state that outlives the QObject while a call still waits.
+#pragma once
+
+#include "ftp/powersock.h"
+
+#include <QElapsedTimer>
+#include <QSaveFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+
+struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
+    enum class Wait { Met, Canceled, Idle, Stopped };
+
+    PowersockCore();
+    virtual ~PowersockCore();
+
+    // The facade is gone: end every wait, raise no more events, close the connection.
+    virtual void detach();
+
+    // Settings and state.
+    TPowersock* q = nullptr;
+    bool destroyed = false;
+    QString host;
+    int port = 0;
+    int timeOut = 0;
+    int idleTimeOut = 30000;
+    int reportLevel = 0;
+    QString proxy;
+    int proxyPort = 0;
+    QString lastStatus;
+    int lastError = 0;
+    QString lastReply;
+    int replyCode = 0;
+    bool canceled = false;
+    bool timedOut = false;
+    bool connected = false;
+    bool succeeded = false;
+    bool lookupDone = false;
+    bool capturing = false;
+    bool countAll = false; // count every received byte, not only while capturing
+    bool busy = false;     // an operation of the facade is running
+    qint64 bytesSent = 0;
+    qint64 bytesReceived = 0;
+    qint64 transferSize = 0;
+    QHostAddress remoteAddress;
+    QHostAddress acceptFrom; // only a peer with this address is accepted (null: any)
+
+    // Hooks of the owner (used by the FTP layer).
+    std::function<void()> afterRead;
+    std::function<void()> onPacket;     // a chunk arrived while capturing
+    std::function<bool()> externalStop; // ends this object's waits with Wait::Stopped
+
+    QObject ctx; // context of every connection made by this object
+    std::unique_ptr<QTcpSocket> sock;
+    std::unique_ptr<QTcpServer> server;
+    std::unique_ptr<QTcpSocket> accepted;
+    std::unique_ptr<QSaveFile> capture;
+    QString captureError;
+    TThreadTimer timer;
+    QTimer wake;
+    QElapsedTimer activity;
+    bool firstSocket = true;
+    bool closing = false;
+    bool waitingConnect = false;
+    QByteArray in;
+    qsizetype inPos = 0;
+
+    // Events (nothing is raised once detached).
+    void reportStatus(int level, const QString& text);
+    virtual void socketConnected();
+    void emitDisconnect();
+    void emitError(int code);
+    bool hasHandler(const QMetaMethod& signal) const;
+    virtual qint64 receivedCount() const;
+    virtual qint64 sentCount() const;
+
+    // Socket plumbing.
+    void setSocket(std::unique_ptr<QTcpSocket> s);
+    void onReadyRead();
+    void onDisconnected();
+    void onError(QAbstractSocket::SocketError err);
+    void onNewConnection();
+    void storeChunk(const char* data, qint64 n, bool notify);
+    void timerOn(int ms);
+    void timerOff();
+    void timerTriggered();
+
+    // Waiting.
+    Wait waitUntil(const std::function<bool()>& cond, int limitMs = -1);
+    QString idleText() const;
+
+    // Input buffer.
+    qsizetype available() const { return in.size() - inPos; }
+    qsizetype lineEnd() const; // index just past the first LF, or -1
+    QByteArray take(qsizetype n);
+    void dropInput();
+
+    // Operations.
+    void resolveHost();
+    virtual void connect();
+    virtual void disconnect();
+    virtual QString transaction(const QString& command);
+    virtual void abort() {}
+    void cancel();
+    void requireConnection();
+    void sendBuffer(const QByteArray& bytes);
+    void write(const QString& text);
+    void writeln(const QString& text);
+    QByteArray read(int count);
+    QByteArray readLineBytes();
+    bool readLineOrEnd(QByteArray& line); // false at the clean end of a closed connection
+    void startCapture(std::unique_ptr<QSaveFile> file);
+    void waitCapture();
+    void captureFile(const QString& fileName);
+    void listen(const QHostAddress& address);
+    bool accept(); // false when externalStop ended the wait
+    QString localPortAddress() const;
+    QString listenPortPair() const;
+    void requestCloseSocket();
+};
+
+template <class F> auto TPowersock::guarded(F&& f) const {
+    std::shared_ptr<PowersockCore> core = m_core;
+    if (core->busy) throw ESockError("Another operation of this connection is still running");
+    core->busy = true;
+    struct Reset {
+        PowersockCore* c;
+        ~Reset() { c->busy = false; }
+    } reset{core.get()};
+    try {
+        return f(*core);
+    } catch (const EAbortError&) {
+        throw;
+    } catch (...) {
+        if (core->destroyed) throw EAbortError("Operation aborted: the connection object was destroyed");
+        throw;
+    }
+}

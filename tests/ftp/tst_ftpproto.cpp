@@ -1,0 +1,171 @@
+// Reply codes, multi-line replies, sizes, the PORT line, listing lines and their Unix columns.
+#include "ftp/ftplist.h"
+#include "ftp/ftpproto.h"
+#include "ftp/powersock.h"
+
+#include <QTest>
+
+class TestFtpProto : public QObject {
+    Q_OBJECT
+private slots:
+    void replyCode_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("continues");
+        QTest::newRow("final") << "220 Ready\r\n" << 220 << false;
+        QTest::newRow("first of many") << "220-Welcome\r\n" << 220 << true;
+        QTest::newRow("indented") << " more text\r\n" << 0 << true;
+        QTest::newRow("no digits") << "hello\r\n" << 0 << false;
+        QTest::newRow("short") << "22\n" << 22 << false;
+        QTest::newRow("too big") << "40000 x" << 0 << false;
+        QTest::newRow("ten digits at most") << "12345678901" << 0 << false;
+    }
+    void replyCode() {
+        QFETCH(QString, line);
+        QFETCH(int, code);
+        QFETCH(bool, continues);
+        QCOMPARE(ReplyCodeOf(line), code);
+        QCOMPARE(IsContinuationLine(line), continues);
+    }
+
+    void sizeFromReply_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("binary") << "150 Opening BINARY mode data connection for a.csv (2048 bytes)."
+                                << qint64(2048);
+        QTest::newRow("case") << "150 file (77 Bytes)" << qint64(77);
+        QTest::newRow("no bytes") << "150 Opening data connection" << qint64(0);
+        QTest::newRow("code only") << "150 some bytes" << qint64(150);
+        QTest::newRow("no digit before") << "BYTES 12" << qint64(0);
+        QTest::newRow("over 4 GiB") << "150 x (5368709120 bytes)" << qint64(5368709120LL);
+    }
+    void sizeFromReply() {
+        QFETCH(QString, line);
+        QFETCH(qint64, size);
+        QCOMPARE(SizeFromReply(line), size);
+    }
+
+    void portLine_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("lan") << "192.168.1.20" << 4100 << "PORT 192,168,1,20,16,4";
+        QTest::newRow("loopback") << "127.0.0.1" << 65535 << "PORT 127,0,0,1,255,255";
+    }
+    void portLine() {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(QString, line);
+        QCOMPARE(PortLine(QHostAddress(address), quint16(port)), line);
+    }
+
+    void lineEnds_data() {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("crlf") << "drwxr-xr-x 2 ftp ftp 4096 Jan 1 12:00 data\r\n"
+                              << "drwxr-xr-x 2 ftp ftp 4096 Jan 1 12:00 data";
+        QTest::newRow("lf") << "abc\n"
+                            << "abc";
+        QTest::newRow("crlf alone") << "\r\n"
+                                    << "\r\n";
+        QTest::newRow("no line end") << "-rw-r--r-- 1 ftp ftp 20 Jan 1 b.csv"
+                                     << "-rw-r--r-- 1 ftp ftp 20 Jan 1 b.csv";
+    }
+    void lineEnds() {
+        QFETCH(QString, raw);
+        QFETCH(QString, line);
+        QCOMPARE(CutLineEnd(raw), line);
+    }
+
+    void commandKind_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("CWD") << "CWD data" << int(TCmdType::ChangeDir);
+        QTest::newRow("cwd lower") << "cwd data" << int(TCmdType::DoCommand);
+        QTest::newRow("MKD") << "MKD x" << int(TCmdType::MakeDir);
+        QTest::newRow("RMD") << "RMD x" << int(TCmdType::RemoveDir);
+        QTest::newRow("DELE") << "DELE a.csv" << int(TCmdType::Delete);
+        QTest::newRow("PWD") << "PWD" << int(TCmdType::PrintDir);
+        QTest::newRow("PWD arg") << "PWD x" << int(TCmdType::DoCommand);
+        QTest::newRow("leading space") << " CWD x" << int(TCmdType::DoCommand);
+    }
+    void commandKind() {
+        QFETCH(QString, line);
+        QFETCH(int, kind);
+        QCOMPARE(int(CommandKindOf(line)), kind);
+    }
+
+    void errorMessages() {
+        QCOMPARE(TPowersock::LookupErrorMessage(0), QString());
+        QCOMPARE(TPowersock::LookupErrorMessage(10061), QStringLiteral("10061:Connection refused"));
+        QCOMPARE(TPowersock::LookupErrorMessage(11004),
+                 QStringLiteral("11004:Valid name, no data record of requested type"));
+        QCOMPARE(TPowersock::LookupErrorMessage(42), QStringLiteral("Unknown Error No. 42"));
+    }
+
+    void splitting_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("runs of spaces") << "a  b   c" << QStringList{"a", "b", "c"};
+        QTest::newRow("leading space") << " a" << QStringList{"", "a"};
+        QTest::newRow("trailing space") << "a " << QStringList{"a", ""};
+        QTest::newRow("empty") << "" << QStringList{""};
+        QTest::newRow("tab is no separator") << "a\tb c" << QStringList{"a\tb", "c"};
+        QTest::newRow("long field") << QString(300, 'x') << QStringList{QString(255, 'x')};
+    }
+    void splitting() {
+        TFTPDirectoryList list;
+        QFETCH(QString, line);
+        QFETCH(QStringList, fields);
+        list.ParseLine(line);
+        QCOMPARE(list.Fields, fields);
+        QCOMPARE(list.FieldCount, fields.size());
+        QVERIFY(list.Names.isEmpty());
+    }
+
+    void unixColumns_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("row"); // name, size, date, attributes; empty = skipped
+        QTest::newRow("with group") << "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 a.csv"
+                                    << QStringList{"a.csv", "2048", "Mar 3 10:15", "-rw-r--r--"};
+        QTest::newRow("without group") << "drwxr-xr-x 2 ftp 512 Jan 1 2004 logs"
+                                       << QStringList{"logs", "512", "Jan 1 2004", "drwxr-xr-x"};
+        QTest::newRow("double spaces") << "-rw-r--r--  1 ftp  ftp  2048 Mar  3 10:15 a.csv"
+                                       << QStringList{"a.csv", "2048", "Mar 3 10:15", "-rw-r--r--"};
+        QTest::newRow("total line") << "total 12" << QStringList{};
+        QTest::newRow("trailing space") << "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 a.csv "
+                                        << QStringList{"", "Mar", "3 10:15 a.csv", "-rw-r--r--"};
+        QTest::newRow("many fields")
+            << "-rw-r--r-- 1 a b c d e f g h i j k l m n o p q r s t u v w x 9 Jan 1 2020 z"
+            << QStringList{"z", "9", "Jan 1 2020", "-rw-r--r--"};
+    }
+    void unixColumns() {
+        TFTPUnixList list;
+        QFETCH(QString, line);
+        QFETCH(QStringList, row);
+        list.ParseLine(line);
+        if (row.isEmpty()) {
+            QVERIFY(list.Names.isEmpty() && list.Sizes.isEmpty() && list.ModifyDates.isEmpty());
+            return;
+        }
+        QCOMPARE(list.Names, QStringList{row[0]});
+        QCOMPARE(list.Sizes, QStringList{row[1]});
+        QCOMPARE(list.ModifyDates, QStringList{row[2]});
+        QCOMPARE(list.Attributes, QStringList{row[3]});
+    }
+
+    void clearThenThreeLines() {
+        TFTPUnixList list;
+        list.ParseLine("-rw-r--r-- 1 ftp ftp 1 Jan 1 2020 old");
+        list.Clear();
+        for (const char* name : {"a", "b", "c"})
+            list.ParseLine(QStringLiteral("-rw-r--r-- 1 ftp ftp 1 Jan 1 2020 ") + name);
+        QCOMPARE(list.Names, (QStringList{"a", "b", "c"}));
+        QCOMPARE(list.Sizes.size(), 3);
+        QCOMPARE(list.Attributes.size(), 3);
+        QCOMPARE(list.ModifyDates.size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFtpProto)
+#include "tst_ftpproto.moc"

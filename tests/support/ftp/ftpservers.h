@@ -1,0 +1,74 @@
+// FTP servers for tests, each on 127.0.0.1 with a free port, stopped when the object goes (also when
+// a test fails half-way). Use from any test target that links tervane_ftp_testsupport:
+//
+//     PyFtpdServer server(servedFolder);        // account "user"/"secret", anonymous read-only
+//     QVERIFY2(server.start(), qPrintable(server.errorText()));
+//     ftp.setHost("127.0.0.1"); ftp.setPort(server.port());
+//
+//     VsftpdServer vs(servedFolder);            // anonymous; the folder is made world-readable
+//     ScriptedFtpServer sc("user-530");         // protocol corners, see scripted_ftp.py
+//     sc.commands();                            // command lines the server received so far
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+class FtpServerProcess {
+public:
+    virtual ~FtpServerProcess();
+    FtpServerProcess(const FtpServerProcess&) = delete;
+    FtpServerProcess& operator=(const FtpServerProcess&) = delete;
+
+    virtual bool start() = 0;
+    void stop();
+    quint16 port() const { return m_port; }
+    QString errorText() const { return m_error; }
+    // Command lines received so far (pyftpdlib and the scripted server), oldest first.
+    QStringList commands() const;
+    int count(const QString& commandStart) const;
+
+protected:
+    FtpServerProcess();
+    bool startPython(const QString& script, const QStringList& args); // waits for "PORT n"
+    static QString supportDir();
+
+    QProcess m_proc;
+    QTemporaryDir m_work; // config files and the command log
+    quint16 m_port = 0;
+    QString m_error;
+    QString m_log;
+};
+
+// pyftpdlib serving `root`. idleSeconds: the server drops a silent control connection after that.
+class PyFtpdServer : public FtpServerProcess {
+public:
+    explicit PyFtpdServer(const QString& root, const QString& user = "user",
+                          const QString& password = "secret", double idleSeconds = 300);
+    bool start() override;
+
+private:
+    QString m_root, m_user, m_password;
+    double m_idle;
+};
+
+// vsftpd in the foreground from its own config file, anonymous log-on, active mode allowed.
+class VsftpdServer : public FtpServerProcess {
+public:
+    explicit VsftpdServer(const QString& root);
+    bool start() override;
+
+private:
+    QString m_root;
+};
+
+// The project's scripted server (scripted_ftp.py): "normal", "multiline-greeting", "user-230", "user-530".
+class ScriptedFtpServer : public FtpServerProcess {
+public:
+    explicit ScriptedFtpServer(const QString& scenario = "normal");
+    bool start() override;
+
+private:
+    QString m_scenario;
+};

@@ -1,0 +1,232 @@
+#!/usr/bin/python3
+"""A small FTP server that plays the protocol corners real servers do not produce on demand.
+
+Prints "PORT <n>" once it listens on 127.0.0.1. Every command line received is appended to --log before
+the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "multiline-greeting",
+"user-230" (USER answered 230, no PASS), "user-530" (USER refused). The rest is chosen by names:
+
+  MKD any            -> 502
+  RNFR r351* / r352* -> 351 / 352, any other name 350
+  NOOP               -> "200 ok" and a late "200 late reply" in the same packet
+  CWD <dir>          -> 250; the folder picks the LIST below
+  LIST in "/"        -> three Unix lines          LIST in "nolf"    -> last line without line end
+  LIST in "foreign"  -> a first data connection from 127.0.0.2, then the real one
+  LIST in "never"    -> 150, no data connection   LIST in "final426" -> the listing, then 426
+  RETR sized.csv     -> 150 announcing 2048 bytes, 2048 bytes, 226
+  RETR multi.csv     -> "150-" line, then "150 (3000 bytes)" on the continuation, 3000 bytes, 226
+  RETR huge.bin      -> 150 announcing 5368709120 bytes, 1000 bytes, 226
+  RETR final426.csv  -> 1000 bytes, then 426          RETR mid421.csv -> 64 KiB, then 421 with data open
+  RETR never.csv     -> 150, no data connection       RETR foreign.csv -> a first connection from 127.0.0.2
+  RETR missing*      -> 550                            RETR <other>     -> 100 bytes "0123456789" x 10, 226
+"""
+import argparse
+import socket
+import sys
+import threading
+
+LISTING = [
+    "total 3",
+    "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 a.csv",
+    "drwxr-xr-x 2 ftp 512 Jan 1 2004 logs",
+    "-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 240304.csv",
+]
+
+lock = threading.Lock()
+
+
+class Session:
+    def __init__(self, conn, args):
+        self.c = conn
+        self.args = args
+        self.cwd = "/"
+        self.port = None
+
+    def log(self, text):
+        if self.args.log:
+            with lock, open(self.args.log, "a", encoding="utf-8") as f:
+                f.write(text + "\n")
+
+    def send(self, text):
+        self.c.sendall(text.encode("utf-8"))
+
+    def data(self, source="127.0.0.1"):
+        host, port = self.port
+        return socket.create_connection((host, port), timeout=10, source_address=(source, 0))
+
+    def probe_other_address(self):
+        # The client must listen on the control connection's address only.
+        try:
+            s = socket.create_connection(("127.0.0.2", self.port[1]), timeout=2)
+            s.close()
+            self.log("PROBE connected")
+        except OSError:
+            self.log("PROBE refused")
+
+    def foreign_then_real(self):
+        self.probe_other_address()
+        try:
+            f = socket.create_connection(("127.0.0.1", self.port[1]), timeout=5, source_address=("127.0.0.2", 0))
+            f.settimeout(5)
+            try:
+                f.sendall(b"FOREIGN DATA\r\n")
+                got = f.recv(1)  # the client closes it at once
+                self.log("FOREIGN closed" if not got else "FOREIGN open")
+            except OSError:
+                self.log("FOREIGN closed")
+            f.close()
+        except OSError as e:
+            self.log("FOREIGN failed " + str(e))
+        return self.data()
+
+    def wait_client_close(self, sock, seconds=10):
+        sock.settimeout(seconds)
+        try:
+            while sock.recv(65536):
+                pass
+        except OSError:
+            pass
+
+    def run(self):
+        sc = self.args.scenario
+        if sc == "multiline-greeting":
+            self.send("220-Welcome to the scripted server\r\n220-second line\r\nplain text line\r\n"
+                      " indented line\r\n220 Ready\r\n")
+        else:
+            self.send("220 Scripted server ready\r\n")
+        f = self.c.makefile("rb")
+        for raw in f:
+            line = raw.decode("utf-8", "replace").rstrip("\r\n")
+            self.log(line)
+            cmd, _, arg = line.partition(" ")
+            cmd = cmd.upper()
+            if not self.handle(cmd, arg, sc):
+                break
+        self.c.close()
+
+    def handle(self, cmd, arg, sc):
+        if cmd == "USER":
+            if sc == "user-230":
+                self.send("230 Logged in without password\r\n")
+            elif sc == "user-530":
+                self.send("530 Not logged in: user refused\r\n")
+            else:
+                self.send("331 Password required\r\n")
+        elif cmd == "PASS":
+            self.send("230 Logged in\r\n")
+        elif cmd == "QUIT":
+            self.send("221 Bye\r\n")
+            return False
+        elif cmd == "SYST":
+            self.send("215 UNIX Type: L8\r\n")
+        elif cmd == "TYPE":
+            self.send("200 Type set\r\n")
+        elif cmd == "MKD":
+            self.send("502 Command not implemented\r\n")
+        elif cmd == "RNFR":
+            if arg.startswith("r351"):
+                self.send("351 Ready for destination\r\n")
+            elif arg.startswith("r352"):
+                self.send("352 Odd reply\r\n")
+            else:
+                self.send("350 Ready for destination\r\n")
+        elif cmd == "RNTO":
+            self.send("250 Renamed\r\n")
+        elif cmd == "NOOP":
+            self.send("200 ok\r\n200 late reply\r\n")
+        elif cmd == "CWD":
+            self.cwd = arg
+            self.send("250 Folder changed\r\n")
+        elif cmd == "PWD":
+            self.send('257 "/%s" is the current folder\r\n' % self.cwd.strip("/"))
+        elif cmd == "PORT":
+            p = [int(x) for x in arg.split(",")]
+            self.port = ("%d.%d.%d.%d" % tuple(p[:4]), p[4] * 256 + p[5])
+            self.send("200 PORT ok\r\n")
+        elif cmd == "LIST":
+            self.list()
+        elif cmd == "RETR":
+            self.retr(arg)
+        else:
+            self.send("500 Unknown command\r\n")
+        return True
+
+    def list(self):
+        if self.cwd == "never":
+            self.send("150 Here comes the listing\r\n")
+            return
+        self.send("150 Here comes the listing\r\n")
+        d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
+        body = "\r\n".join(LISTING)
+        if self.cwd != "nolf":
+            body += "\r\n"
+        d.sendall(body.encode("utf-8"))
+        d.close()
+        if self.cwd == "final426":
+            self.send("426 Connection closed; transfer aborted\r\n")
+        else:
+            self.send("226 Listing sent\r\n")
+
+    def retr(self, name):
+        if name.startswith("missing"):
+            self.send("550 %s: no such file\r\n" % name)
+            return
+        if name == "never.csv":
+            self.send("150 Opening data connection\r\n")
+            return
+        if name == "sized.csv":
+            self.send("150 Opening BINARY mode data connection for sized.csv (2048 bytes).\r\n")
+            payload = bytes(i % 251 for i in range(2048))
+        elif name == "multi.csv":
+            self.send("150-Opening BINARY mode data connection\r\n150 for multi.csv (3000 bytes)\r\n")
+            payload = b"m" * 3000
+        elif name == "huge.bin":
+            self.send("150 Opening BINARY mode data connection for huge.bin (5368709120 bytes).\r\n")
+            payload = b"h" * 1000
+        else:
+            self.send("150 Opening data connection for %s\r\n" % name)
+            payload = b"0123456789" * 10
+        d = self.foreign_then_real() if name == "foreign.csv" else self.data()
+        if name == "mid421.csv":
+            d.sendall(b"x" * 65536)
+            self.send("421 Service not available, closing control connection\r\n")
+            self.wait_client_close(d)
+            d.close()
+            self.c.close()
+            return
+        if name == "final426.csv":
+            d.sendall(b"y" * 1000)
+            d.close()
+            self.send("426 Connection closed; transfer aborted\r\n")
+            return
+        d.sendall(payload)
+        d.close()
+        self.send("226 Transfer complete\r\n")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--scenario", default="normal")
+    ap.add_argument("--log", default="")
+    args = ap.parse_args()
+    srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    srv.bind(("127.0.0.1", 0))
+    srv.listen(5)
+    print("PORT", srv.getsockname()[1], flush=True)
+    while True:
+        conn, _ = srv.accept()
+        threading.Thread(target=lambda: safe_run(Session(conn, args)), daemon=True).start()
+
+
+def safe_run(session):
+    try:
+        session.run()
+    except OSError:
+        pass
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except KeyboardInterrupt:
+        pass
