@@ -122,6 +122,7 @@ void TForm1::buildWindow() {
     buildCsvPage();
     linkFolderLists();
     connectEngine();
+    connectBatches();
     connect(PageControl1, &TPageControl::entered, this, &TForm1::PageControl1Enter);
     connect(RunButton, &QPushButton::clicked, this, &TForm1::MergeButtonClick);
     connect(MonthCalendar1, &QCalendarWidget::clicked, this, &TForm1::MonthCalendar1Click);

@@ -15,10 +15,12 @@ endfunction()
 
 # Adds every immediate subfolder of the current folder that has a CMakeLists.txt.
 function(tervane_add_subfolders)
+  cmake_parse_arguments(S "" "" "EXCLUDE" ${ARGN})
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(child ${children})
-    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt
+       AND NOT child IN_LIST S_EXCLUDE)
       add_subdirectory(${child})
     endif()
   endforeach()

@@ -240,6 +240,11 @@ void TLinkedListBox::updateEdit() {
     m_edit->selectAll();
 }
 
+void TLinkedListBox::mousePressEvent(QMouseEvent* e) {
+    m_afterDoubleClick = false;
+    QListWidget::mousePressEvent(e);
+}
+
 void TLinkedListBox::mouseReleaseEvent(QMouseEvent* e) {
     QListWidget::mouseReleaseEvent(e);
     if (e->button() != Qt::LeftButton) return;

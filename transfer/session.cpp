@@ -9,7 +9,9 @@
 #include "transfer/transfercore.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QScopeGuard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -230,6 +232,9 @@ void TForm1::ConnectBtnClick() {
             ConnectBtn->setEnabled(false);
         } catch (const EAbortError&) {
             throw; // the window is going away
+        } catch (const std::exception& e) {
+            if (qEnvironmentVariableIsSet("TERVANE_DEBUG")) qDebug("connect: %s", e.what());
+            setBusyCursor(false);
         } catch (...) {
             // What went wrong was told by the engine's events.
             setBusyCursor(false);

@@ -120,6 +120,9 @@ private slots:
     }
 
     void defaultsAsDesigned() {
+        // A window not yet shown has its designed defaults (start-up runs on the first focus).
+        form.reset();
+        form = std::make_unique<TForm1>();
         QCOMPARE(form->windowTitle(), QString("Tervane monitoring software for KZ640TL/FTP data-logger"));
         QCOMPARE(form->PageControl1->PageCount(), 10);
         QCOMPARE(form->PageControl1->ActivePage(), form->TabSheet2);

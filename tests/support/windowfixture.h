@@ -1,0 +1,35 @@
+// Builds the real main window for a test, in a working folder of the test's
+// own, and runs the program's start-up as the first focus does.
+#pragma once
+
+#include "app/mainwindow.h"
+#include "fakeplatform.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+struct WindowFixture {
+    QTemporaryDir work;
+    std::unique_ptr<TForm1> form;
+
+    WindowFixture() { QDir::setCurrent(work.path()); }
+    ~WindowFixture() { close(); }
+
+    // Creates the window; `beforeShow` may set controls before start-up reads csv.cfg.
+    bool open(const std::function<void(TForm1&)>& beforeShow = {}) {
+        QDir::setCurrent(work.path());
+        form = std::make_unique<TForm1>();
+        if (beforeShow) beforeShow(*form);
+        form->show();
+        if (!QTest::qWaitForWindowExposed(form.get())) return false;
+        // Start-up runs when the page control first gets the focus.
+        for (int i = 0; i < 100 && !form->Initialised(); ++i) QTest::qWait(10);
+        if (!form->Initialised()) form->PageControl1Enter();
+        return form->Initialised();
+    }
+    void close() { form.reset(); }
+    QString path(const QString& name) const { return work.filePath(name); }
+};
