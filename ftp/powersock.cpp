@@ -190,7 +190,7 @@ void PowersockCore::storeChunk(const char* data, qint64 n, bool notify) {
 
 void PowersockCore::onReadyRead() {
     auto keep = weak_from_this().lock();
-    if (!sock) return;
+    if (!sock || !sock->isOpen()) return;
     reportStatus(8, QStringLiteral("ReadToStream"));
     char buf[kChunk + 1];
     bool stored = false;
@@ -199,7 +199,7 @@ void PowersockCore::onReadyRead() {
         if (n <= 0) break;
         storeChunk(buf, n, true);
         stored = true;
-        if (!sock) return;
+        if (!sock->isOpen()) break;
     }
     if (stored && afterRead) afterRead();
 }
@@ -208,7 +208,7 @@ void PowersockCore::onDisconnected() {
     if (closing) return;
     auto keep = weak_from_this().lock();
     char buf[kChunk + 1];
-    for (;;) {
+    while (sock->isOpen() && sock->bytesAvailable() > 0) {
         const qint64 n = sock->read(buf, kChunk);
         if (n <= 0) break;
         storeChunk(buf, n, true);
