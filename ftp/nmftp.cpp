@@ -388,8 +388,8 @@ struct FtpCore : PowersockCore {
         prepare();
         requireConnection();
         const QString target = local.isEmpty() ? remote : local;
-        auto file = std::make_unique<QSaveFile>(target);
-        if (!file->open(QIODevice::WriteOnly))
+        auto file = std::make_unique<ReceiveFile>(target);
+        if (!file->open())
             throw ESockError(
                 QStringLiteral("Cannot create the local file %1: %2").arg(target, file->errorString()));
         newDataConnection();
@@ -430,6 +430,7 @@ struct FtpCore : PowersockCore {
             data->onPacket = [this] {
                 if (TNMFTP* e = f()) emit e->OnPacketRecvd(e);
             };
+            if (data->bytesReceived > 0) data->onPacket(); // what came before the start, as one chunk
             if (accepted) data->waitCapture();
             data->capturing = false;
             data->onPacket = nullptr;
@@ -437,7 +438,7 @@ struct FtpCore : PowersockCore {
             if (TNMFTP* e = f()) emit e->OnTransactionStop(e);
             data->requestCloseSocket();
             reportReceived();
-            std::unique_ptr<QSaveFile> received = std::move(data->capture);
+            std::unique_ptr<ReceiveFile> received = std::move(data->capture);
             if (!alreadyDone && !finalReply(TCmdType::Download)) return; // the temporary file goes
             if (!received->commit())
                 throw ESockError(

@@ -3,16 +3,23 @@
 #include "ftp/ftpproto.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHostInfo>
 #include <QMetaMethod>
 
+#include <filesystem>
+#include <system_error>
+
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #endif
 
 namespace {
 constexpr qint64 kChunk = 16383;
-constexpr qint64 kReadBufferLimit = 256 * 1024;
+constexpr qint64 kReadBufferLimit = 1024 * 1024;
+constexpr qsizetype kWriteBlock = 512 * 1024;
 
 // The engine's own numbers for the platform's socket errors.
 int codeOf(QAbstractSocket::SocketError err) {
@@ -54,6 +61,38 @@ QHostAddress asIPv4(const QHostAddress& a) {
     return ok ? QHostAddress(v4) : a;
 }
 } // namespace
+
+// ---------------------------------------------------------------- ReceiveFile
+
+ReceiveFile::ReceiveFile(const QString& target)
+    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")) {}
+
+bool ReceiveFile::open() {
+    if (QFileInfo(m_target).isDir()) {
+        m_error = QStringLiteral("a folder of that name exists");
+        return false;
+    }
+    return m_file.open();
+}
+
+bool ReceiveFile::commit() {
+    if (!m_file.flush()) return false;
+    const QFile::Permissions perms =
+        QFile::exists(m_target) ? QFile::permissions(m_target)
+                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    m_file.setPermissions(perms);
+    const QString temp = m_file.fileName();
+    m_file.close();
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
+                            std::filesystem::path(m_target.toStdU16String()), ec);
+    if (ec) {
+        m_error = QString::fromLocal8Bit(ec.message().c_str());
+        return false;
+    }
+    m_file.setAutoRemove(false);
+    return true;
+}
 
 // ---------------------------------------------------------------- TThreadTimer
 
@@ -175,7 +214,8 @@ void PowersockCore::setSocket(std::unique_ptr<QTcpSocket> s) {
 void PowersockCore::storeChunk(const char* data, qint64 n, bool notify) {
     activity.restart();
     if (capture) {
-        if (captureError.isEmpty() && capture->write(data, n) != n) captureError = capture->errorString();
+        if (data != pending.constData() + pending.size() - n) pending.append(data, n);
+        if (pending.size() >= kWriteBlock) flushCapture();
     } else {
         in.append(data, n);
     }
@@ -188,31 +228,47 @@ void PowersockCore::storeChunk(const char* data, qint64 n, bool notify) {
     }
 }
 
+void PowersockCore::flushCapture() {
+    if (!capture || pending.isEmpty()) return;
+    if (captureError.isEmpty() && capture->write(pending) != pending.size())
+        captureError = capture->errorString();
+    pending.resize(0);
+}
+
+// Moves what the socket holds into the input buffer or the capture file, at most 16383 bytes a chunk.
+void PowersockCore::readChunks() {
+    char buf[kChunk + 1];
+    while (sock->isOpen() && sock->bytesAvailable() > 0) {
+        if (capture) {
+            // Straight into the block that goes to the file.
+            if (pending.capacity() < kWriteBlock + kChunk) pending.reserve(kWriteBlock + kChunk);
+            const qsizetype old = pending.size();
+            pending.resize(old + kChunk);
+            const qint64 n = sock->read(pending.data() + old, kChunk);
+            pending.resize(old + std::max<qint64>(n, 0));
+            if (n <= 0) break;
+            storeChunk(pending.constData() + old, n, true);
+        } else {
+            const qint64 n = sock->read(buf, kChunk);
+            if (n <= 0) break;
+            storeChunk(buf, n, true);
+        }
+    }
+}
+
 void PowersockCore::onReadyRead() {
     auto keep = weak_from_this().lock();
-    if (!sock) return;
+    if (!sock || !sock->isOpen()) return;
     reportStatus(8, QStringLiteral("ReadToStream"));
-    char buf[kChunk + 1];
-    bool stored = false;
-    for (;;) {
-        const qint64 n = sock->read(buf, kChunk);
-        if (n <= 0) break;
-        storeChunk(buf, n, true);
-        stored = true;
-        if (!sock) return;
-    }
-    if (stored && afterRead) afterRead();
+    const qint64 before = bytesReceived + available();
+    readChunks();
+    if (afterRead && bytesReceived + available() != before) afterRead();
 }
 
 void PowersockCore::onDisconnected() {
     if (closing) return;
     auto keep = weak_from_this().lock();
-    char buf[kChunk + 1];
-    for (;;) {
-        const qint64 n = sock->read(buf, kChunk);
-        if (n <= 0) break;
-        storeChunk(buf, n, true);
-    }
+    readChunks();
     if (afterRead) afterRead();
     requestCloseSocket();
 }
@@ -507,11 +563,12 @@ QByteArray PowersockCore::readLineBytes() {
     return line;
 }
 
-void PowersockCore::startCapture(std::unique_ptr<QSaveFile> file) {
+void PowersockCore::startCapture(std::unique_ptr<ReceiveFile> file) {
     capture = std::move(file);
     captureError.clear();
     capturing = true;
     bytesReceived = 0;
+    pending.resize(0);
     if (available() > 0) {
         const QByteArray rest = take(available());
         if (capture->write(rest) != rest.size()) captureError = capture->errorString();
@@ -523,6 +580,7 @@ void PowersockCore::waitCapture() {
     reportStatus(8, QStringLiteral("CaptureFile"));
     const Wait w = waitUntil([this] { return !connected || !captureError.isEmpty(); });
     capturing = false;
+    flushCapture();
     if (w == Wait::Canceled) {
         if (!destroyed) canceled = false;
         throw EAbortError(QStringLiteral("Socket send aborted"));
@@ -534,11 +592,11 @@ void PowersockCore::waitCapture() {
 }
 
 void PowersockCore::captureFile(const QString& fileName) {
-    auto file = std::make_unique<QSaveFile>(fileName);
-    if (!file->open(QIODevice::WriteOnly))
+    auto file = std::make_unique<ReceiveFile>(fileName);
+    if (!file->open())
         throw ESockError(QStringLiteral("Cannot create the file %1: %2").arg(fileName, file->errorString()));
     startCapture(std::move(file));
-    std::unique_ptr<QSaveFile> done;
+    std::unique_ptr<ReceiveFile> done;
     try {
         waitCapture();
     } catch (...) {

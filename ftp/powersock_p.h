@@ -4,12 +4,30 @@
 #include "ftp/powersock.h"
 
 #include <QElapsedTimer>
-#include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 
 #include <functional>
 #include <memory>
+
+// A file received under a temporary name beside its target; commit() renames it over the target, and
+// a file never committed is removed, leaving an older target as it was.
+class ReceiveFile {
+public:
+    explicit ReceiveFile(const QString& target);
+    bool open();
+    qint64 write(const char* data, qint64 n) { return m_file.write(data, n); }
+    qint64 write(const QByteArray& bytes) { return m_file.write(bytes); }
+    bool commit();
+    bool isOpen() const { return m_file.isOpen(); }
+    QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
+
+private:
+    QString m_target;
+    QTemporaryFile m_file;
+    QString m_error;
+};
 
 struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     enum class Wait { Met, Canceled, Idle, Stopped };
@@ -57,7 +75,8 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     std::unique_ptr<QTcpSocket> sock;
     std::unique_ptr<QTcpServer> server;
     std::unique_ptr<QTcpSocket> accepted;
-    std::unique_ptr<QSaveFile> capture;
+    std::unique_ptr<ReceiveFile> capture;
+    QByteArray pending; // received for the capture file, written in large blocks
     QString captureError;
     TThreadTimer timer;
     QTimer wake;
@@ -84,6 +103,8 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     void onError(QAbstractSocket::SocketError err);
     void onNewConnection();
     void storeChunk(const char* data, qint64 n, bool notify);
+    void readChunks();
+    void flushCapture();
     void timerOn(int ms);
     void timerOff();
     void timerTriggered();
@@ -112,7 +133,7 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     QByteArray read(int count);
     QByteArray readLineBytes();
     bool readLineOrEnd(QByteArray& line); // false at the clean end of a closed connection
-    void startCapture(std::unique_ptr<QSaveFile> file);
+    void startCapture(std::unique_ptr<ReceiveFile> file);
     void waitCapture();
     void captureFile(const QString& fileName);
     void listen(const QHostAddress& address);

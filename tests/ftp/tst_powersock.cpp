@@ -187,21 +187,6 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"target.csv"}); // no leftovers
     }
 
-    void listenAccept() {
-        TPowersock s;
-        s.Listen(QHostAddress::LocalHost);
-        QVERIFY(s.ListenPortPair().startsWith(','));
-        const QStringList pair = s.ListenPortPair().mid(1).split(',');
-        const quint16 port = quint16(pair[0].toInt() * 256 + pair[1].toInt());
-        QTcpSocket client;
-        client.connectToHost(QHostAddress::LocalHost, port);
-        client.write("hello\r\n");
-        s.Accept();
-        QVERIFY(s.Connected());
-        QCOMPARE(s.ReadLn(), QStringLiteral("hello\r\n"));
-        QCOMPARE(s.LocalPortAddress(), QStringLiteral("127,0,0,1"));
-    }
-
     void reportLevels_data() {
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("any");
