@@ -3,9 +3,9 @@
 #include "app/application.h"
 #include "app/pagecontrol.h"
 #include "app/platform/platform.h"
+#include "app/settings/cfgrecord.h"
 #include "charts/decisiongraph.h"
 #include "localfiles/folderlists.h"
-#include "app/settings/cfgrecord.h"
 #include "logdata/csvloader.h"
 #include "logdata/merge.h"
 #include "logdata/stringgrid.h"
@@ -324,9 +324,11 @@ void TForm1::MergeButtonClick() {
     RunButton->setEnabled(false);
     // The button comes back however the merge ends.
     const auto enable = qScopeGuard([this] { RunButton->setEnabled(true); });
-    const logdata::MergePlan plan = logdata::PlanMerge(QDir::currentPath(), DateTimePicker1->date(), DateTimePicker2->date());
+    const logdata::MergePlan plan =
+        logdata::PlanMerge(QDir::currentPath(), DateTimePicker1->date(), DateTimePicker2->date());
     const logdata::MergeResult result = logdata::RunMerge(plan, *m_mergeLines);
-    for (const QString& m : result.messages) Platform::instance().showMessage(m);
+    for (const QString& m : result.messages)
+        Platform::instance().showMessage(m);
     if (result.status == logdata::MergeResult::Status::ReadFailed) throw EInOutError(result.errorText);
     if (result.shouldLoad()) {
         LoadCSVFile(result.mergedName, ',');

@@ -301,7 +301,7 @@ private:
     std::unique_ptr<CsvLoader> m_loader;
     std::unique_ptr<logdata::MergeStore> m_mergeLines; // the lines of the last merge
     bool m_initialised = false;
-    int m_engineCalls = 0;      // handlers now inside an engine call
+    int m_engineCalls = 0;       // handlers now inside an engine call
     bool m_closePending = false; // the window closes once they have unwound
     bool m_busyCursor = false;
     std::unique_ptr<class QTemporaryDir> m_viewDir;

@@ -41,11 +41,14 @@ struct MultiplierBar {
     Multiplier which;
     QScrollBar* TForm1::*bar;
 };
-const MultiplierBar kBars[] = {{Multiplier::A1Coarse, &TForm1::ScrollBarA1}, {Multiplier::A1Fine, &TForm1::ScrollBarA01},
-                               {Multiplier::A2Coarse, &TForm1::ScrollBarA2}, {Multiplier::A2Fine, &TForm1::ScrollBarA02},
-                               {Multiplier::A3Coarse, &TForm1::ScrollBarA3}, {Multiplier::A3Fine, &TForm1::ScrollBarA03}};
+const MultiplierBar kBars[] = {
+    {Multiplier::A1Coarse, &TForm1::ScrollBarA1}, {Multiplier::A1Fine, &TForm1::ScrollBarA01},
+    {Multiplier::A2Coarse, &TForm1::ScrollBarA2}, {Multiplier::A2Fine, &TForm1::ScrollBarA02},
+    {Multiplier::A3Coarse, &TForm1::ScrollBarA3}, {Multiplier::A3Fine, &TForm1::ScrollBarA03}};
 
-QString cfgPath(const QString& fileName) { return QDir::current().absoluteFilePath(fileName); }
+QString cfgPath(const QString& fileName) {
+    return QDir::current().absoluteFilePath(fileName);
+}
 } // namespace
 
 void TForm1::PageControl1Enter() {
@@ -74,13 +77,15 @@ void TForm1::OnCreate() {
     HostTxt->setText(r.host());
     UserTxt->setText(r.userId());
     PassTxt->setText(r.password());
-    for (const MultiplierBar& b : kBars) (this->*b.bar)->setValue(r.multiplier(b.which));
+    for (const MultiplierBar& b : kBars)
+        (this->*b.bar)->setValue(r.multiplier(b.which));
     for (const NamedChannel& c : kChannels) {
         (this->*c.edit)->setText(r.channelName(c.channel));
         (this->*c.chart)->setTitleText(QString());
         (this->*c.chart)->setTitleText(r.channelName(c.channel));
     }
-    for (const NamedChannel& c : kChannels) (this->*c.page)->setCaption(r.channelName(c.channel));
+    for (const NamedChannel& c : kChannels)
+        (this->*c.page)->setCaption(r.channelName(c.channel));
     DateTimePicker1->setDate(QDate::currentDate());
     DateTimePicker2->setDate(QDate::currentDate());
     // The calendar cannot go below its earliest date; an older stored date shows that one.
@@ -100,7 +105,8 @@ void TForm1::ReadCFGFile(const QString& fileName) {
     case settings::CfgStatus::Ok:
         return;
     case settings::CfgStatus::CannotOpen:
-        Platform::instance().showWarning(QStringLiteral("Warning"), QString::fromLatin1(settings::kCfgAccessError));
+        Platform::instance().showWarning(QStringLiteral("Warning"),
+                                         QString::fromLatin1(settings::kCfgAccessError));
         return;
     default:
         throw EInOutError(result.errorText);
@@ -116,17 +122,22 @@ void TForm1::SaveCFGFile(const QString& fileName) {
     r.setHost(HostTxt->text());
     r.setUserId(UserTxt->text());
     r.setPassword(PassTxt->text());
-    for (const MultiplierBar& b : kBars) r.setMultiplier(b.which, (this->*b.bar)->value());
-    for (const NamedChannel& c : kChannels) r.setChannelName(c.channel, (this->*c.edit)->text());
+    for (const MultiplierBar& b : kBars)
+        r.setMultiplier(b.which, (this->*b.bar)->value());
+    for (const NamedChannel& c : kChannels)
+        r.setChannelName(c.channel, (this->*c.edit)->text());
     r.setCopyFromDate(settings::DateToDayNumber(MonthCalendar2->selectedDate()));
     const settings::CfgResult result = settings::SaveCFGFile(cfgPath(fileName), r);
     if (result.status == settings::CfgStatus::CannotCreate)
-        Platform::instance().showWarning(QStringLiteral("Warning"), QString::fromLatin1(settings::kCfgAccessError));
+        Platform::instance().showWarning(QStringLiteral("Warning"),
+                                         QString::fromLatin1(settings::kCfgAccessError));
     else if (!result.ok())
         throw EInOutError(result.errorText);
 }
 
-void TForm1::SaveSetting1Click() { SaveCFGFile(QString::fromLatin1(settings::kCfgFileName)); }
+void TForm1::SaveSetting1Click() {
+    SaveCFGFile(QString::fromLatin1(settings::kCfgFileName));
+}
 
 void TForm1::MonthCalendar1Click() {
     CopyFromDateText = transfer::DateText(MonthCalendar1->selectedDate());

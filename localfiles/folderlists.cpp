@@ -216,7 +216,9 @@ void TFileListBox::mouseDoubleClickEvent(QMouseEvent* e) {
 
 // ---------------------------------------------------------------- linked list
 
-TLinkedListBox::TLinkedListBox(QWidget* parent) : QListWidget(parent) { setUniformItemSizes(true); }
+TLinkedListBox::TLinkedListBox(QWidget* parent) : QListWidget(parent) {
+    setUniformItemSizes(true);
+}
 
 void TLinkedListBox::setLinkedEdit(QLineEdit* edit, const QString& mask) {
     m_edit = edit;

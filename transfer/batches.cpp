@@ -42,11 +42,12 @@ void TForm1::connectBatches() {
     const struct {
         QPushButton* button;
         void (TForm1::*handler)();
-    } clicks[] = {{CopySelected, &TForm1::CopySelectedClick}, {CopyAll, &TForm1::CopyAllClick},
-                  {MoveSelected, &TForm1::MoveSelectedClick}, {MoveAll, &TForm1::MoveAllClick},
-                  {CopyFromDate, &TForm1::CopyFromDateClick},  {MkDirFTPbtn, &TForm1::MkDirFTPbtnClick},
+    } clicks[] = {{CopySelected, &TForm1::CopySelectedClick},      {CopyAll, &TForm1::CopyAllClick},
+                  {MoveSelected, &TForm1::MoveSelectedClick},      {MoveAll, &TForm1::MoveAllClick},
+                  {CopyFromDate, &TForm1::CopyFromDateClick},      {MkDirFTPbtn, &TForm1::MkDirFTPbtnClick},
                   {RenameDirFTPbtn, &TForm1::RenameDirFTPbtnClick}};
-    for (const auto& c : clicks) connect(c.button, &QPushButton::clicked, this, c.handler);
+    for (const auto& c : clicks)
+        connect(c.button, &QPushButton::clicked, this, c.handler);
     connect(DeleteAllFTPButtonEnable, &QCheckBox::clicked, this, &TForm1::DeleteAllFTPButtonEnableClick);
     connect(MenuItem1, &QAction::triggered, this, Guarded([this] { DeleteFileFromFTP(); }));
     connect(MenuItem2, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromFTP(); }));
@@ -72,7 +73,8 @@ void TForm1::downloadOne(const QString& name, const QString& localPath, const ch
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
-        throw EError(QStringLiteral("%1 %2 failed: %3").arg(QString::fromLatin1(verb), name, QString::fromStdString(e.what()).trimmed()));
+        throw EError(QStringLiteral("%1 %2 failed: %3")
+                         .arg(QString::fromLatin1(verb), name, QString::fromStdString(e.what()).trimmed()));
     }
 }
 
@@ -99,7 +101,8 @@ bool TForm1::moveOne(const QString& name, const QString& localPath) {
 void TForm1::tellKeptOnServer(const QStringList& names) {
     if (names.isEmpty()) return;
     Platform::instance().showMessage(
-        QStringLiteral("These files arrived incomplete and were left on the server: ") + names.join(QStringLiteral(", ")));
+        QStringLiteral("These files arrived incomplete and were left on the server: ") +
+        names.join(QStringLiteral(", ")));
 }
 
 // ---------------------------------------------------------------- copy
@@ -187,7 +190,8 @@ void TForm1::CopyAllClick() {
 
 void TForm1::MoveSelectedClick() {
     if (!connectedOrTell() || TransferBusy) return;
-    if (Platform::instance().confirm(QStringLiteral("Move selected files ?")) != Platform::Answer::Yes) return;
+    if (Platform::instance().confirm(QStringLiteral("Move selected files ?")) != Platform::Answer::Yes)
+        return;
     EngineCall call(this);
     setBusyCursor(true);
     TransferBusy = true;
@@ -334,7 +338,8 @@ void TForm1::CopyFromDateClick() {
     setBusyCursor(false);
     TransferBusy = false;
     if (!fetched)
-        Platform::instance().showMessage(QStringLiteral("No files ") + usedText + QStringLiteral(" and after "));
+        Platform::instance().showMessage(QStringLiteral("No files ") + usedText +
+                                         QStringLiteral(" and after "));
 }
 
 // ---------------------------------------------------------------- remote deletion and folders
@@ -348,7 +353,8 @@ void TForm1::DeleteAllFTPButtonEnableClick() {
 void TForm1::DeleteFileFromFTP() {
     if (!(FtpConnected && NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked())) return;
     if (refuseWhileBusy()) return;
-    if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes) return;
+    if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
+        return;
     EngineCall call(this);
     // The focus entry goes, selected or not; with an empty list nothing does.
     const int i = FileListBoxFTP->ItemIndex();
@@ -361,7 +367,8 @@ void TForm1::DeleteFileFromFTP() {
 }
 
 void TForm1::DeleteAllFilesFromFTP() {
-    if (!(FtpConnected && NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked() && FileListBoxFTP->count() > 0))
+    if (!(FtpConnected && NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked() &&
+          FileListBoxFTP->count() > 0))
         return;
     if (refuseWhileBusy()) return;
     if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;

@@ -11,20 +11,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QScopeGuard>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
-const char* const kKinds[15] = {"ChangeDir",       "MakeDir",  "Delete", "RemoveDir",    "List",
-                                "Rename",          "UploadRestore", "DownloadRestore", "Download", "Upload",
-                                "UploadAppend",    "ReInit",   "Allocate", "NList",        "DoCommand"};
+const char* const kKinds[15] = {"ChangeDir",    "MakeDir",       "Delete",          "RemoveDir", "List",
+                                "Rename",       "UploadRestore", "DownloadRestore", "Download",  "Upload",
+                                "UploadAppend", "ReInit",        "Allocate",        "NList",     "DoCommand"};
 QString kindText(int kind, const char* suffix) {
     if (kind < 0 || kind > 14) return {};
     return QString::fromLatin1(kKinds[kind]) + QLatin1String(suffix);
@@ -37,8 +37,9 @@ bool portNumber(const QString& text, const QString& what, int& out) {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
     if (!ok || v < 0 || v > 65535) {
-        Platform::instance().showMessage(QStringLiteral("The %1 \"%2\" is not a port number (a whole number from 0 to 65535)")
-                                             .arg(what, text));
+        Platform::instance().showMessage(
+            QStringLiteral("The %1 \"%2\" is not a port number (a whole number from 0 to 65535)")
+                .arg(what, text));
         return false;
     }
     out = v;
@@ -46,11 +47,19 @@ bool portNumber(const QString& text, const QString& what, int& out) {
 }
 } // namespace
 
-QString TForm1::SuccessText(int kind) { return kindText(kind, " success"); }
-QString TForm1::FailureText(int kind) { return kindText(kind, " failure"); }
-QString TForm1::UnsupportedText(int kind) { return kindText(kind, " unsupported"); }
+QString TForm1::SuccessText(int kind) {
+    return kindText(kind, " success");
+}
+QString TForm1::FailureText(int kind) {
+    return kindText(kind, " failure");
+}
+QString TForm1::UnsupportedText(int kind) {
+    return kindText(kind, " unsupported");
+}
 
-void TForm1::showStatusText(const QString& text) { StatusBar1->showMessage(text); }
+void TForm1::showStatusText(const QString& text) {
+    StatusBar1->showMessage(text);
+}
 
 void TForm1::setBusyCursor(bool busy) {
     if (busy == m_busyCursor) return;
@@ -96,8 +105,8 @@ void TForm1::connectEngine() {
         setBusyCursor(false);
     });
     connect(NMFTP1, &TPowersock::OnError, this, [](QObject*, quint16 number, const QString& text) {
-        Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) + QStringLiteral(": ") +
-                                         text);
+        Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) +
+                                         QStringLiteral(": ") + text);
     });
     connect(NMFTP1, &TPowersock::OnPacketRecvd, this, [this](QObject*) {
         showStatusText(QString::number(NMFTP1->BytesReceived()) + QStringLiteral(" of ") +
@@ -134,17 +143,13 @@ void TForm1::connectEngine() {
     const struct {
         QPushButton* button;
         void (TForm1::*handler)();
-    } clicks[] = {{ConnectBtn, &TForm1::ConnectBtnClick},
-                  {DisConnectBtn, &TForm1::DisConnectBtnClick},
-                  {RefreshBtn, &TForm1::RefreshBtnClick},
-                  {ExitBtn, &TForm1::ExitBtnClick},
-                  {ExitButton, &TForm1::ExitBtnClick},
-                  {CopyFromDateCancel, &TForm1::CancelBtn},
-                  {CopySelectedCancel, &TForm1::CancelBtn},
-                  {CopyAllCancel, &TForm1::CancelBtn},
-                  {MoveSelectedCancel, &TForm1::CancelBtn},
-                  {MoveAllCancel, &TForm1::CancelBtn}};
-    for (const auto& c : clicks) connect(c.button, &QPushButton::clicked, this, c.handler);
+    } clicks[] = {{ConnectBtn, &TForm1::ConnectBtnClick},   {DisConnectBtn, &TForm1::DisConnectBtnClick},
+                  {RefreshBtn, &TForm1::RefreshBtnClick},   {ExitBtn, &TForm1::ExitBtnClick},
+                  {ExitButton, &TForm1::ExitBtnClick},      {CopyFromDateCancel, &TForm1::CancelBtn},
+                  {CopySelectedCancel, &TForm1::CancelBtn}, {CopyAllCancel, &TForm1::CancelBtn},
+                  {MoveSelectedCancel, &TForm1::CancelBtn}, {MoveAllCancel, &TForm1::CancelBtn}};
+    for (const auto& c : clicks)
+        connect(c.button, &QPushButton::clicked, this, c.handler);
     connect(FileListBoxFTPdir, &TLinkedListBox::doubleClicked, this, &TForm1::FileListBoxFTPdirDblClick);
     connect(FileListBoxFTP, &TLinkedListBox::clicked, this, &TForm1::FileListBoxFTPClick);
     connect(FileListBoxFTP, &TLinkedListBox::doubleClicked, this, &TForm1::FileListBoxFTPDblClick);
@@ -162,19 +167,23 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 // ---------------------------------------------------------------- button helpers
 
 void TForm1::AllButtonsFalse() {
-    for (QPushButton* b : {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
+    for (QPushButton* b :
+         {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
         b->setEnabled(false);
 }
 
 void TForm1::AllButtonsTrue() {
-    for (QPushButton* b : {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
+    for (QPushButton* b :
+         {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
         b->setEnabled(true);
 }
 
 void TForm1::RestoreButtons() {
-    for (QPushButton* b : {CopyFromDateCancel, CopySelectedCancel, CopyAllCancel, MoveSelectedCancel, MoveAllCancel})
+    for (QPushButton* b :
+         {CopyFromDateCancel, CopySelectedCancel, CopyAllCancel, MoveSelectedCancel, MoveAllCancel})
         b->hide();
-    for (QPushButton* b : {CopyFromDate, CopySelected, CopyAll, MoveSelected, MoveAll}) b->show();
+    for (QPushButton* b : {CopyFromDate, CopySelected, CopyAll, MoveSelected, MoveAll})
+        b->show();
 }
 
 void TForm1::CancelBtn() {
@@ -188,8 +197,8 @@ void TForm1::ConnectBtnClick() {
     EngineCall call(this);
     ExitRequested = false;
     if (!FtpConnected) {
-        for (QPushButton* b : {DisConnectBtn, ConnectBtn, CopyAll, MoveAll, CopyFromDate, CopySelected, MoveSelected,
-                               RefreshBtn})
+        for (QPushButton* b : {DisConnectBtn, ConnectBtn, CopyAll, MoveAll, CopyFromDate, CopySelected,
+                               MoveSelected, RefreshBtn})
             b->setEnabled(false);
         FileListBoxFTPdir->clear();
         FileListBoxFTP->clear();
@@ -198,7 +207,8 @@ void TForm1::ConnectBtnClick() {
         setStatus(false);
         int port = 0, proxyPort = 0;
         bool ok = portNumber(PortTxt->text(), QStringLiteral("port"), port);
-        if (ok && CheckBox1->isChecked()) ok = portNumber(ProxyPort->text(), QStringLiteral("proxy port"), proxyPort);
+        if (ok && CheckBox1->isChecked())
+            ok = portNumber(ProxyPort->text(), QStringLiteral("proxy port"), proxyPort);
         if (!ok) {
             // Nothing was sent: back to the disconnected state, ready for another try.
             setBusyCursor(false);
@@ -227,14 +237,12 @@ void TForm1::ConnectBtnClick() {
             FtpConnected = true;
             setBusyCursor(false);
             setStatus(true);
-            for (QPushButton* b : {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
+            for (QPushButton* b :
+                 {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
                 b->setEnabled(true);
             ConnectBtn->setEnabled(false);
         } catch (const EAbortError&) {
             throw; // the window is going away
-        } catch (const std::exception& e) {
-            if (qEnvironmentVariableIsSet("TERVANE_DEBUG")) qDebug("connect: %s", e.what());
-            setBusyCursor(false);
         } catch (...) {
             // What went wrong was told by the engine's events.
             setBusyCursor(false);
@@ -259,7 +267,8 @@ void TForm1::DisConnectBtnClick() {
     }
     FtpConnected = false;
     setStatus(false);
-    for (QPushButton* b : {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, RefreshBtn}) b->setEnabled(false);
+    for (QPushButton* b : {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, RefreshBtn})
+        b->setEnabled(false);
     ConnectBtn->setEnabled(true);
     DisConnectBtn->setEnabled(false);
     FileListBoxFTPdir->clear();
@@ -280,7 +289,9 @@ void TForm1::Exit1Click() {
     close();
 }
 
-void TForm1::ExitBtnClick() { Exit1Click(); }
+void TForm1::ExitBtnClick() {
+    Exit1Click();
+}
 
 void TForm1::closeEvent(QCloseEvent* e) {
     if (m_engineCalls > 0) {
@@ -318,10 +329,12 @@ void TForm1::FileListBoxFTPdirDblClick() {
     EngineCall call(this);
     TransferBusy = true;
     QList<QPushButton*> held{ExitBtn, ExitButton, RefreshBtn, DisConnectBtn};
-    for (QPushButton* b : held) b->setEnabled(false);
+    for (QPushButton* b : held)
+        b->setEnabled(false);
     // Whatever happens, the window is usable again afterwards.
     const auto restore = qScopeGuard([&] {
-        for (QPushButton* b : held) b->setEnabled(true);
+        for (QPushButton* b : held)
+            b->setEnabled(true);
         TransferBusy = false;
         setBusyCursor(false);
     });
@@ -341,10 +354,12 @@ void TForm1::sDirectoryDblClick() {
     sDirectory->setText(QStringLiteral("*.*"));
     TransferBusy = true;
     QList<QPushButton*> held{ExitBtn, ExitButton, RefreshBtn, DisConnectBtn};
-    for (QPushButton* b : held) b->setEnabled(false);
+    for (QPushButton* b : held)
+        b->setEnabled(false);
     const auto restore = qScopeGuard([&] {
         sDirectory->setText(QStringLiteral("*.*"));
-        for (QPushButton* b : held) b->setEnabled(true);
+        for (QPushButton* b : held)
+            b->setEnabled(true);
         TransferBusy = false;
         setBusyCursor(false);
     });
@@ -362,11 +377,14 @@ void TForm1::RefreshBtnClick() {
     DisConnectBtn->setEnabled(false);
     RefreshBtn->setEnabled(false);
     TransferBusy = true;
-    QList<QPushButton*> held{CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, RefreshBtn, DisConnectBtn};
-    for (QPushButton* b : held) b->setEnabled(false);
+    QList<QPushButton*> held{CopyAll,      MoveAll,    CopySelected, MoveSelected,
+                             CopyFromDate, RefreshBtn, DisConnectBtn};
+    for (QPushButton* b : held)
+        b->setEnabled(false);
     setBusyCursor(true);
     const auto restore = qScopeGuard([&] {
-        for (QPushButton* b : held) b->setEnabled(true);
+        for (QPushButton* b : held)
+            b->setEnabled(true);
         setBusyCursor(false);
         TransferBusy = false;
     });
@@ -391,7 +409,9 @@ void TForm1::FileListBoxFTPClick() {
 }
 
 QString TForm1::viewFolder() {
-    if (!m_viewDir) m_viewDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tervane640-view-XXXXXX"));
+    if (!m_viewDir)
+        m_viewDir =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tervane640-view-XXXXXX"));
     return m_viewDir->isValid() ? m_viewDir->path() : QDir::tempPath();
 }
 

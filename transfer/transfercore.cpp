@@ -53,8 +53,12 @@ QString CopyFromKey(const QDate& date) {
     return two(date.year()) + two(date.month()) + two(date.day());
 }
 
-bool NameFromKeyOn(const QString& name, const QString& key) { return QStringView(name).left(6).compare(key) >= 0; }
+bool NameFromKeyOn(const QString& name, const QString& key) {
+    return QStringView(name).left(6).compare(key) >= 0;
+}
 
-QString DateText(const QDate& date) { return QLocale().toString(date, QLocale::ShortFormat).left(10); }
+QString DateText(const QDate& date) {
+    return QLocale().toString(date, QLocale::ShortFormat).left(10);
+}
 
 } // namespace transfer

@@ -14,7 +14,7 @@
                 qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));            \
         TApplication app(argc, argv);                                                                        \
         app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
-        app.setQuitOnLastWindowClosed(false); /* tests close many windows; nested waits must go on */     \
+        app.setQuitOnLastWindowClosed(false); /* tests close many windows; nested waits must go on */        \
         TestObject tc;                                                                                       \
         QTEST_SET_MAIN_SOURCE_PATH                                                                           \
         return QTest::qExec(&tc, argc, argv);                                                                \

@@ -26,7 +26,8 @@ struct WindowFixture {
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get())) return false;
         // Start-up runs when the page control first gets the focus.
-        for (int i = 0; i < 100 && !form->Initialised(); ++i) QTest::qWait(10);
+        for (int i = 0; i < 100 && !form->Initialised(); ++i)
+            QTest::qWait(10);
         if (!form->Initialised()) form->PageControl1Enter();
         return form->Initialised();
     }

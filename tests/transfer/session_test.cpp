@@ -26,14 +26,14 @@ class SessionTest : public QObject {
     std::unique_ptr<QTemporaryDir> served;
     std::unique_ptr<PyFtpdServer> server;
 
-    void serve() {
+    void serve(double idleSeconds = 30) {
         served = std::make_unique<QTemporaryDir>();
         QDir(served->path()).mkdir("logger");
         testfiles::writeFile(served->filePath("091201.csv"), testfiles::loggerFile(10));
         testfiles::writeFile(served->filePath("091202.csv"), testfiles::loggerFile(20));
         testfiles::writeFile(served->filePath("notes.txt"), "text\r\n");
         testfiles::writeFile(served->filePath("logger/100101.csv"), testfiles::loggerFile(5, "100101"));
-        server = std::make_unique<PyFtpdServer>(served->path(), "640", "KZ640TLlogger1", 1.5);
+        server = std::make_unique<PyFtpdServer>(served->path(), "640", "KZ640TLlogger1", idleSeconds);
         QVERIFY2(server->start(), qPrintable(server->errorText()));
     }
     // A csv.cfg that points at the test server.
@@ -117,7 +117,8 @@ private slots:
         QCOMPARE(form().TabSheet6->Caption(), QString("Flow"));
         QCOMPARE(form().DecisionGraphA3->TitleText(), QStringList{"Flow"});
         QCOMPARE(form().MonthCalendar1->selectedDate(), QDate::currentDate());
-        QCOMPARE(form().FromDateTime->text(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).left(10));
+        QCOMPARE(form().FromDateTime->text(),
+                 QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).left(10));
     }
 
     void oddSettingsFiles_data() {
@@ -163,7 +164,8 @@ private slots:
         QCOMPARE(form().StatusLine->text(), QString("FTP Connected"));
         QCOMPARE(form().RemoteFiles1cnt->text(), QString("2"));
         QStringList files;
-        for (int i = 0; i < form().FileListBoxFTP->count(); ++i) files << form().FileListBoxFTP->item(i)->text();
+        for (int i = 0; i < form().FileListBoxFTP->count(); ++i)
+            files << form().FileListBoxFTP->item(i)->text();
         QCOMPARE(files, (QStringList{"091201.csv", "091202.csv"}));
         QCOMPARE(form().FileListBoxFTPdir->count(), 1);
         QCOMPARE(form().FileListBoxFTPdir->item(0)->text(), QString("logger"));
@@ -234,7 +236,8 @@ private slots:
         QListWidget* dirs = form().FileListBoxFTPdir;
         dirs->item(0)->setSelected(true);
         dirs->setCurrentRow(0);
-        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, dirs->visualItemRect(dirs->item(0)).center());
+        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {},
+                           dirs->visualItemRect(dirs->item(0)).center());
         QTRY_COMPARE(form().sDirectory->text(), QString("logger"));
         QCOMPARE(form().FileListBoxFTP->count(), 1);
         QCOMPARE(form().FileListBoxFTP->item(0)->text(), QString("100101.csv"));
@@ -262,7 +265,8 @@ private slots:
         QListWidget* dirs = form().FileListBoxFTPdir;
         dirs->setCurrentRow(0);
         dirs->item(0)->setSelected(true);
-        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, dirs->visualItemRect(dirs->item(0)).center());
+        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {},
+                           dirs->visualItemRect(dirs->item(0)).center());
         QTRY_COMPARE(platform.errors.size(), 1);
         QCOMPARE(form().StatusBar1->currentMessage(), QString("ChangeDir failure"));
         QVERIFY(!form().TransferBusy);
@@ -299,7 +303,7 @@ private slots:
     }
 
     void serverDropsTheConnection() {
-        serve(); // the server drops a control connection silent for 1.5 s
+        serve(1.5); // the server drops a control connection silent for 1.5 s
         writeCfg();
         QVERIFY(openWithServer());
         QTRY_VERIFY(form().FtpConnected);
@@ -309,32 +313,18 @@ private slots:
         QCOMPARE(form().FileListBoxFTP->count(), 0);
     }
 
-    void probe() {
-        QVERIFY(w->open());
-        if (qEnvironmentVariableIsSet("PROBE_EXIT")) { form().Exit1Click(); }
-        if (qEnvironmentVariableIsSet("PROBE_CLOSE")) { form().close(); }
-        w->close();
-        serve();
-        w = std::make_unique<WindowFixture>();
-        writeCfg();
-        QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
-    }
-
     void exitWhileDisconnectedAndConnected() {
         QVERIFY(w->open());
         form().ExitBtn->setEnabled(true);
         QTest::mouseClick(form().ExitBtn, Qt::LeftButton);
         QTRY_VERIFY(!form().isVisible());
         QVERIFY(form().ExitRequested);
-        w->close();
+        // A new working folder before the server starts: the server keeps running in it.
+        w = std::make_unique<WindowFixture>();
         serve();
         writeCfg();
-        w = std::make_unique<WindowFixture>();
-        writeCfg();
-        platform.clear();
         QVERIFY(openWithServer());
-        QTRY_VERIFY2(form().FtpConnected, qPrintable(platform.messages.join("|") + "#" + platform.warnings.join("|") + "#" + form().StatusBar1->currentMessage() + "#" + server->commands().join(",")));
+        QTRY_VERIFY(form().FtpConnected);
         form().Exit1->trigger();
         QTRY_VERIFY(!form().isVisible());
         w->close(); // the engine logs off as the window goes

@@ -16,37 +16,44 @@ private slots:
         const int none = int(ListingEntry::Kind::None), file = int(ListingEntry::Kind::File),
                   folder = int(ListingEntry::Kind::Folder);
         // pyftpdlib puts names at column 56.
-        QTest::newRow("pyftpdlib file") << "-rw-r--r--   1 owner    group         133920 Dec 01 10:00 091201.csv"
-                                        << file << "091201.csv" << true;
-        QTest::newRow("pyftpdlib folder") << "drwxr-xr-x   2 owner    group           4096 Dec 01 10:00 logger"
-                                          << folder << "logger" << false;
+        QTest::newRow("pyftpdlib file")
+            << "-rw-r--r--   1 owner    group         133920 Dec 01 10:00 091201.csv" << file << "091201.csv"
+            << true;
+        QTest::newRow("pyftpdlib folder")
+            << "drwxr-xr-x   2 owner    group           4096 Dec 01 10:00 logger" << folder << "logger"
+            << false;
         // vsftpd puts them at column 57.
-        QTest::newRow("vsftpd file") << "-rw-r--r--    1 1000     1000       133920 Dec 01 10:00 091201.csv" << file
-                                     << "091201.csv" << true;
-        QTest::newRow("vsftpd year instead of time") << "-rw-r--r--    1 0        0            12 Jan 05  2024 old.csv"
-                                                     << file << "old.csv" << true;
-        QTest::newRow("name with blanks") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 my day.csv"
-                                          << file << "my day.csv" << true;
-        QTest::newRow("no group column") << "-rw-r--r--   1 owner           12 Dec 01 10:00 a.csv" << file << "a.csv"
-                                         << true;
-        QTest::newRow("symbolic link") << "lrwxrwxrwx   1 owner    group             12 Dec 01 10:00 l.csv -> 091201.csv"
-                                       << file << "l.csv" << true;
-        QTest::newRow("txt file") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 notes.txt" << file
-                                  << "notes.txt" << false;
-        QTest::newRow("upper-case extension") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 data.CSV"
-                                              << file << "data.CSV" << false;
-        QTest::newRow("first dot decides") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 a.b.csv"
-                                           << file << "a.b.csv" << false;
+        QTest::newRow("vsftpd file") << "-rw-r--r--    1 1000     1000       133920 Dec 01 10:00 091201.csv"
+                                     << file << "091201.csv" << true;
+        QTest::newRow("vsftpd year instead of time")
+            << "-rw-r--r--    1 0        0            12 Jan 05  2024 old.csv" << file << "old.csv" << true;
+        QTest::newRow("name with blanks")
+            << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 my day.csv" << file << "my day.csv"
+            << true;
+        QTest::newRow("no group column")
+            << "-rw-r--r--   1 owner           12 Dec 01 10:00 a.csv" << file << "a.csv" << true;
+        QTest::newRow("symbolic link")
+            << "lrwxrwxrwx   1 owner    group             12 Dec 01 10:00 l.csv -> 091201.csv" << file
+            << "l.csv" << true;
+        QTest::newRow("txt file") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 notes.txt"
+                                  << file << "notes.txt" << false;
+        QTest::newRow("upper-case extension")
+            << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 data.CSV" << file << "data.CSV"
+            << false;
+        QTest::newRow("first dot decides")
+            << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 a.b.csv" << file << "a.b.csv"
+            << false;
         QTest::newRow("csvx") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 x.csvx" << file
                               << "x.csvx" << true;
-        QTest::newRow("no dot: first three") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 csvdata"
-                                             << file << "csvdata" << true;
+        QTest::newRow("no dot: first three")
+            << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 csvdata" << file << "csvdata"
+            << true;
         QTest::newRow("total line") << "total 24" << none << "" << false;
         QTest::newRow("empty") << "" << none << "" << false;
-        QTest::newRow("dot folders") << "drwxr-xr-x   2 owner    group           4096 Dec 01 10:00 .." << none << ""
-                                     << false;
-        QTest::newRow("path separator") << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 ../evil.csv"
-                                        << none << "" << false;
+        QTest::newRow("dot folders") << "drwxr-xr-x   2 owner    group           4096 Dec 01 10:00 .." << none
+                                     << "" << false;
+        QTest::newRow("path separator")
+            << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 ../evil.csv" << none << "" << false;
         // Lines that are not Unix listings follow the columns: 56, or 63 when 56 is blank.
         const QString col56 = QString(55, 'x') + "name.csv";
         QTest::newRow("column 56") << col56 << file << "name.csv" << true;
