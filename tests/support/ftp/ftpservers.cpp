@@ -42,6 +42,8 @@ QString FtpServerProcess::supportDir() {
 }
 
 bool FtpServerProcess::startPython(const QString& script, const QStringList& args) {
+    // The server runs in a folder of its own, which lives as long as it does.
+    m_proc.setWorkingDirectory(m_work.path());
     m_proc.start(QStringLiteral("/usr/bin/python3"), QStringList{supportDir() + '/' + script} + args);
     if (!m_proc.waitForStarted(5000)) {
         m_error = QStringLiteral("cannot start %1: %2").arg(script, m_proc.errorString());
@@ -69,8 +71,10 @@ PyFtpdServer::PyFtpdServer(const QString& root, const QString& user, const QStri
     : m_root(root), m_user(user), m_password(password), m_idle(idleSeconds) {}
 
 bool PyFtpdServer::start() {
-    return startPython("pyftpd_server.py", {"--root", m_root, "--user", m_user, "--password", m_password,
-                                            "--timeout", QString::number(m_idle), "--log", m_log});
+    return startPython("pyftpd_server.py",
+                       QStringList{"--root", m_root, "--user", m_user, "--password", m_password, "--timeout",
+                                   QString::number(m_idle), "--log", m_log} +
+                           m_extra);
 }
 
 VsftpdServer::VsftpdServer(const QString& root) : m_root(root) {}

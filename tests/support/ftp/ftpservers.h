@@ -47,10 +47,17 @@ public:
     explicit PyFtpdServer(const QString& root, const QString& user = "user",
                           const QString& password = "secret", double idleSeconds = 300);
     bool start() override;
+    // Before start(): send file data at most this fast (bytes per second).
+    void setThrottle(int bytesPerSecond) { m_extra << "--throttle" << QString::number(bytesPerSecond); }
+    // Before start(): RETR of this name is refused with 550.
+    void refuseDownload(const QString& name) { m_extra << "--refuse" << name; }
+    // Before start(): RETR of this name sends a little, then ends with 426.
+    void abortDownload(const QString& name) { m_extra << "--abort" << name; }
 
 private:
     QString m_root, m_user, m_password;
     double m_idle;
+    QStringList m_extra;
 };
 
 // vsftpd in the foreground from its own config file, anonymous log-on, active mode allowed.

@@ -3,14 +3,17 @@
 
 Options: --root DIR (served folder), --user/--password (an account with every right; anonymous is
 allowed too, read-only), --timeout S (idle time after which the server drops the control connection),
---log FILE (every command line received, one a line, written before the reply goes out).
+--log FILE (every command line received, one a line, written before the reply goes out),
+--throttle BPS (file data sent at most that fast), --refuse NAME (RETR of NAME gets 550),
+--abort NAME (RETR of NAME sends a little data, then 426); --refuse and --abort may repeat.
 """
 import argparse
 import logging
+import os
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -21,12 +24,31 @@ def main():
     ap.add_argument("--password", default="secret")
     ap.add_argument("--timeout", type=float, default=300)
     ap.add_argument("--log", default="")
+    ap.add_argument("--throttle", type=int, default=0)
+    ap.add_argument("--refuse", action="append", default=[])
+    ap.add_argument("--abort", action="append", default=[])
     args = ap.parse_args()
     logging.basicConfig(level=logging.ERROR)
 
     class Handler(FTPHandler):
         timeout = args.timeout
         auth_failed_timeout = 0.1
+
+        def ftp_RETR(self, file):
+            base = os.path.basename(file)
+            if base in args.refuse:
+                self.respond("550 Refused by the test server.")
+                return
+            if base in args.abort:
+                if self.data_channel is None:
+                    self.respond("425 Can't open data connection.")
+                    return
+                self.respond("150 File status okay. About to open data connection.")
+                self.data_channel.push(b"091201,00:00:00,+0")
+                self.data_channel.close_when_done()
+                self.respond("426 Connection closed; transfer aborted.")
+                return
+            return super().ftp_RETR(file)
 
         def pre_process_command(self, line, cmd, arg):
             if args.log:
@@ -38,6 +60,11 @@ def main():
     auth.add_user(args.user, args.password, args.root, perm="elradfmwMT")
     auth.add_anonymous(args.root)
     Handler.authorizer = auth
+    if args.throttle > 0:
+        dtp = ThrottledDTPHandler
+        dtp.write_limit = args.throttle
+        dtp.read_limit = 0
+        Handler.dtp_handler = dtp
     Handler.banner = "pyftpdlib ready"
     server = FTPServer(("127.0.0.1", 0), Handler)
     print("PORT", server.address[1], flush=True)
