@@ -197,6 +197,32 @@ private slots:
         QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091202.csv", "091204.csv"}));
     }
 
+    void exitDuringATransfer_data() {
+        QTest::addColumn<bool>("closeBox");
+        QTest::newRow("Exit menu") << false;
+        QTest::newRow("window close box") << true;
+    }
+    void exitDuringATransfer() {
+        QFETCH(bool, closeBox);
+        start({"091201.csv", "091202.csv", "091203.csv"}, [](PyFtpdServer& s) { s.setThrottle(40000); },
+              testfiles::loggerFile(220));
+        select({0, 1, 2});
+        connect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
+            if (closeBox)
+                QMetaObject::invokeMethod(&f(), "close", Qt::QueuedConnection);
+            else
+                QMetaObject::invokeMethod(f().Exit1, "trigger", Qt::QueuedConnection);
+        });
+        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        // The file under way completed; the window closes once the call has returned.
+        QCOMPARE(csvIn(local), QStringList{"091201.csv"});
+        QCOMPARE(fileBytes(local + "/091201.csv"), testfiles::loggerFile(220));
+        QTRY_VERIFY(!f().isVisible());
+        QCOMPARE(platform.errors, QStringList());
+        w->close();
+        QTRY_COMPARE(server->count("QUIT"), 1);
+    }
+
     void refusedDownloadEndsTheBatchCleanly() {
         start({"091201.csv", "091202.csv", "091203.csv"},
               [](PyFtpdServer& s) { s.refuseDownload("091202.csv"); });
