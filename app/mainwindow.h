@@ -2,6 +2,7 @@
 // one page per channel, the menu and the status bar.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <memory>
@@ -217,6 +218,8 @@ public:
     void RereadLocalLists();
     // Re-reads FileListBoxPC and shows its count.
     void RefreshLocalFiles();
+    // A file arrived in the local folder during a batch: re-read soon.
+    void LocalFilesChanged();
 
     // ---- handlers
     void LoadCSVFile(const QString& fileName, char separator);
@@ -304,5 +307,7 @@ private:
     int m_engineCalls = 0;       // handlers now inside an engine call
     bool m_closePending = false; // the window closes once they have unwound
     bool m_busyCursor = false;
+    QTimer* m_localRefreshTimer = nullptr;
+    QElapsedTimer m_localRefreshClock;
     std::unique_ptr<class QTemporaryDir> m_viewDir;
 };

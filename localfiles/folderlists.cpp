@@ -157,16 +157,28 @@ void TFileListBox::setDirectory(const QString& path) {
 }
 
 void TFileListBox::Update() {
-    clear();
     QDir d(m_dir);
     if (d.exists()) QDir::setCurrent(m_dir);
     const QStringList filters = m_mask.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     // Name filters match without regard to case, as the logger's users expect.
     const QStringList names =
         d.entryList(filters, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    // Re-reading is done after every downloaded file: change only what changed
+    // (both lists are in the same order), so a long list stays cheap to refresh.
     const QIcon glyph = m_glyphs ? style()->standardIcon(QStyle::SP_FileIcon) : QIcon();
-    for (const QString& n : names)
-        addItem(new QListWidgetItem(glyph, n));
+    int row = 0;
+    for (const QString& n : names) {
+        while (row < count() && QString::compare(item(row)->text(), n, Qt::CaseInsensitive) < 0 &&
+               !names.contains(item(row)->text()))
+            delete takeItem(row);
+        if (row < count() && item(row)->text() == n) {
+            ++row;
+            continue;
+        }
+        insertItem(row++, new QListWidgetItem(glyph, n));
+    }
+    while (count() > row)
+        delete takeItem(row);
     updateFileEdit();
 }
 

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
@@ -103,8 +104,27 @@ void TForm1::linkFolderLists() {
 }
 
 void TForm1::RefreshLocalFiles() {
+    if (m_localRefreshTimer) m_localRefreshTimer->stop();
+    m_localRefreshClock.start();
     FileListBoxPC->Update();
     LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+}
+
+void TForm1::LocalFilesChanged() {
+    // A batch fetches many files a second; re-reading and repainting the local
+    // list for each would cost more than the transfer. Re-read at once, or, when
+    // the last re-read was less than a tenth of a second ago, at the end of it.
+    constexpr qint64 kMinGapMs = 100;
+    if (!m_localRefreshTimer) {
+        m_localRefreshTimer = new QTimer(this);
+        m_localRefreshTimer->setSingleShot(true);
+        connect(m_localRefreshTimer, &QTimer::timeout, this, &TForm1::RefreshLocalFiles);
+    }
+    const qint64 since = m_localRefreshClock.isValid() ? m_localRefreshClock.elapsed() : kMinGapMs;
+    if (since >= kMinGapMs)
+        RefreshLocalFiles();
+    else if (!m_localRefreshTimer->isActive())
+        m_localRefreshTimer->start(int(kMinGapMs - since));
 }
 
 void TForm1::RereadLocalLists() {

@@ -118,6 +118,7 @@ void TForm1::CopySelectedClick() {
     bool taken = false;
     // However the walk ends, even by an engine error, the window is usable again.
     auto closing = qScopeGuard([this] {
+        RefreshLocalFiles();
         setBusyCursor(false);
         TransferBusy = false;
         CancelRequested = false;
@@ -143,7 +144,7 @@ void TForm1::CopySelectedClick() {
                 const QString name = item->text();
                 NMFTP1->SetTransferType(TNMFTP::TypeAscii);
                 downloadOne(name, JoinPath(target, name), "Copying");
-                RefreshLocalFiles();
+                LocalFilesChanged();
             }
             if (i + 1 >= kWalkLimit || CancelRequested) break;
         }
@@ -181,7 +182,7 @@ void TForm1::CopyAllClick() {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
         downloadOne(name, QDir::current().absoluteFilePath(name), "Copying");
-        RefreshLocalFiles();
+        LocalFilesChanged();
         if (CancelRequested) break;
     }
 }
@@ -198,6 +199,7 @@ void TForm1::MoveSelectedClick() {
     bool taken = false;
     QStringList kept;
     auto closing = qScopeGuard([this] {
+        RefreshLocalFiles();
         setBusyCursor(false);
         CancelRequested = false;
         TransferBusy = false;
@@ -221,7 +223,7 @@ void TForm1::MoveSelectedClick() {
                 taken = true;
                 const QString name = item->text();
                 if (!moveOne(name, JoinPath(target, name))) kept << name;
-                RefreshLocalFiles();
+                LocalFilesChanged();
             }
             if (i + 1 >= kWalkLimit || CancelRequested) break;
         }
@@ -252,6 +254,7 @@ void TForm1::MoveAllClick() {
     TransferBusy = true;
     QStringList kept;
     auto closing = qScopeGuard([this] {
+        RefreshLocalFiles();
         setBusyCursor(false);
         CancelRequested = false;
         TransferBusy = false;
@@ -266,7 +269,7 @@ void TForm1::MoveAllClick() {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
         if (!moveOne(name, QDir::current().absoluteFilePath(name))) kept << name;
-        RefreshLocalFiles();
+        LocalFilesChanged();
         if (CancelRequested) break;
     }
     anyKept = !kept.isEmpty();
@@ -295,6 +298,7 @@ void TForm1::CopyFromDateClick() {
     EngineCall call(this);
     TransferBusy = true;
     auto closing = qScopeGuard([this] {
+        RefreshLocalFiles();
         setBusyCursor(false);
         TransferBusy = false;
     });
@@ -321,7 +325,7 @@ void TForm1::CopyFromDateClick() {
             fetched = true;
             NMFTP1->SetTransferType(TNMFTP::TypeAscii);
             downloadOne(name, JoinPath(target, name), "Copying");
-            RefreshLocalFiles();
+            LocalFilesChanged();
         }
         if (i + 1 >= kWalkLimit || CancelRequested) break;
     }

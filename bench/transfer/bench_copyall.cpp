@@ -1,0 +1,132 @@
+// "Copy ALL" through the real window (offscreen) beside curl fetching the same
+// files over one log-on, from a local vsftpd, in one run.
+//   bench_copyall [--files N] [--kib K] [--runs R]
+#include "app/application.h"
+#include "app/mainwindow.h"
+#include "app/settings/cfgrecord.h"
+#include "fakeplatform.h"
+#include "ftp/nmftp.h"
+#include "ftpservers.h"
+#include "localfiles/folderlists.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace {
+QByteArray fileBody(int kib, int seed) {
+    QByteArray row =
+        "091201,00:00:00,+025.3,+024.1,000123,000031,12.5,07.4,00.0,13.8,0,0,0,0,0,0,0,0,0,0,0,0,000\r\n";
+    QByteArray out;
+    while (out.size() < kib * 1024)
+        out += row;
+    out.resize(kib * 1024);
+    out[0] = char('0' + seed % 10);
+    return out;
+}
+int countFiles(const QString& dir) {
+    return QDir(dir).entryList({"*.csv"}, QDir::Files).size();
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    int files = 200, kib = 100, runs = 3;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const QByteArray a = argv[i];
+        if (a == "--files") files = std::atoi(argv[i + 1]);
+        if (a == "--kib") kib = std::atoi(argv[i + 1]);
+        if (a == "--runs") runs = std::atoi(argv[i + 1]);
+    }
+    FakePlatform platform;
+    QTemporaryDir work;
+    const QString served = work.filePath("served"), local = work.filePath("local"),
+                  out = work.filePath("curl");
+    QDir().mkpath(served);
+    QDir().mkpath(local);
+    QStringList names;
+    for (int i = 0; i < files; ++i) {
+        const QString n = QStringLiteral("%1.csv").arg(180000 + i);
+        names << n;
+        QFile f(served + '/' + n);
+        f.open(QIODevice::WriteOnly);
+        f.write(fileBody(kib, i));
+    }
+    QFile::setPermissions(work.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                           QFile::ReadOther | QFile::ExeOther);
+    VsftpdServer server(served);
+    if (!server.start()) {
+        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.errorText()));
+        return 1;
+    }
+
+    // The window, logged on as the program does at start-up.
+    QDir::setCurrent(local);
+    settings::CFGRecord r;
+    r.setHost("127.0.0.1");
+    r.setUserId("anonymous");
+    r.setPassword("bench@example.com");
+    settings::SaveCFGFile(local + "/csv.cfg", r);
+    TForm1 form;
+    form.PortTxt->setText(QString::number(server.port()));
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) std::fprintf(stderr, "the window was not shown\n");
+    if (!form.Initialised()) form.PageControl1Enter();
+    if (!form.FtpConnected) {
+        std::fprintf(stderr, "the window did not log on\n");
+        return 1;
+    }
+    form.DirectoryListBoxPC->setDirectory(local);
+    form.NMFTP1->ChangeDir(served); // this vsftpd does not keep the account in its folder
+    form.FreshListing();
+    if (form.FileListBoxFTP->count() != files) {
+        std::fprintf(stderr, "listed %d of %d files\n", form.FileListBoxFTP->count(), files);
+        return 1;
+    }
+
+    double bestWindow = 1e9, bestCurl = 1e9;
+    for (int run = 0; run < runs; ++run) {
+        for (const QString& n : names)
+            QFile::remove(local + '/' + n);
+        QElapsedTimer t;
+        t.start();
+        form.CopyAllClick();
+        const double s = t.nsecsElapsed() / 1e9;
+        if (countFiles(local) != files) {
+            std::fprintf(stderr, "window copied %d of %d files\n", countFiles(local), files);
+            return 1;
+        }
+        bestWindow = std::min(bestWindow, s);
+
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QStringList cmd{"-s", "-S", "--ftp-port", "127.0.0.1"};
+        for (const QString& n : names)
+            cmd << QStringLiteral("ftp://127.0.0.1:%1/%2").arg(server.port()).arg(n) << "-o" << out + '/' + n;
+        QProcess curl;
+        t.restart();
+        curl.start("/usr/bin/curl", cmd);
+        curl.waitForFinished(600000);
+        const double c = t.nsecsElapsed() / 1e9;
+        if (countFiles(out) != files) {
+            std::fprintf(stderr, "curl fetched %d of %d files\n", countFiles(out), files);
+            return 1;
+        }
+        bestCurl = std::min(bestCurl, c);
+    }
+    std::printf("%-34s %12s %10s %8s\n", "case", "window s", "curl s", "ratio");
+    std::printf("%-34s %12.3f %10.3f %8.2f\n",
+                qPrintable(QStringLiteral("Copy ALL, %1 files of %2 KiB").arg(files).arg(kib)), bestWindow,
+                bestCurl, bestWindow / bestCurl);
+    std::printf("(best of %d; the window re-reads the local list as files arrive, at most ten times a "
+                "second, and once at the end)\n",
+                runs);
+    return 0;
+}
