@@ -16,6 +16,7 @@
 #include "loggerfiles.h"
 
 #include <QCoreApplication>
+#include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -85,6 +86,26 @@ int runLoad(int argc, char** argv, const QString& path) {
     return 0;
 }
 
+// Merges 1..31 December 2009 in `dir` through the window: "merge_ms rows".
+int runMerge(int argc, char** argv, const QString& dir) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    FakePlatform platform;
+    QDir::setCurrent(dir);
+    TForm1 form;
+    form.show();
+    form.PageControl1->setActivePage(form.TabSheet4);
+    QCoreApplication::processEvents();
+    form.DateTimePicker1->setDate(QDate(2009, 12, 1));
+    form.DateTimePicker2->setDate(QDate(2009, 12, 31));
+    QElapsedTimer t;
+    t.start();
+    form.MergeButtonClick();
+    form.TabSheet4->repaint();
+    std::printf("%.1f %d\n", t.nsecsElapsed() / 1e6, form.StringGrid1->RowCount() - 1);
+    return 0;
+}
+
 QString run(const QString& program, const QStringList& args) {
     QProcess p;
     p.start(program, args);
@@ -114,6 +135,8 @@ int main(int argc, char** argv) {
     if (argc == 3 && QByteArray(argv[1]) == "parse") return runParse(QString::fromLocal8Bit(argv[2]));
     if (argc == 3 && QByteArray(argv[1]) == "load")
         return runLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "merge")
+        return runMerge(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
@@ -140,6 +163,41 @@ int main(int argc, char** argv) {
                     qPrintable(QString("%1 rows").arg(rows)), mb, mb / parseS, mb / wcS, mb / wcProcS,
                     wcS / parseS, wcProcS / parseS, bestMs, peakKb / 1024.0);
     }
+
+    // A month of day files merged and loaded, beside cat joining the same files.
+    const QString month = dir.filePath("month");
+    QDir().mkpath(month);
+    QStringList days;
+    for (int d = 1; d <= 31; ++d) {
+        const QByteArray day = "0912" + QByteArray::number(d).rightJustified(2, '0');
+        days << month + '/' + QString::fromLatin1(day) + ".csv";
+        testfiles::writeFile(days.last(), testfiles::loggerFile(1440, day));
+    }
+    double bestCat = 1e9;
+    for (int i = 0; i < 7; ++i) {
+        QProcess cat;
+        cat.setStandardOutputFile(dir.filePath("cat.out"));
+        QElapsedTimer t;
+        t.start();
+        cat.start("cat", days);
+        cat.waitForFinished(60000);
+        bestCat = std::min(bestCat, t.nsecsElapsed() / 1e6);
+    }
+    double bestMerge = 1e9;
+    QString rows;
+    for (int i = 0; i < 3; ++i) {
+        QFile::remove(month + "/-091201-091231.csv");
+        const QStringList f = run(self, {"merge", month}).split(' ');
+        if (f.size() < 2) continue;
+        bestMerge = std::min(bestMerge, f[0].toDouble());
+        rows = f[1];
+    }
+    std::printf("\n%-40s %14s %10s\n", "month of day files (31 x 1,440 rows)", "merge+load ms", "cat ms");
+    std::printf("%-40s %14.1f %10.1f\n", qPrintable(QString("merged and loaded, %1 rows").arg(rows)),
+                bestMerge, bestCat);
+    std::printf(
+        "(a merged file holds at most 16,383 lines; merge+load: click to painted page; cat: the whole "
+        "process; best of 3 and 7)\n\n");
     std::printf(
         "parser: lines read, split and channel fields decoded, in-process, best of 5.\n"
         "wc-l own: the wc process less the start-up of `true`; wc-l proc: the whole wc process.\n"
