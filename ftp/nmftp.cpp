@@ -1,11 +1,15 @@
 #include "ftp/nmftp.h"
 
+#include <QScopeGuard>
+
 #include "ftp/powersock_p.h"
 
 #include <QDeadlineTimer>
 #include <QMetaMethod>
 
 namespace {
+// How long Disconnect waits for the answer to QUIT.
+constexpr int kQuitWaitMs = 3000;
 constexpr int kVendorNotAsked = 2411;
 
 bool inRange(int code, int lo, int hi) {
@@ -156,7 +160,11 @@ struct FtpCore : PowersockCore {
             if (TNMFTP* e = f()) emit e->OnConnect(e);
         } catch (...) {
             const std::exception_ptr first = std::current_exception();
-            if (!destroyed) {
+            if (!destroyed && canceled) {
+                // The log-on was cancelled: close without a QUIT to wait for.
+                if (connected) PowersockCore::disconnect();
+                reportStatus(1, QStringLiteral("Disconnected"));
+            } else if (!destroyed) {
                 try {
                     disconnect();
                 } catch (const FTPException&) {
@@ -178,6 +186,11 @@ struct FtpCore : PowersockCore {
         dirList.reset();
         vendor = kVendorNotAsked;
         dropInput();
+        // A server that does not answer QUIT is not waited for long: the connection
+        // ends either way.
+        const int idle = idleTimeOut;
+        if (idleTimeOut <= 0 || idleTimeOut > kQuitWaitMs) idleTimeOut = kQuitWaitMs;
+        const auto restoreIdle = qScopeGuard([this, idle] { idleTimeOut = idle; });
         try {
             transaction(QStringLiteral("QUIT"));
         } catch (const EAbortError&) {

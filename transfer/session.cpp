@@ -241,8 +241,6 @@ void TForm1::ConnectBtnClick() {
                  {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
                 b->setEnabled(true);
             ConnectBtn->setEnabled(false);
-        } catch (const EAbortError&) {
-            throw; // the window is going away
         } catch (...) {
             // What went wrong was told by the engine's events.
             setBusyCursor(false);
@@ -299,6 +297,9 @@ void TForm1::closeEvent(QCloseEvent* e) {
         // file and close once the call has returned.
         CancelRequested = true;
         m_closePending = true;
+        // Outside a batch nothing is lost by ending the wait now (a log-on that
+        // hangs, a listing); a batch finishes the file under way first.
+        if (!TransferBusy) NMFTP1->Cancel();
         e->ignore();
         return;
     }

@@ -204,8 +204,9 @@ private slots:
     }
     void exitDuringATransfer() {
         QFETCH(bool, closeBox);
-        start({"091201.csv", "091202.csv", "091203.csv"}, [](PyFtpdServer& s) { s.setThrottle(40000); },
-              testfiles::loggerFile(220));
+        start(
+            {"091201.csv", "091202.csv", "091203.csv"}, [](PyFtpdServer& s) { s.setThrottle(40000); },
+            testfiles::loggerFile(220));
         select({0, 1, 2});
         connect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
             if (closeBox)

@@ -11,6 +11,7 @@
 #include "windowfixture.h"
 
 #include <QCalendarWidget>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTcpServer>
 
 class SessionTest : public QObject {
     Q_OBJECT
@@ -311,6 +313,32 @@ private slots:
         QCOMPARE(form().cSTATUS->text(), QString("FTP Disconnected"));
         QVERIFY(form().ConnectBtn->isEnabled());
         QCOMPARE(form().FileListBoxFTP->count(), 0);
+    }
+
+    void exitWhileTheLogOnHangs() {
+        // A server that accepts the connection and never greets.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        settings::CFGRecord r;
+        r.setHost("127.0.0.1");
+        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        QElapsedTimer clock;
+        clock.start();
+        bool exited = false;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            QMetaObject::invokeMethod(
+                this,
+                [&] {
+                    w->form->Exit1->trigger();
+                    exited = true;
+                },
+                Qt::QueuedConnection);
+        });
+        w->open([&](TForm1& f) { f.PortTxt->setText(QString::number(silent.serverPort())); });
+        QTRY_VERIFY(exited);
+        QTRY_VERIFY_WITH_TIMEOUT(!form().isVisible(), 5000);
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(platform.errors, QStringList());
     }
 
     void exitWhileDisconnectedAndConnected() {
