@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace {
@@ -77,8 +78,21 @@ void DesktopPlatform::alertBeep() {
 }
 
 bool DesktopPlatform::openInEditor(const QString& path) {
-    const QByteArray editor = qgetenv("VISUAL").isEmpty() ? qgetenv("TERVANE_EDITOR") : qgetenv("VISUAL");
-    if (!editor.isEmpty()) return QProcess::startDetached(QString::fromLocal8Bit(editor), {path});
+    // A text editor, not whatever the desktop opens .csv files with (a spreadsheet, often):
+    // the one the user names, else the first graphical text editor found.
+    for (const char* var : {"TERVANE_EDITOR", "VISUAL"}) {
+        const QString named = QString::fromLocal8Bit(qgetenv(var)).trimmed();
+        if (!named.isEmpty()) {
+            QStringList parts = QProcess::splitCommand(named);
+            const QString program = parts.takeFirst();
+            return QProcess::startDetached(program, parts << path);
+        }
+    }
+    for (const char* editor : {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "pluma", "xed",
+                               "featherpad", "leafpad", "notepad.exe"}) {
+        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(editor));
+        if (!found.isEmpty()) return QProcess::startDetached(found, {path});
+    }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
