@@ -1,5 +1,6 @@
 // Builds the main window, loads a logger file and saves a picture of a page:
 //   tervane_screenshot FILE.csv OUT.png [PAGE-INDEX]
+// With TERVANE_SHOT_PORT set, the window logs on to that port as it starts.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QTimer>
 #include <cstdio>
 
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
     const QFileInfo file(QString::fromLocal8Bit(argv[1]));
     QDir::setCurrent(file.absolutePath());
     TForm1 form;
+    // TERVANE_SHOT_PORT: the FTP port to log on to (the csv.cfg of the folder names host and account).
+    if (qEnvironmentVariableIsSet("TERVANE_SHOT_PORT"))
+        form.PortTxt->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
     form.show();
     form.PageControl1->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
     form.FileListBox1->selectName(file.fileName());
