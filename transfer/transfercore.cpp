@@ -27,10 +27,26 @@ QString ListingExtension(const QString& name) {
     return dot < 0 ? name.left(3) : name.mid(dot + 1, 3);
 }
 
+namespace {
+// A Windows (IIS) listing line: "12-01-09  10:00AM       133920 091201.csv" or "... <DIR> logger".
+bool DosListingEntry(const QString& line, QString& name, bool& folder) {
+    static const QRegularExpression re(
+        QStringLiteral("^\\d{2}-\\d{2}-\\d{2,4}\\s+\\d{1,2}:\\d{2}\\s*(?:[AaPp][Mm])?\\s+"
+                       "(<DIR>|\\d+)\\s+(.+)$"));
+    const auto m = re.match(line);
+    if (!m.hasMatch()) return false;
+    name = m.captured(2);
+    folder = m.captured(1) == QLatin1String("<DIR>");
+    return true;
+}
+} // namespace
+
 ListingEntry InterpretListingLine(const QString& line) {
     ListingEntry e;
     if (line.isEmpty()) return e;
     QString name = UnixListingName(line);
+    bool dosFolder = false;
+    const bool dos = name.isEmpty() && DosListingEntry(line, name, dosFolder);
     if (name.isEmpty()) {
         if (line.size() < 56) return e;
         name = line.at(55) == QLatin1Char(' ') ? line.mid(62) : line.mid(55);
@@ -39,7 +55,7 @@ ListingEntry InterpretListingLine(const QString& line) {
         name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) || name.contains(QChar(0)))
         return e;
     e.name = name;
-    if (line.startsWith(QLatin1Char('d'))) {
+    if (dos ? dosFolder : line.startsWith(QLatin1Char('d'))) {
         e.kind = ListingEntry::Kind::Folder;
     } else {
         e.kind = ListingEntry::Kind::File;

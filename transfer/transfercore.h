@@ -17,7 +17,8 @@ struct ListingEntry {
 
 // Interprets one raw listing line (line end removed).
 // The name of a Unix "ls -l" line is everything after its date and time columns,
-// so names with blanks survive whatever column the server starts them at. Other
+// so names with blanks survive whatever column the server starts them at; so is
+// the name of a Windows server's line ("12-01-09  10:00AM  1234 a.csv"). Other
 // lines take the name from column 56 (or from column 63 when column 56 is blank);
 // such a line shorter than 56 characters (a "total" line, say) names nothing.
 // A name that holds a path separator, or is "." or "..", is never an entry.

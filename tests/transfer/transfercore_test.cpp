@@ -48,6 +48,12 @@ private slots:
         QTest::newRow("no dot: first three")
             << "-rw-r--r--   1 owner    group             12 Dec 01 10:00 csvdata" << file << "csvdata"
             << true;
+        QTest::newRow("Windows server file")
+            << "12-01-09  10:00AM               133920 091201.csv" << file << "091201.csv" << true;
+        QTest::newRow("Windows server folder")
+            << "12-01-09  10:00AM       <DIR>          logger" << folder << "logger" << false;
+        QTest::newRow("Windows server, 24-hour time")
+            << "2009-12-01  10:00   12 my day.csv" << none << "" << false;
         QTest::newRow("total line") << "total 24" << none << "" << false;
         QTest::newRow("empty") << "" << none << "" << false;
         QTest::newRow("dot folders") << "drwxr-xr-x   2 owner    group           4096 Dec 01 10:00 .." << none
