@@ -15,12 +15,14 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -30,6 +32,22 @@
 #include <algorithm>
 
 namespace {
+// The program's icon: a small chart with a temperature line, drawn here.
+QIcon ProgramIcon() {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(255, 255, 238));
+    p.setPen(QPen(QColor(64, 0, 64), 2));
+    p.drawRoundedRect(2, 2, 28, 28, 4, 4);
+    p.setPen(QPen(QColor(220, 0, 0), 2));
+    p.drawPolyline(QPolygon({QPoint(5, 22), QPoint(11, 14), QPoint(17, 18), QPoint(22, 8), QPoint(27, 12)}));
+    p.setPen(QPen(QColor(0, 128, 0), 2));
+    p.drawLine(5, 26, 27, 26);
+    return QIcon(pm);
+}
+
 template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
     w->setObjectName(name);
     w->setGeometry(x, y, width, height);
@@ -63,7 +81,10 @@ TForm1::TForm1(QWidget* parent)
     f.setPointSize(8);
     f.setStyleHint(QFont::SansSerif);
     setFont(f);
-    setGeometry(8, 5, 1255, 728);
+    // The window's frame sits at 8,5 (move() places the frame, setGeometry() the inside).
+    resize(1255, 728);
+    move(8, 5);
+    setWindowIcon(ProgramIcon());
     buildWindow();
 }
 
@@ -123,7 +144,7 @@ void TForm1::buildWindow() {
     linkFolderLists();
     connectEngine();
     connectBatches();
-    connect(PageControl1, &TPageControl::entered, this, &TForm1::PageControl1Enter);
+    connect(PageControl1, &TPageControl::entered, this, Guarded([this] { PageControl1Enter(); }));
     connect(RunButton, &QPushButton::clicked, this, &TForm1::MergeButtonClick);
     connect(MonthCalendar1, &QCalendarWidget::clicked, this, &TForm1::MonthCalendar1Click);
 
@@ -200,6 +221,8 @@ void TForm1::buildCsvPage() {
     FileListBox8 = place(new TFileListBox(p), QStringLiteral("FileListBox8"), 8, 288, 201, 81);
     DirectoryListBox2 = place(new TDirectoryListBox(p), QStringLiteral("DirectoryListBox2"), 16, 72, 169, 81);
     DirectoryListBox2->hide();
+    SetItemHeight(FileListBox1, 13);
+    SetItemHeight(FileListBox8, 13);
     FileListBox1->setMask(QStringLiteral("*.csv"));
     FileListBox8->setMask(QStringLiteral("-*.csv"));
     DriveComboBox1->setDirList(DirectoryListBox1);
@@ -261,6 +284,8 @@ void TForm1::buildCsvPage() {
     Series5 = Chart1->addSeries<TFastLineSeries>(QStringLiteral("Series5"));
     Series5->setTitle(QStringLiteral("Level"));
     Series5->setSeriesColor(Qt::white);
+    TeeFunction1 =
+        std::make_unique<THighTeeFunction>(THighTeeFunction{QStringLiteral("TeeFunction1"), 20, Series5});
     Chart1->setCursor(Qt::PointingHandCursor);
     connect(Chart1, &TDecisionGraph::clicked, this, &TForm1::ZoomTClick);
 
@@ -431,6 +456,8 @@ void TForm1::buildChannelPages() {
     FastLineSeries1 = fastLine(DecisionGraphT1, "FastLineSeries1", "T1", kChannelColor);
     FastLineSeries1->setXValuesDateTime(true);
     FastLineSeries5 = level(DecisionGraphT1, "FastLineSeries5");
+    HighTeeFunction1 = std::make_unique<THighTeeFunction>(
+        THighTeeFunction{QStringLiteral("HighTeeFunction1"), 20, FastLineSeries5});
 
     DecisionGraphT2 = buildChannelChart(TabSheet8, QStringLiteral("DecisionGraphT2"), 9, 600);
     DecisionGraphT2->setTitleText(QStringLiteral("Temperature 2"));
@@ -666,8 +693,11 @@ void TForm1::Print1Click() {
     for (int j = 0; j < StringGrid1->ColCount(); ++j)
         xs[static_cast<std::size_t>(j)] = TablePrintX(j);
     // Every row on one page; rows past the printable area do not reach the paper.
+    // All rows go on one page; rows below the paper are not drawn at all.
+    const int pageBottom = printer->pageLayout().paintRectPixels(printer->resolution()).height();
     for (int r = 0; r < StringGrid1->RowCount(); ++r) {
         const int y = 240 + 36 * r;
+        if (y > pageBottom) break;
         for (int j = 0; j < StringGrid1->ColCount(); ++j) {
             const QString text = StringGrid1->Cells(j, r);
             if (!text.isEmpty()) painter.drawText(QPoint(xs[static_cast<std::size_t>(j)], y + ascent), text);

@@ -132,6 +132,8 @@ public:
                  *FastLineSeries4 = nullptr, *FastLineSeries5 = nullptr, *FastLineSeries6 = nullptr,
                  *FastLineSeries7 = nullptr, *FastLineSeries8 = nullptr, *FastLineSeries9 = nullptr,
                  *FastLineSeries10 = nullptr;
+    // Highest-value functions on the two level series; without a source they compute nothing.
+    std::unique_ptr<THighTeeFunction> HighTeeFunction1, TeeFunction1;
     QLineEdit *T1Name = nullptr, *T2Name = nullptr, *C1Name = nullptr, *C2Name = nullptr, *A1Name = nullptr,
               *A2Name = nullptr, *A3Name = nullptr;
     QScrollBar *ScrollBarA1 = nullptr, *ScrollBarA01 = nullptr, *ScrollBarA2 = nullptr,
@@ -281,11 +283,13 @@ private:
     void connectBatches();
     bool connectedOrTell();
     bool refuseWhileBusy();
+    // A batch runs, or another handler waits inside an engine call.
+    bool EngineBusy() const;
     // Downloads one remote file; names the file in the error when it fails.
     void downloadOne(const QString& name, const QString& localPath, const char* verb);
     // Moves one file: download, check, then delete remotely. False when the local
     // copy could not be confirmed complete (the remote file then stays).
-    bool moveOne(const QString& name, const QString& localPath);
+    bool moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
     void tellKeptOnServer(const QStringList& names);
     void buildTransferPage();
     void buildLocalGroup();

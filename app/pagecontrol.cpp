@@ -1,5 +1,6 @@
 #include "app/pagecontrol.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -105,13 +106,6 @@ protected:
     }
     void focusInEvent(QFocusEvent* e) override {
         QWidget::focusInEvent(e);
-        // Focus that arrives from outside the page control (the window's first activation).
-        if (e->reason() != Qt::MouseFocusReason || !m_enteredOnce) {
-            if (!m_enteredOnce) {
-                m_enteredOnce = true;
-                emit m_pc->entered();
-            }
-        }
         update();
     }
     void focusOutEvent(QFocusEvent* e) override {
@@ -125,13 +119,20 @@ private:
     std::vector<int> m_rowOf;
     int m_rows = 1;
     int m_tabHeight = 20;
-    bool m_enteredOnce = false;
 };
 
 TPageControl::TPageControl(QWidget* parent)
     : QWidget(parent), m_bar(new TMultiRowTabBar(this)), m_stack(new QStackedWidget(this)) {
     m_stack->setObjectName(QStringLiteral("PageControl1Pages"));
     m_stack->setFrameShape(QFrame::StyledPanel);
+    // The focus entering the page control from outside, on any of its controls.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
+        if (!m_entered && inside(now) && !inside(old)) {
+            m_entered = true;
+            emit entered();
+        }
+    });
     connect(m_stack, &QStackedWidget::currentChanged, this, [this](int) {
         relayout();
         emit changed();

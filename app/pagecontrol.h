@@ -53,6 +53,7 @@ private:
     void relayout();
 
     std::vector<TTabSheet*> m_pages;
+    bool m_entered = false;
     TMultiRowTabBar* m_bar;
     QStackedWidget* m_stack;
 };

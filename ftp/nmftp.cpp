@@ -22,6 +22,7 @@ struct FtpCore : PowersockCore {
     QString password;
     int vendor = kVendorNotAsked;
     bool parseList = false;
+    qint64 announcedSize = 0; // the size the server announced for the last download (0: none)
     std::unique_ptr<TFTPDirectoryList> dirList;
     std::shared_ptr<PowersockCore> data;
     bool serverAbort = false; // a 421 or 426 reply arrived on the control connection
@@ -414,6 +415,7 @@ struct FtpCore : PowersockCore {
             data->startCapture(std::move(file));
             reportStatus(1, QStringLiteral("RETR ") + remote);
             transferSize = 0;
+            announcedSize = 0;
             PowersockCore::transaction(QStringLiteral("RETR ") + remote);
             const bool refused = inRange(replyCode, 301, 599);
             if (refused) failureRule(TCmdType::Download, lastReply);
@@ -439,6 +441,7 @@ struct FtpCore : PowersockCore {
             if (refused) return;
             const bool alreadyDone = inRange(replyCode, 200, 299);
             const bool accepted = !alreadyDone && data->accept();
+            announcedSize = transferSize;
             if (TNMFTP* e = f()) emit e->OnTransactionStart(e);
             data->onPacket = [this] {
                 if (TNMFTP* e = f()) emit e->OnPacketRecvd(e);
@@ -480,6 +483,10 @@ TNMFTP::~TNMFTP() {
     c.canceled = true;
     c.abort();
     if (!c.busy) c.quitNow(); // a waiting call instead ends with EAbortError
+}
+
+qint64 TNMFTP::AnnouncedSize() const {
+    return core().announcedSize;
 }
 
 FtpCore& TNMFTP::core() const {

@@ -50,6 +50,9 @@ public:
     void setParseList(bool on);
     TFTPDirectoryList* DirectoryList() const; // made by the first parsed List, freed by Disconnect
     bool HasDataConnection() const;           // a transfer is under way
+    // The size the server announced for the last download (0 when it announced none);
+    // TransferSize() holds the bytes received once the download is over.
+    qint64 AnnouncedSize() const;
 
     // Connect(), Disconnect(), Transaction(), Abort(), Cancel() come from TPowersock and speak FTP here.
     void DoCommand(const QString& commandLine);

@@ -6,7 +6,25 @@
 #include <QMouseEvent>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <algorithm>
+
+namespace {
+class FixedHeightDelegate : public QStyledItemDelegate {
+public:
+    FixedHeightDelegate(int h, QObject* parent) : QStyledItemDelegate(parent), m_h(h) {}
+    QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        return QSize(QStyledItemDelegate::sizeHint(o, i).width(), m_h);
+    }
+
+private:
+    int m_h;
+};
+} // namespace
+
+void SetItemHeight(QListWidget* list, int pixels) {
+    list->setItemDelegate(new FixedHeightDelegate(pixels, list));
+}
 
 QString JoinPath(const QString& folder, const QString& name) {
     if (folder.isEmpty()) return name;

@@ -129,5 +129,8 @@ private:
     QLineEdit* m_edit = nullptr;
 };
 
+// Gives every entry of a list the same height in pixels.
+void SetItemHeight(QListWidget* list, int pixels);
+
 // "folder" + separator + "name", without doubling a separator the folder ends with.
 QString JoinPath(const QString& folder, const QString& name);

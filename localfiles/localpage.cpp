@@ -61,6 +61,7 @@ void TForm1::buildLocalGroup() {
     FileListBoxPC->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBoxPC->setShowGlyphs(true);
     FileListBoxPC->setIconSize(QSize(12, 12));
+    SetItemHeight(FileListBoxPC, 16);
     QFont courier;
     courier.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
                          QStringLiteral("DejaVu Sans Mono")});
@@ -222,10 +223,10 @@ void TForm1::DeleteAll2Click() {
 
 void TForm1::Delete2Click() {
     if (FileListBox1->count() == 0) return;
-    const QString path = FileListBox1->FileName();
-    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
     if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
         return;
+    const QString path = FileListBox1->FileName();
+    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
     QFile::remove(path);
     RereadLocalLists();
 }

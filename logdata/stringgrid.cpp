@@ -67,10 +67,12 @@ TStringGrid::~TStringGrid() = default;
 void TStringGrid::setColCount(int n) {
     n = std::max(1, n);
     if (n == m_colCount) return;
-    m_colCount = n;
     // Columns that come into being take the default width.
     if (static_cast<int>(m_widths.size()) < n)
         m_widths.resize(static_cast<std::size_t>(n), DefaultColWidth());
+    for (int c = m_colCount; c < n; ++c)
+        m_widths[static_cast<std::size_t>(c)] = DefaultColWidth();
+    m_colCount = n;
     layoutChanged();
 }
 

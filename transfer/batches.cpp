@@ -60,8 +60,12 @@ bool TForm1::connectedOrTell() {
     return false;
 }
 
+bool TForm1::EngineBusy() const {
+    return TransferBusy || m_engineCalls > 0;
+}
+
 bool TForm1::refuseWhileBusy() {
-    if (!TransferBusy) return false;
+    if (!EngineBusy()) return false;
     Platform::instance().showMessage(
         QStringLiteral("A transfer is running. Wait until it has ended, or cancel it, and try again."));
     return true;
@@ -78,23 +82,38 @@ void TForm1::downloadOne(const QString& name, const QString& localPath, const ch
     }
 }
 
-bool TForm1::moveOne(const QString& name, const QString& localPath) {
+bool TForm1::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+    // An error ends the batch: it names the file, and the earlier ones that stayed.
+    const QString alsoKept =
+        keptSoFar.isEmpty()
+            ? QString()
+            : QStringLiteral(" These files arrived incomplete and were left on the server too: ") +
+                  keptSoFar.join(QStringLiteral(", "));
     try {
         NMFTP1->Download(name, localPath);
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
         throw EError(QStringLiteral("Moving %1 failed, the file stays on the server: %2")
-                         .arg(name, QString::fromStdString(e.what()).trimmed()));
+                         .arg(name, QString::fromStdString(e.what()).trimmed()) +
+                     alsoKept);
     }
     // The remote file goes only when the local copy is whole: as many bytes as the
     // server announced (in text mode, one more per line is a change of line ends).
-    const qint64 announced = NMFTP1->TransferSize();
+    const qint64 announced = NMFTP1->AnnouncedSize();
     if (announced > 0) {
         const qint64 local = QFileInfo(localPath).size();
         if (local != announced && local != announced + countLineFeeds(localPath)) return false;
     }
-    NMFTP1->Delete(name);
+    try {
+        NMFTP1->Delete(name);
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EError(QStringLiteral("%1 was copied but could not be deleted on the server: %2")
+                         .arg(name, QString::fromStdString(e.what()).trimmed()) +
+                     alsoKept);
+    }
     return true;
 }
 
@@ -108,7 +127,9 @@ void TForm1::tellKeptOnServer(const QStringList& names) {
 // ---------------------------------------------------------------- copy
 
 void TForm1::CopySelectedClick() {
-    if (!connectedOrTell() || TransferBusy) {
+    // Another action is waiting on the server: this click changes nothing.
+    if (EngineBusy()) return;
+    if (!connectedOrTell()) {
         AllButtonsTrue();
         RestoreButtons();
         return;
@@ -157,7 +178,7 @@ void TForm1::CopySelectedClick() {
 }
 
 void TForm1::CopyAllClick() {
-    if (!FtpConnected) return;
+    if (!FtpConnected || EngineBusy()) return;
     EngineCall call(this);
     TransferBusy = true;
     setBusyCursor(true);
@@ -190,7 +211,7 @@ void TForm1::CopyAllClick() {
 // ---------------------------------------------------------------- move
 
 void TForm1::MoveSelectedClick() {
-    if (!connectedOrTell() || TransferBusy) return;
+    if (EngineBusy() || !connectedOrTell()) return;
     if (Platform::instance().confirm(QStringLiteral("Move selected files ?")) != Platform::Answer::Yes)
         return;
     EngineCall call(this);
@@ -222,7 +243,7 @@ void TForm1::MoveSelectedClick() {
             if (item->isSelected()) {
                 taken = true;
                 const QString name = item->text();
-                if (!moveOne(name, JoinPath(target, name))) kept << name;
+                if (!moveOne(name, JoinPath(target, name), kept)) kept << name;
                 LocalFilesChanged();
             }
             if (i + 1 >= kWalkLimit || CancelRequested) break;
@@ -232,7 +253,6 @@ void TForm1::MoveSelectedClick() {
         setBusyCursor(false);
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
     }
-    TransferBusy = false;
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
     if (CancelRequested) {
         FreshListing();
@@ -243,7 +263,7 @@ void TForm1::MoveSelectedClick() {
 }
 
 void TForm1::MoveAllClick() {
-    if (!connectedOrTell()) return;
+    if (EngineBusy() || !connectedOrTell()) return;
     if (FileListBoxFTP->count() == 0) {
         Platform::instance().showMessage(QStringLiteral("No files        "));
         return;
@@ -268,7 +288,7 @@ void TForm1::MoveAllClick() {
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
-        if (!moveOne(name, QDir::current().absoluteFilePath(name))) kept << name;
+        if (!moveOne(name, QDir::current().absoluteFilePath(name), kept)) kept << name;
         LocalFilesChanged();
         if (CancelRequested) break;
     }
@@ -289,12 +309,13 @@ void TForm1::MoveAllClick() {
 // ---------------------------------------------------------------- copy from date
 
 void TForm1::CopyFromDateClick() {
+    if (EngineBusy()) return;
     auto finish = qScopeGuard([this] {
         AllButtonsTrue();
         RestoreButtons();
         CancelRequested = false;
     });
-    if (!connectedOrTell() || TransferBusy) return;
+    if (!connectedOrTell()) return;
     EngineCall call(this);
     TransferBusy = true;
     auto closing = qScopeGuard([this] {
@@ -329,7 +350,8 @@ void TForm1::CopyFromDateClick() {
         }
         if (i + 1 >= kWalkLimit || CancelRequested) break;
     }
-    if (!CancelRequested) {
+    const bool complete = !CancelRequested && FtpConnected && FileListBoxFTP->count() == n;
+    if (complete) {
         // A complete walk: the next run fetches what came since today.
         MonthCalendar2->setSelectedDate(QDate::currentDate());
         CFGRecord->setCopyFromDate(settings::DateToDayNumber(MonthCalendar2->selectedDate()));

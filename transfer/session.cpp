@@ -36,9 +36,9 @@ const QString kConnected = QStringLiteral("FTP Connected");
 bool portNumber(const QString& text, const QString& what, int& out) {
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
-    if (!ok || v < 0 || v > 65535) {
+    if (!ok || v < 1 || v > 65535) {
         Platform::instance().showMessage(
-            QStringLiteral("The %1 \"%2\" is not a port number (a whole number from 0 to 65535)")
+            QStringLiteral("The %1 \"%2\" is not a port number (a whole number from 1 to 65535)")
                 .arg(what, text));
         return false;
     }
@@ -194,6 +194,7 @@ void TForm1::CancelBtn() {
 // ---------------------------------------------------------------- connect and disconnect
 
 void TForm1::ConnectBtnClick() {
+    if (EngineBusy()) return; // another action waits on the connection
     EngineCall call(this);
     ExitRequested = false;
     if (!FtpConnected) {
@@ -251,6 +252,8 @@ void TForm1::ConnectBtnClick() {
 }
 
 void TForm1::DisConnectBtnClick() {
+    // While another action waits on an open connection, it would go on without one.
+    if (m_engineCalls > 0 && NMFTP1->Connected()) return;
     {
         EngineCall call(this);
         if (NMFTP1->Connected()) {
@@ -325,7 +328,7 @@ void TForm1::FreshListing() {
 
 void TForm1::FileListBoxFTPdirDblClick() {
     QListWidgetItem* item = FileListBoxFTPdir->currentItem();
-    if (TransferBusy || !item || !item->isSelected()) return;
+    if (EngineBusy() || !FtpConnected || !item || !item->isSelected()) return;
     const QString folder = item->text();
     EngineCall call(this);
     TransferBusy = true;
@@ -350,7 +353,7 @@ void TForm1::FileListBoxFTPdirDblClick() {
 }
 
 void TForm1::sDirectoryDblClick() {
-    if (TransferBusy) return;
+    if (EngineBusy() || !FtpConnected) return;
     EngineCall call(this);
     sDirectory->setText(QStringLiteral("*.*"));
     TransferBusy = true;
@@ -372,7 +375,7 @@ void TForm1::sDirectoryDblClick() {
 }
 
 void TForm1::RefreshBtnClick() {
-    if (!FtpConnected) return;
+    if (!FtpConnected || EngineBusy()) return;
     EngineCall call(this);
     sDirectory->setText(QStringLiteral("*.*"));
     DisConnectBtn->setEnabled(false);
@@ -426,6 +429,7 @@ void TForm1::FileListBoxFTPDblClick() {
         Platform::instance().showMessage(QStringLiteral("No file selected"));
         return;
     }
+    if (refuseWhileBusy()) return;
     EngineCall call(this);
     NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     // The listed name (never a path) names the local copy in the program's own viewing folder.

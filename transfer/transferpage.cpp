@@ -65,6 +65,8 @@ void TForm1::buildTransferPage() {
     FileListBoxFTP->setFont(courier(8));
     FileListBoxFTP->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBoxFTP->setToolTip(QStringLiteral("Right button: delete files from FTP"));
+    SetItemHeight(FileListBoxFTPdir, 14);
+    SetItemHeight(FileListBoxFTP, 16);
     FileListBoxFTPdir->setLinkedEdit(sDirectory, QStringLiteral("*.*"));
     FileListBoxFTP->setLinkedEdit(sFile, QStringLiteral("*.csv"));
 

@@ -97,7 +97,11 @@ bool DesktopPlatform::openInEditor(const QString& path) {
 }
 
 QPrinter& DesktopPlatform::sharedPrinter() {
-    if (!m_shared) m_shared = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    if (!m_shared) {
+        m_shared = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The printer goes before the application does, not at the program's very end.
+        QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [this] { m_shared.reset(); });
+    }
     return *m_shared;
 }
 

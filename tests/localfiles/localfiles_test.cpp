@@ -168,8 +168,9 @@ private slots:
         form->Delete2->trigger();
         QCOMPARE(platform.confirmations, QStringList{"Delete selected file ? "});
         QCOMPARE(filesOnDisk(), (QStringList{"091201.csv", "091203.csv"}));
-        // Nothing selected: an error box, nothing deleted.
+        // Nothing selected: the question, then an error box, nothing deleted.
         form->FileListBox1->clearSelection();
+        platform.answers.enqueue(Platform::Answer::Yes);
         form->Delete2->trigger();
         QCOMPARE(platform.errors.size(), 1);
         QCOMPARE(filesOnDisk().size(), 2);

@@ -250,6 +250,36 @@ private slots:
         verifyIdle();
     }
 
+    void moveKeepsAFileThatArrivedShort() {
+        // The server announces 2048 bytes for short.csv, sends 1000 and still reports success.
+        w = std::make_unique<WindowFixture>();
+        auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        settings::CFGRecord r;
+        r.setHost("127.0.0.1");
+        r.setUserId("u");
+        r.setPassword("p");
+        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        QDir(w->work.path()).mkdir("local");
+        local = QDir::cleanPath(w->path("local"));
+        QVERIFY(w->open([this](TForm1& form) { form.PortTxt->setText(QString::number(server->port())); }));
+        QTRY_VERIFY(f().FtpConnected);
+        f().DirectoryListBoxPC->setDirectory(local);
+        f().NMFTP1->ChangeDir("short");
+        f().FreshListing();
+        QCOMPARE(remoteNames(), (QStringList{"short.csv", "240304.csv"}));
+        platform.clear();
+        platform.answers.enqueue(Platform::Answer::Yes);
+        QTest::mouseClick(f().MoveAll, Qt::LeftButton);
+        QCOMPARE(server->count("DELE"), 1);
+        QVERIFY(server->commands().contains("DELE 240304.csv"));
+        QCOMPARE(platform.messages.size(), 1);
+        QVERIFY2(platform.messages[0].contains("short.csv"), qPrintable(platform.messages[0]));
+        QCOMPARE(platform.errors, QStringList());
+        verifyIdle();
+    }
+
     void copyFromDate() {
         start({"181010.csv", "181011.csv", "181012.csv", "abc.csv"});
         QCOMPARE(f().MonthCalendar1->selectedDate(), QDate(2018, 10, 11));

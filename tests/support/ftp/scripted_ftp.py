@@ -18,6 +18,8 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
   RETR final426.csv  -> 1000 bytes, then 426          RETR mid421.csv -> 64 KiB, then 421 with data open
   RETR never.csv     -> 150, no data connection       RETR foreign.csv -> a first connection from 127.0.0.2
   RETR missing*      -> 550                            RETR <other>     -> 100 bytes "0123456789" x 10, 226
+  LIST in "short"    -> short.csv (2048) and 240304.csv  RETR short.csv -> 150 announcing 2048 bytes, 1000, 226
+  DELE any           -> 250
 """
 import argparse
 import socket
@@ -28,6 +30,11 @@ LISTING = [
     "total 3",
     "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 a.csv",
     "drwxr-xr-x 2 ftp 512 Jan 1 2004 logs",
+    "-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 240304.csv",
+]
+
+SHORT_LISTING = [
+    "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 short.csv",
     "-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 240304.csv",
 ]
 
@@ -146,6 +153,8 @@ class Session:
             self.list()
         elif cmd == "RETR":
             self.retr(arg)
+        elif cmd == "DELE":
+            self.send("250 Deleted %s\r\n" % arg)
         else:
             self.send("500 Unknown command\r\n")
         return True
@@ -156,7 +165,7 @@ class Session:
             return
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
-        body = "\r\n".join(LISTING)
+        body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
         if self.cwd != "nolf":
             body += "\r\n"
         d.sendall(body.encode("utf-8"))
@@ -173,7 +182,11 @@ class Session:
         if name == "never.csv":
             self.send("150 Opening data connection\r\n")
             return
-        if name == "sized.csv":
+        if name == "short.csv":
+            # A server that announces more than it sends and still reports success.
+            self.send("150 Opening BINARY mode data connection for short.csv (2048 bytes).\r\n")
+            payload = b"s" * 1000
+        elif name == "sized.csv":
             self.send("150 Opening BINARY mode data connection for sized.csv (2048 bytes).\r\n")
             payload = bytes(i % 251 for i in range(2048))
         elif name == "multi.csv":
