@@ -182,6 +182,12 @@ private slots:
         // The A3 field is the last of the 9-field line: no point from it.
         QCOMPARE(form->Series8->count(), 1);
         QCOMPARE(form->Series7->count(), 2);
+        // Columns that come back after a short line start at the default width.
+        write("c.csv", nine + "\r\n" + row() + "\r\n");
+        open("c.csv");
+        QCOMPARE(grid()->ColCount(), 24);
+        QCOMPARE(grid()->ColWidths(5), 46);
+        QCOMPARE(grid()->ColWidths(23), 48);
         // Only short lines: header alone, series empty.
         write("b.csv", "x\r\ny\r\n");
         open("b.csv");
