@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QCalendarWidget;
@@ -291,6 +292,14 @@ private:
     // copy could not be confirmed complete (the remote file then stays).
     bool moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
     void tellKeptOnServer(const QStringList& names);
+    // Runs one remote folder command with the busy cursor, then lists the folder afresh.
+    void remoteFolderCommand(const std::function<void()>& command);
+    // The name in MakeDirFTP when connected, idle and not blank; otherwise tells why.
+    bool newFolderName(QString& name);
+    // The selected focus entry of the remote file list, or "" after telling why there is none.
+    QString chosenRemoteFile();
+    // Deletes every file a local list shows, then re-reads the lists.
+    void deleteAllListed(TFileListBox* list);
     void buildTransferPage();
     void buildLocalGroup();
     void linkFolderLists();

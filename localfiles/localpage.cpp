@@ -197,28 +197,24 @@ void TForm1::DeleteFilesFromPCClick() {
     }
 }
 
-void TForm1::DeleteAllFilesFromPC() {
-    if (FileListBoxPC->count() == 0) return;
+void TForm1::deleteAllListed(TFileListBox* list) {
+    if (list->count() == 0) return;
     if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
     BusyCursor busy;
-    const QString dir = FileListBoxPC->Directory();
-    while (FileListBoxPC->count() > 0) {
-        QFile::remove(JoinPath(dir, FileListBoxPC->item(0)->text()));
-        delete FileListBoxPC->takeItem(0);
+    const QString dir = list->Directory();
+    while (list->count() > 0) {
+        QFile::remove(JoinPath(dir, list->item(0)->text()));
+        delete list->takeItem(0);
     }
     RereadLocalLists();
 }
 
+void TForm1::DeleteAllFilesFromPC() {
+    deleteAllListed(FileListBoxPC);
+}
+
 void TForm1::DeleteAll2Click() {
-    if (FileListBox1->count() == 0) return;
-    if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
-    BusyCursor busy;
-    const QString dir = FileListBox1->Directory();
-    while (FileListBox1->count() > 0) {
-        QFile::remove(JoinPath(dir, FileListBox1->item(0)->text()));
-        delete FileListBox1->takeItem(0);
-    }
-    RereadLocalLists();
+    deleteAllListed(FileListBox1);
 }
 
 void TForm1::Delete2Click() {

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <functional>
 
 namespace {
 const QString kNoConnection = QStringLiteral("No FTP connection. Please connect again");
@@ -409,6 +410,22 @@ void TForm1::DeleteAllFilesFromFTP() {
     RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
 }
 
+void TForm1::remoteFolderCommand(const std::function<void()>& command) {
+    EngineCall call(this);
+    setBusyCursor(true);
+    auto normal = qScopeGuard([this] { setBusyCursor(false); });
+    command();
+    FreshListing();
+}
+
+bool TForm1::newFolderName(QString& name) {
+    if (!connectedOrTell() || refuseWhileBusy()) return false;
+    name = MakeDirFTP->text();
+    if (!name.isEmpty() && name.front() != QLatin1Char(' ')) return true;
+    Platform::instance().showMessage(QStringLiteral("Name incorrect"));
+    return false;
+}
+
 void TForm1::DeleteFTPdir() {
     if (!DeleteAllFTPButtonEnable->isChecked()) return;
     if (!connectedOrTell()) return;
@@ -419,39 +436,15 @@ void TForm1::DeleteFTPdir() {
         Platform::instance().showMessage(QStringLiteral("Directory not selected "));
         return;
     }
-    EngineCall call(this);
-    setBusyCursor(true);
-    auto normal = qScopeGuard([this] { setBusyCursor(false); });
-    NMFTP1->RemoveDir(name);
-    FreshListing();
+    remoteFolderCommand([&] { NMFTP1->RemoveDir(name); });
 }
 
 void TForm1::MkDirFTPbtnClick() {
-    if (!connectedOrTell()) return;
-    if (refuseWhileBusy()) return;
-    const QString name = MakeDirFTP->text();
-    if (name.isEmpty() || name.front() == QLatin1Char(' ')) {
-        Platform::instance().showMessage(QStringLiteral("Name incorrect"));
-        return;
-    }
-    EngineCall call(this);
-    setBusyCursor(true);
-    auto normal = qScopeGuard([this] { setBusyCursor(false); });
-    NMFTP1->MakeDir(name);
-    FreshListing();
+    QString name;
+    if (newFolderName(name)) remoteFolderCommand([&] { NMFTP1->MakeDir(name); });
 }
 
 void TForm1::RenameDirFTPbtnClick() {
-    if (!connectedOrTell()) return;
-    if (refuseWhileBusy()) return;
-    const QString name = MakeDirFTP->text();
-    if (name.isEmpty() || name.front() == QLatin1Char(' ')) {
-        Platform::instance().showMessage(QStringLiteral("Name incorrect"));
-        return;
-    }
-    EngineCall call(this);
-    setBusyCursor(true);
-    auto normal = qScopeGuard([this] { setBusyCursor(false); });
-    NMFTP1->Rename(sDirectory->text(), name);
-    FreshListing();
+    QString name;
+    if (newFolderName(name)) remoteFolderCommand([&] { NMFTP1->Rename(sDirectory->text(), name); });
 }

@@ -399,17 +399,19 @@ void TForm1::RefreshBtnClick() {
     NMFTP1->List();
 }
 
-void TForm1::FileListBoxFTPClick() {
+QString TForm1::chosenRemoteFile() {
     if (FileListBoxFTP->count() == 0) {
         Platform::instance().showMessage(QStringLiteral("No files        "));
-        return;
+        return {};
     }
     const QString name = FileListBoxFTP->selectedFocusName();
-    if (name.isEmpty()) {
-        Platform::instance().showMessage(QStringLiteral("No file selected"));
-        return;
-    }
-    sFile->setText(name);
+    if (name.isEmpty()) Platform::instance().showMessage(QStringLiteral("No file selected"));
+    return name;
+}
+
+void TForm1::FileListBoxFTPClick() {
+    const QString name = chosenRemoteFile();
+    if (!name.isEmpty()) sFile->setText(name);
 }
 
 QString TForm1::viewFolder() {
@@ -420,16 +422,8 @@ QString TForm1::viewFolder() {
 }
 
 void TForm1::FileListBoxFTPDblClick() {
-    if (FileListBoxFTP->count() == 0) {
-        Platform::instance().showMessage(QStringLiteral("No files        "));
-        return;
-    }
-    const QString name = FileListBoxFTP->selectedFocusName();
-    if (name.isEmpty()) {
-        Platform::instance().showMessage(QStringLiteral("No file selected"));
-        return;
-    }
-    if (refuseWhileBusy()) return;
+    const QString name = chosenRemoteFile();
+    if (name.isEmpty() || refuseWhileBusy()) return;
     EngineCall call(this);
     NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     // The listed name (never a path) names the local copy in the program's own viewing folder.

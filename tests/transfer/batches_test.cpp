@@ -47,10 +47,14 @@ class BatchesTest : public QObject {
         if (tune) tune(*py);
         QVERIFY2(py->start(), qPrintable(py->errorText()));
         server = std::move(py);
+        logOn("640", "pw");
+    }
+    // Starts the window on a csv.cfg that names the running server and the account.
+    void logOn(const QString& user, const QString& password) {
         settings::CFGRecord r;
         r.setHost("127.0.0.1");
-        r.setUserId("640");
-        r.setPassword("pw");
+        r.setUserId(user);
+        r.setPassword(password);
         r.setCopyFromDate(settings::DateToDayNumber(QDate(2018, 10, 11)));
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
         QDir(w->work.path()).mkdir("local");
@@ -256,16 +260,7 @@ private slots:
         auto scripted = std::make_unique<ScriptedFtpServer>("normal");
         QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
         server = std::move(scripted);
-        settings::CFGRecord r;
-        r.setHost("127.0.0.1");
-        r.setUserId("u");
-        r.setPassword("p");
-        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
-        QDir(w->work.path()).mkdir("local");
-        local = QDir::cleanPath(w->path("local"));
-        QVERIFY(w->open([this](TForm1& form) { form.PortTxt->setText(QString::number(server->port())); }));
-        QTRY_VERIFY(f().FtpConnected);
-        f().DirectoryListBoxPC->setDirectory(local);
+        logOn("u", "p");
         f().NMFTP1->ChangeDir("short");
         f().FreshListing();
         QCOMPARE(remoteNames(), (QStringList{"short.csv", "240304.csv"}));
@@ -402,16 +397,7 @@ private slots:
         auto vs = std::make_unique<VsftpdServer>(served->path());
         if (!vs->start()) QSKIP(qPrintable("vsftpd did not start: " + vs->errorText()));
         server = std::move(vs);
-        settings::CFGRecord r;
-        r.setHost("127.0.0.1");
-        r.setUserId("anonymous");
-        r.setPassword("guest@example.com");
-        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
-        QDir(w->work.path()).mkdir("local");
-        local = QDir::cleanPath(w->path("local"));
-        QVERIFY(w->open([this](TForm1& form) { form.PortTxt->setText(QString::number(server->port())); }));
-        QTRY_VERIFY(f().FtpConnected);
-        f().DirectoryListBoxPC->setDirectory(local);
+        logOn("anonymous", "guest@example.com");
         // This vsftpd does not lock the account in its folder, so the log-on's step up
         // leaves it; go back into the served folder.
         f().NMFTP1->ChangeDir(served->path());
