@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -335,6 +336,23 @@ void TForm1::FileListBox8DblClick() {
     const QString name = FileListBox8->FileName();
     vFileName->setText(name);
     if (!name.isEmpty()) LoadCSVFile(name, ',');
+}
+
+void TForm1::OpenFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        Platform::instance().showError(StandardErrorText(
+            QStringLiteral("Cannot open %1: no such file").arg(QDir::toNativeSeparators(path))));
+        return;
+    }
+    DirectoryListBoxPC->setDirectory(info.absolutePath());
+    PageControl1->setActivePage(TabSheet4);
+    vFileName->setText(info.fileName());
+    try {
+        LoadCSVFile(info.fileName(), ',');
+    } catch (const std::exception& e) {
+        ShowStandardError(e);
+    }
 }
 
 void TForm1::LoadCSVFile(const QString& fileName, char separator) {

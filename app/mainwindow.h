@@ -50,6 +50,9 @@ class TForm1 : public QMainWindow {
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
+    // Opens a logger file as a double click in the CSV page's list would: the local
+    // folder becomes the file's folder, the file is loaded and the CSV page shown.
+    void OpenFile(const QString& path);
 
     // ---- window-wide
     QMenu* MainMenu1File = nullptr;

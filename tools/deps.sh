@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the program, its tests and its benchmarks need (only what is missing).
+# Installs the Debian packages the program, its tests, its benchmarks, its fuzzers and
+# its package need (only what is missing). Works from a pristine Debian 12.
 set -euo pipefail
-pkgs=(cmake g++ ninja-build qt6-base-dev qt6-charts-dev libgl-dev
-      python3-pyftpdlib vsftpd poppler-utils xvfb xauth curl lftp hyperfine time fonts-dejavu-core fonts-liberation)
+pkgs=(
+  # build
+  cmake g++ ninja-build qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+  # tests: FTP servers, PDF reading, a display for screenshots, fonts
+  python3-pyftpdlib vsftpd poppler-utils xvfb xauth fonts-dejavu-core fonts-liberation
+  # benchmark peers and timing
+  curl lftp hyperfine time
+  # fuzzing (libFuzzer comes with clang)
+  clang-14 libclang-rt-14-dev
+  # the Debian package and its checks
+  dpkg-dev file desktop-file-utils appstream
+)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -1,5 +1,6 @@
 #include "app/settings/cfgrecord.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -44,11 +45,13 @@ QString CFGRecord::textAt(int offset, int room) const {
 }
 
 void CFGRecord::setTextAt(int offset, int room, const QString& s) {
-    // Characters outside Latin-1 become '?'; the rest of the room keeps its bytes.
+    // Characters outside Latin-1 become '?'. The rest of the room is zero-filled,
+    // so a longer text set before (an old password) leaves nothing behind.
     const QByteArray text = s.left(room).toLatin1();
     const auto len = static_cast<std::size_t>(std::min<qsizetype>(text.size(), room));
     m_bytes[static_cast<std::size_t>(offset)] = static_cast<std::uint8_t>(len);
     if (len > 0) std::memcpy(m_bytes.data() + offset + 1, text.constData(), len);
+    std::memset(m_bytes.data() + offset + 1 + len, 0, static_cast<std::size_t>(room) - len);
 }
 
 double CFGRecord::copyFromDate() const {
@@ -72,6 +75,21 @@ QDate DayNumberToDate(double dayNumber) {
 
 double DateToDayNumber(const QDate& date) {
     return date.isValid() ? static_cast<double>(kDayZero.daysTo(date)) : 0.0;
+}
+
+QString SettingsFilePath(const QString& startFolder, const QString& configFolder) {
+    const QString inStart = QDir(startFolder).absoluteFilePath(QString::fromLatin1(kCfgFileName));
+    if (QFileInfo(inStart).isFile()) return inStart;
+    return QDir(configFolder).absoluteFilePath(QString::fromLatin1(kCfgFileName));
+}
+
+bool PrepareSettingsFolder(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QFileInfo(folder).isDir()) return true;
+    if (!QDir().mkpath(folder)) return false;
+    // The folder holds the FTP password: the owner's alone.
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return true;
 }
 
 CfgResult ReadCFGFile(const QString& path, CFGRecord& record) {

@@ -10,7 +10,7 @@
 //   227 text64 FTP password (plain)
 // Integers and the double are little-endian. A text is a length byte and a fixed
 // room of single-byte (Latin-1) characters; the bytes after the length are not
-// significant and are kept as they were. The record keeps its 636 bytes as they
+// significant; setting a text zero-fills the rest of its room. The record keeps its 636 bytes as they
 // are, so everything the program does not set is written back as it was read.
 #pragma once
 
@@ -115,6 +115,14 @@ struct CfgResult {
     QString errorText; // the text to show; empty when Ok
     bool ok() const { return status == CfgStatus::Ok; }
 };
+
+// The one settings file of a run, for reading and saving alike: csv.cfg in the
+// start folder when one is there (existing installations keep theirs), otherwise
+// csv.cfg in the user's configuration folder.
+QString SettingsFilePath(const QString& startFolder, const QString& configFolder);
+// Makes the folder of a settings file, readable by its owner only, when it is
+// not there yet. False when it cannot be made.
+bool PrepareSettingsFolder(const QString& path);
 
 // Reads the first 636 bytes of the file into `record`, opening it for reading
 // only. When it cannot be opened the record is left as it was; a short file

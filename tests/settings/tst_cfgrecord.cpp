@@ -90,6 +90,7 @@ private slots:
     void unwritableFolderLeavesOldFileWhole();
     void failedWriteLeavesOldFileWhole();
     void savedFileIsOwnerOnly();
+    void settingsPlace();
 };
 
 void TestCfgRecord::decodesEveryFieldAtItsOffset() {
@@ -136,13 +137,19 @@ void TestCfgRecord::encodesByteForByte() {
     expect.replace(604, 8, one5);
     QCOMPARE(fresh.toBytes(), expect);
 
-    // A shorter text leaves the old characters behind its length, as the record held them.
+    // A shorter text zero-fills the rest of its room: no tail of an old password
+    // stays in the file. Every other byte stays as it was.
     CFGRecord shorter = CFGRecord::fromBytes(known);
     shorter.setHost(QStringLiteral("h"));
+    shorter.setPassword(QStringLiteral("pw"));
     QByteArray expectShort = known;
+    expectShort.replace(97, 65, QByteArray(65, '\0'));
     putText(expectShort, 97, "h");
+    expectShort.replace(227, 65, QByteArray(65, '\0'));
+    putText(expectShort, 227, "pw");
     QCOMPARE(shorter.toBytes(), expectShort);
     QCOMPARE(shorter.host(), QStringLiteral("h"));
+    QVERIFY(!shorter.toBytes().contains("passwd"));
 }
 
 void TestCfgRecord::roundTripsEveryFieldThroughTheFile() {
@@ -431,6 +438,29 @@ void TestCfgRecord::savedFileIsOwnerOnly() {
                                             QFile::ReadOther));
     QVERIFY(SaveCFGFile(path, r).ok());
     QCOMPARE(QFile::permissions(path) & mask, ownerOnly);
+}
+
+void TestCfgRecord::settingsPlace() {
+    QTemporaryDir start, home;
+    QVERIFY(start.isValid() && home.isValid());
+    const QString config = home.filePath(QStringLiteral(".config/Tervane640"));
+
+    // Without a csv.cfg in the start folder the user's configuration folder holds it,
+    // made on first save and readable by the owner only.
+    const QString path = SettingsFilePath(start.path(), config);
+    QCOMPARE(path, QDir(config).filePath(kCfgFileName));
+    QVERIFY(PrepareSettingsFolder(path));
+    QVERIFY(SaveCFGFile(path, CFGRecord::fromBytes(knownRecord())).ok());
+    QCOMPARE(QFileInfo(config).permissions() & 0x0077, QFileDevice::Permissions());
+    QVERIFY(!QFileInfo::exists(start.filePath(kCfgFileName)));
+
+    // An installation that keeps csv.cfg in its start folder goes on using it.
+    QVERIFY(writeAll(start.filePath(kCfgFileName), knownRecord()));
+    QCOMPARE(SettingsFilePath(start.path(), config), start.filePath(kCfgFileName));
+    // A folder of that name is not a settings file.
+    QTemporaryDir other;
+    QVERIFY(QDir(other.path()).mkdir(kCfgFileName));
+    QCOMPARE(SettingsFilePath(other.path(), config), QDir(config).filePath(kCfgFileName));
 }
 
 QTEST_GUILESS_MAIN(TestCfgRecord)
