@@ -1,0 +1,114 @@
+#include "logdata/stats.h"
+
+#include <algorithm>
+#include <array>
+
+namespace logdata {
+
+SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<QDateTime>& times,
+                           qsizetype first, qsizetype last, double level) {
+    SpanStats s;
+    const auto n = static_cast<qsizetype>(values.size());
+    first = std::max<qsizetype>(first, 0);
+    last = std::min<qsizetype>(last, n - 1);
+    if (first > last) return s;
+    const bool timed = static_cast<qsizetype>(times.size()) >= last + 1;
+    qint64 above = 0;
+    bool anyTime = false;
+    double sum = 0;
+    for (qsizetype i = first; i <= last; ++i) {
+        const double v = values[static_cast<std::size_t>(i)];
+        if (s.count == 0 || v < s.min) s.min = v, s.minIndex = i;
+        if (s.count == 0 || v > s.max) s.max = v, s.maxIndex = i;
+        sum += v;
+        ++s.count;
+        if (timed && times[static_cast<std::size_t>(i)].isValid()) anyTime = true;
+        if (v > level) {
+            ++s.overLevel;
+            if (timed && i < last) {
+                const QDateTime& a = times[static_cast<std::size_t>(i)];
+                const QDateTime& b = times[static_cast<std::size_t>(i + 1)];
+                if (a.isValid() && b.isValid()) above += std::max<qint64>(0, a.secsTo(b));
+            }
+        }
+    }
+    s.mean = sum / static_cast<double>(s.count);
+    if (anyTime) s.secondsAbove = above;
+    return s;
+}
+
+namespace {
+bool digits(std::string_view t, int& out) {
+    if (t.empty() || t.size() > 4) return false;
+    out = 0;
+    for (char c : t) {
+        if (c < '0' || c > '9') return false;
+        out = out * 10 + (c - '0');
+    }
+    return true;
+}
+
+// Splits at any of the separators into exactly `count` parts.
+template <std::size_t N>
+bool parts(std::string_view t, std::string_view seps, std::array<int, N>& out,
+           std::array<std::size_t, N>& widths) {
+    std::size_t k = 0;
+    while (k < N) {
+        const std::size_t at = t.find_first_of(seps);
+        const std::string_view piece = at == std::string_view::npos ? t : t.substr(0, at);
+        if (!digits(piece, out[k])) return false;
+        widths[k] = piece.size();
+        ++k;
+        if (at == std::string_view::npos) break;
+        t.remove_prefix(at + 1);
+    }
+    return k == N;
+}
+
+std::string_view trimmed(std::string_view t) {
+    while (!t.empty() && t.front() == ' ')
+        t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ')
+        t.remove_suffix(1);
+    return t;
+}
+} // namespace
+
+QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
+    std::array<int, 3> d{};
+    std::array<std::size_t, 3> w{};
+    if (!parts(trimmed(dateText), "/-.", d, w)) return {};
+    int year, month, day;
+    if (w[0] == 4) // year first
+        year = d[0], month = d[1], day = d[2];
+    else if (w[2] == 4) // day first
+        day = d[0], month = d[1], year = d[2];
+    else // yy/mm/dd, as in the logger's file names
+        year = 2000 + d[0], month = d[1], day = d[2];
+    const QDate date(year, month, day);
+    if (!date.isValid()) return {};
+
+    std::array<int, 3> t{};
+    std::array<std::size_t, 3> tw{};
+    QTime time;
+    const std::string_view tt = trimmed(timeText);
+    if (parts(tt, ":", t, tw))
+        time = QTime(t[0], t[1], t[2]);
+    else {
+        std::array<int, 2> hm{};
+        std::array<std::size_t, 2> hw{};
+        if (parts(tt, ":", hm, hw)) time = QTime(hm[0], hm[1]);
+    }
+    if (!time.isValid()) return {};
+    return QDateTime(date, time);
+}
+
+QString DurationText(qint64 seconds) {
+    seconds = std::max<qint64>(seconds, 0);
+    const qint64 h = seconds / 3600, m = seconds % 3600 / 60, s = seconds % 60;
+    if (h > 0) return QStringLiteral("%1 h %2 min").arg(h).arg(m, 2, 10, QLatin1Char('0'));
+    if (m > 0) return QStringLiteral("%1 min %2 s").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 s").arg(s);
+}
+
+} // namespace logdata

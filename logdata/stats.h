@@ -1,0 +1,38 @@
+// Figures of one channel over a span of rows: the lowest, highest and mean
+// reading with the rows they came from, and how often and how long the readings
+// stayed above the alarm level. No widgets: the pages show what this computes.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace logdata {
+
+struct SpanStats {
+    qsizetype count = 0; // readings in the span
+    double min = 0, max = 0, mean = 0;
+    qsizetype minIndex = -1, maxIndex = -1; // first index holding the minimum / maximum
+    qsizetype overLevel = 0;                // readings strictly above the level
+    // Seconds spent above the level: a reading above it counts the time up to the
+    // next reading of the span. Empty when the rows carry no readable time.
+    std::optional<qint64> secondsAbove;
+};
+
+// The figures of values[first..last] (inclusive, clamped to the vector) against
+// `level`. times[i] is the moment of values[i], invalid when unknown; times may be
+// empty. A time that runs backwards (a merged file out of order) adds nothing.
+SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<QDateTime>& times,
+                           qsizetype first, qsizetype last, double level);
+
+// The moment of a row from its Date and Time fields as the logger writes them
+// ("2026/12/07" or "26/12/07", also with '-' or '.', or day first "07.12.2026";
+// "13:05:00" or "13:05"). Invalid when they do not read as a date and time.
+QDateTime RowMoment(std::string_view date, std::string_view time);
+
+// "2 h 05 min", "45 min 10 s", "12 s": a duration for the statistics box.
+QString DurationText(qint64 seconds);
+
+} // namespace logdata

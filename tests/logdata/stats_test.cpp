@@ -1,0 +1,109 @@
+// Channel statistics over a span of rows, as the statistics boxes show them.
+#include "logdata/stats.h"
+
+#include <QtTest>
+
+using logdata::ComputeSpanStats;
+using logdata::RowMoment;
+
+class TestStats : public QObject {
+    Q_OBJECT
+private slots:
+    void freezerDay();
+    void spansAndGaps();
+    void rowMoments_data();
+    void rowMoments();
+    void durations();
+};
+
+namespace {
+std::vector<QDateTime> everyMinute(int n, const QDateTime& start) {
+    std::vector<QDateTime> t;
+    for (int i = 0; i < n; ++i)
+        t.push_back(start.addSecs(60 * i));
+    return t;
+}
+} // namespace
+
+void TestStats::freezerDay() {
+    // A freezer at -20 that warmed up to -15 for ten minutes, against a level of -18.
+    std::vector<double> v(60, -20.0);
+    for (int i = 30; i < 40; ++i)
+        v[std::size_t(i)] = -15.0;
+    v[5] = -22.5;
+    const auto times = everyMinute(60, QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    const auto s = ComputeSpanStats(v, times, 0, 59, -18);
+    QCOMPARE(s.count, qsizetype(60));
+    QCOMPARE(s.min, -22.5);
+    QCOMPARE(s.minIndex, qsizetype(5));
+    QCOMPARE(s.max, -15.0);
+    QCOMPARE(s.maxIndex, qsizetype(30)); // the first time it was reached
+    QCOMPARE(s.overLevel, qsizetype(10));
+    QVERIFY(s.secondsAbove.has_value());
+    QCOMPARE(*s.secondsAbove, qint64(600));
+    QVERIFY(qAbs(s.mean - (-20.0 * 49 - 22.5 - 150) / 60) < 1e-9);
+}
+
+void TestStats::spansAndGaps() {
+    std::vector<double> v{1, 5, 5, 1, 5};
+    auto times = everyMinute(5, QDateTime(QDate(2026, 1, 1), QTime(23, 58)));
+    // A zoomed span counts only its own rows; the last reading has no time after it.
+    auto s = ComputeSpanStats(v, times, 1, 2, 3);
+    QCOMPARE(s.count, qsizetype(2));
+    QCOMPARE(s.overLevel, qsizetype(2));
+    QCOMPARE(*s.secondsAbove, qint64(60));
+    // Spans beyond the data are clamped; an empty span has no figures.
+    s = ComputeSpanStats(v, times, -10, 100, 3);
+    QCOMPARE(s.count, qsizetype(5));
+    QCOMPARE(*s.secondsAbove, qint64(120));
+    QCOMPARE(ComputeSpanStats(v, times, 3, 2, 0).count, qsizetype(0));
+    QCOMPARE(ComputeSpanStats({}, {}, 0, 10, 0).count, qsizetype(0));
+    // Rows out of order or without times add nothing; no times at all: no duration.
+    std::swap(times[1], times[2]);
+    times[3] = QDateTime();
+    QCOMPARE(*ComputeSpanStats(v, times, 0, 4, 3).secondsAbove, qint64(0));
+    QVERIFY(!ComputeSpanStats(v, {}, 0, 4, 3).secondsAbove.has_value());
+}
+
+void TestStats::rowMoments_data() {
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QDateTime>("expect");
+    const QDateTime m(QDate(2026, 12, 7), QTime(13, 5, 9));
+    QTest::newRow("year first /") << "2026/12/07"
+                                  << "13:05:09" << m;
+    QTest::newRow("year first -") << "2026-12-07"
+                                  << "13:05:09" << m;
+    QTest::newRow("two-digit year") << "26/12/07"
+                                    << "13:05:09" << m;
+    QTest::newRow("day first") << "07.12.2026"
+                               << "13:05:09" << m;
+    QTest::newRow("blanks, no seconds") << " 2026/12/07 "
+                                        << "13:05" << m.addSecs(-9);
+    QTest::newRow("no such day") << "2026/02/30"
+                                 << "13:05:09" << QDateTime();
+    QTest::newRow("no such hour") << "2026/12/07"
+                                  << "25:00:00" << QDateTime();
+    QTest::newRow("words") << "Date"
+                           << "Time" << QDateTime();
+    QTest::newRow("empty") << ""
+                           << "" << QDateTime();
+}
+
+void TestStats::rowMoments() {
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    QFETCH(QDateTime, expect);
+    const QByteArray d = date.toLatin1(), t = time.toLatin1();
+    QCOMPARE(RowMoment({d.constData(), std::size_t(d.size())}, {t.constData(), std::size_t(t.size())}),
+             expect);
+}
+
+void TestStats::durations() {
+    QCOMPARE(logdata::DurationText(12), QStringLiteral("12 s"));
+    QCOMPARE(logdata::DurationText(45 * 60 + 10), QStringLiteral("45 min 10 s"));
+    QCOMPARE(logdata::DurationText(2 * 3600 + 5 * 60 + 59), QStringLiteral("2 h 05 min"));
+}
+
+QTEST_GUILESS_MAIN(TestStats)
+#include "stats_test.moc"
