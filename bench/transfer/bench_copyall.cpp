@@ -3,7 +3,7 @@
 //   bench_copyall [--files N] [--kib K] [--runs R]
 #include "app/application.h"
 #include "app/mainwindow.h"
-#include "app/settings/cfgrecord.h"
+#include "settings/cfgrecord.h"
 #include "fakeplatform.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"

@@ -1,6 +1,6 @@
 // Copy, move, copy from date and the remote deletion and folder actions on the
 // real window, against pyftpdlib (and the main copy case against vsftpd).
-#include "app/settings/cfgrecord.h"
+#include "settings/cfgrecord.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"
 #include "guitest.h"

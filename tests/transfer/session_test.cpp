@@ -1,7 +1,7 @@
 // Start-up, settings and the FTP session on the real window, against a
 // pyftpdlib server started by the test.
 #include "app/pagecontrol.h"
-#include "app/settings/cfgrecord.h"
+#include "settings/cfgrecord.h"
 #include "charts/decisiongraph.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"
