@@ -99,8 +99,10 @@ void TForm1::buildPages() {
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setToolTip(QStringLiteral("Right button: print"));
     setCentralWidget(PageControl1);
-    PageControl1->addPage(new TTabSheet(QStringLiteral("TabSheet2"), QStringLiteral("From FTP to local PC file transfer")));
-    PageControl1->addPage(new TTabSheet(QStringLiteral("TabSheet4"), QStringLiteral("CSV (Table and Chart)")));
+    PageControl1->addPage(
+        new TTabSheet(QStringLiteral("TabSheet2"), QStringLiteral("From FTP to local PC file transfer")));
+    PageControl1->addPage(
+        new TTabSheet(QStringLiteral("TabSheet4"), QStringLiteral("CSV (Table and Chart)")));
     for (const channels::ChannelDescription& d : channels::Channels())
         PageControl1->addPage(new TTabSheet(QString::fromLatin1(d.page), QString::fromLatin1(d.caption)));
     PageControl1->setActivePageIndex(0);
@@ -165,9 +167,8 @@ void TForm1::wirePages() {
     connect(PageControl1, &TPageControl::entered, this, Guarded([this] { PageControl1Enter(); }));
 
     // The session.
-    connect(m_transfer, &TransferPage::statusText, StatusBar1, [this](const QString& text) {
-        StatusBar1->showMessage(text);
-    });
+    connect(m_transfer, &TransferPage::statusText, StatusBar1,
+            [this](const QString& text) { StatusBar1->showMessage(text); });
     connect(m_transfer, &TransferPage::connectionShown, m_csv, &CsvPage::showConnection);
     connect(m_transfer, &TransferPage::exitEnabled, m_csv, &CsvPage::setExitEnabled);
     connect(m_transfer, &TransferPage::exitRequested, this, &TForm1::Exit1Click);

@@ -51,7 +51,8 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
         m_name->setStyleSheet(QStringLiteral("background-color: palette(button);"));
     }
     if (d.multiplier.channel > 0) buildMultiplier();
-    m_print = place(new QPushButton(QStringLiteral("Print"), m_chart), latin(d.printButton), 1136, 520, 57, 25);
+    m_print =
+        place(new QPushButton(QStringLiteral("Print"), m_chart), latin(d.printButton), 1136, 520, 57, 25);
     connectHandlers();
     m_chart->Refresh();
 }
@@ -109,7 +110,8 @@ void ChannelPage::buildMultiplier() {
     label(m_chart, latin(m.labels[2]), QStringLiteral("0,000"), 1176, 152);
     label(m_chart, latin(m.labels[3]), QStringLiteral("100"), 1136, 472);
     label(m_chart, latin(m.labels[4]), QStringLiteral("0,999"), 1168, 472);
-    m_refresh = place(new QPushButton(QStringLiteral("Refresh"), m_chart), latin(m.refresh), 1136, 488, 57, 25);
+    m_refresh =
+        place(new QPushButton(QStringLiteral("Refresh"), m_chart), latin(m.refresh), 1136, 488, 57, 25);
 }
 
 void ChannelPage::connectHandlers() {

@@ -46,9 +46,9 @@ struct ChannelDescription {
     AxisRule axis;
     bool legendSeries; // the legend lists the series (otherwise the component's default)
     std::array<SeriesDescription, 3> series; // unused ones have no name
-    const char* nameEdit;    // nullptr: the channel has no name of its own
-    const char* defaultName; // the name edit's default text
-    int settingsChannel;     // the channel name's slot in the settings record (-1: none)
+    const char* nameEdit;                    // nullptr: the channel has no name of its own
+    const char* defaultName;                 // the name edit's default text
+    int settingsChannel;                     // the channel name's slot in the settings record (-1: none)
     const char* printButton;
     MultiplierDescription multiplier;
     // The highest-value function on the Level series (nullptr: none).

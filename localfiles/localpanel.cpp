@@ -75,7 +75,8 @@ LocalFolderPanel::LocalFolderPanel(QWidget* parent) : QGroupBox(QStringLiteral("
     DirectoryListBoxPC->setDriveCombo(DriveComboBox4);
     DriveComboBox4->setDrive(DriveComboBox4->driveOf(DirectoryListBoxPC->Directory()));
     DirectoryListBoxPC->setFileList(FileListBoxPC);
-    connect(DirectoryListBoxPC, &TDirectoryListBox::changed, this, &LocalFolderPanel::DirectoryListBoxPCChange);
+    connect(DirectoryListBoxPC, &TDirectoryListBox::changed, this,
+            &LocalFolderPanel::DirectoryListBoxPCChange);
     connect(MkDirPC, &QPushButton::clicked, this, &LocalFolderPanel::MkDirPCClick);
     connect(FileListBoxPC, &TFileListBox::doubleClicked, this, &LocalFolderPanel::FileListBoxPCDblClick);
 
@@ -151,7 +152,8 @@ void LocalFolderPanel::MkDirPCClick() {
                        name != QLatin1String(".") && name != QLatin1String("..");
     QDir current(DirectoryListBoxPC->Directory());
     if (!plain || !current.mkdir(name)) {
-        Platform::instance().showWarning(QStringLiteral("Warning"), QStringLiteral("Cannot create directory"));
+        Platform::instance().showWarning(QStringLiteral("Warning"),
+                                         QStringLiteral("Cannot create directory"));
         return;
     }
     DirectoryListBoxPC->Update();

@@ -189,7 +189,8 @@ void CsvPage::buildCharts() {
     s = Chart1->addSeries<TFastLineSeries>(QStringLiteral("Series5"));
     s->setTitle(QStringLiteral("Level"));
     s->setSeriesColor(Qt::white);
-    TeeFunction1 = std::make_unique<THighTeeFunction>(THighTeeFunction{QStringLiteral("TeeFunction1"), 20, s});
+    TeeFunction1 =
+        std::make_unique<THighTeeFunction>(THighTeeFunction{QStringLiteral("TeeFunction1"), 20, s});
     Chart1->setCursor(Qt::PointingHandCursor);
     connect(Chart1, &TDecisionGraph::clicked, this, &CsvPage::ZoomTClick);
 

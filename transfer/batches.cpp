@@ -340,7 +340,8 @@ void TransferPage::DeleteAllFTPButtonEnableClick() {
 }
 
 void TransferPage::DeleteFileFromFTP() {
-    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked())) return;
+    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked()))
+        return;
     if (refuseWhileBusy()) return;
     if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
         return;
@@ -356,8 +357,8 @@ void TransferPage::DeleteFileFromFTP() {
 }
 
 void TransferPage::DeleteAllFilesFromFTP() {
-    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked() &&
-          FileListBoxFTP->count() > 0))
+    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() &&
+          DeleteAllFTPButtonEnable->isChecked() && FileListBoxFTP->count() > 0))
         return;
     if (refuseWhileBusy()) return;
     if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
@@ -408,5 +409,6 @@ void TransferPage::MkDirFTPbtnClick() {
 
 void TransferPage::RenameDirFTPbtnClick() {
     QString name;
-    if (newFolderName(name)) remoteFolderCommand([&] { m_session->NMFTP1->Rename(sDirectory->text(), name); });
+    if (newFolderName(name))
+        remoteFolderCommand([&] { m_session->NMFTP1->Rename(sDirectory->text(), name); });
 }

@@ -13,10 +13,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEvent>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDate>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -123,7 +123,6 @@ void TransferPage::buildRemoteGroup() {
         connect(list, &QWidget::customContextMenuRequested, this,
                 [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
     }
-
 }
 
 void TransferPage::buildButtons() {
@@ -166,7 +165,6 @@ void TransferPage::buildButtons() {
     MonthCalendar2->setMinimumDate(QDate(2018, 9, 1));
     MonthCalendar2->hide();
     MonthCalendar2->setEnabled(false);
-
 }
 
 void TransferPage::buildAccount() {
@@ -287,11 +285,13 @@ void TransferPage::connectHandlers() {
                   {RenameDirFTPbtn, &TransferPage::RenameDirFTPbtnClick}};
     for (const auto& c : clicks)
         connect(c.button, &QPushButton::clicked, this, c.handler);
-    connect(FileListBoxFTPdir, &TLinkedListBox::doubleClicked, this, &TransferPage::FileListBoxFTPdirDblClick);
+    connect(FileListBoxFTPdir, &TLinkedListBox::doubleClicked, this,
+            &TransferPage::FileListBoxFTPdirDblClick);
     connect(FileListBoxFTP, &TLinkedListBox::clicked, this, &TransferPage::FileListBoxFTPClick);
     connect(FileListBoxFTP, &TLinkedListBox::doubleClicked, this, &TransferPage::FileListBoxFTPDblClick);
     sDirectory->installEventFilter(this);
-    connect(DeleteAllFTPButtonEnable, &QCheckBox::clicked, this, &TransferPage::DeleteAllFTPButtonEnableClick);
+    connect(DeleteAllFTPButtonEnable, &QCheckBox::clicked, this,
+            &TransferPage::DeleteAllFTPButtonEnableClick);
     connect(MenuItem1, &QAction::triggered, this, Guarded([this] { DeleteFileFromFTP(); }));
     connect(MenuItem2, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromFTP(); }));
     connect(MenuItem3, &QAction::triggered, this, Guarded([this] { DeleteFTPdir(); }));
