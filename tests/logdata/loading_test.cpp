@@ -270,6 +270,44 @@ private slots:
         QCOMPARE(c(form).DecisionGraphA1()->TitleText(), QStringList{"Pressure"});
     }
 
+    void openFileFromAnotherFolder_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("a file there") << true;
+        QTest::newRow("no such file") << false;
+    }
+    void openFileFromAnotherFolder() {
+        QFETCH(bool, exists);
+        QDir(dir.path()).mkdir("day");
+        const QString day = QDir::cleanPath(dir.filePath("day"));
+        write("shown.csv", row() + "\r\n");
+        open("shown.csv");
+        QFile::remove(day + "/091201.csv");
+        if (exists) write("day/091201.csv", row() + "\r\n" + row() + "\r\n");
+        c(form).PageControl1()->setActivePage(c(form).TabSheet2());
+        form->OpenFile(day + "/091201.csv");
+        if (exists) {
+            // As a double click would: every list shows the file's folder, the file is loaded.
+            QCOMPARE(platform.errors, QStringList());
+            QCOMPARE(c(form).DirectoryListBoxPC()->Directory(), day);
+            QCOMPARE(c(form).DirectoryListBox1()->Directory(), day);
+            QCOMPARE(QDir::currentPath(), day);
+            QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("1"));
+            QCOMPARE(c(form).FileListBox1()->FileName(), QDir::toNativeSeparators(day + "/091201.csv"));
+            QCOMPARE(c(form).vFileName()->text(), QDir::toNativeSeparators(day + "/091201.csv"));
+            QCOMPARE(grid()->RowCount(), 3);
+            QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        } else {
+            // A clear message; the folder, the table and the page stay as they were.
+            QCOMPARE(platform.errors.size(), 1);
+            QVERIFY2(platform.errors[0].startsWith("File not found") && platform.errors[0].contains("091201.csv"),
+                     qPrintable(platform.errors[0]));
+            QCOMPARE(c(form).DirectoryListBox1()->Directory(), QDir::cleanPath(dir.path()));
+            QCOMPARE(grid()->RowCount(), 2);
+            QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet2());
+        }
+        form->OpenFile(dir.filePath("shown.csv")); // back to the test's folder
+    }
+
     void folderListsFollowEachOther() {
         QDir(dir.path()).mkdir("sub");
         const QString sub = QDir::cleanPath(dir.filePath("sub"));
