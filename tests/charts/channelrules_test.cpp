@@ -22,10 +22,11 @@ private slots:
                 if (s.name) series << s.name;
             if (d.settingsChannel >= 0) slots_ << d.settingsChannel;
         }
-        QCOMPARE(pages, (QStringList{"TabSheet1", "TabSheet8", "TabSheet9", "TabSheet10", "TabSheet3", "TabSheet5",
-                                     "TabSheet6", "TabSheet7"}));
-        QCOMPARE(charts, (QStringList{"DecisionGraphT1", "DecisionGraphT2", "DecisionGraphT3", "DecisionGraphT4",
-                                      "DecisionGraphA1", "DecisionGraphA2", "DecisionGraphA3", "DecisionGraphA4"}));
+        QCOMPARE(pages, (QStringList{"TabSheet1", "TabSheet8", "TabSheet9", "TabSheet10", "TabSheet3",
+                                     "TabSheet5", "TabSheet6", "TabSheet7"}));
+        QCOMPARE(charts,
+                 (QStringList{"DecisionGraphT1", "DecisionGraphT2", "DecisionGraphT3", "DecisionGraphT4",
+                              "DecisionGraphA1", "DecisionGraphA2", "DecisionGraphA3", "DecisionGraphA4"}));
         QCOMPARE(QSet<QString>(series.begin(), series.end()).size(), series.size());
         QCOMPARE(series.size(), 15);
         // Seven named channels, one per slot of the settings record; Analog 4 has no name.
@@ -43,17 +44,23 @@ private slots:
         QTest::addColumn<QString>("heading");
         QTest::addColumn<double>("axisMin");
         QTest::addColumn<bool>("autoTop");
-        QTest::newRow("Temperature 1") << 0 << "T1Name" << "Temperature 1 (deg.C)" << int(settings::Channel::T1)
-                                       << 0 << "Temperature 1" << -45.0 << false;
-        QTest::newRow("Counter 1") << 2 << "C1Name" << "Counter" << int(settings::Channel::C1) << 0 << "Counter"
-                                   << -1.0 << true;
-        QTest::newRow("Counter 2 / SQ") << 3 << "C2Name" << "Counter 2 / SQ" << int(settings::Channel::C2) << 0
-                                        << "Counter 2 / SQ" << -5.0 << true;
-        QTest::newRow("Analog 1") << 4 << "A1Name" << "Analog 1" << int(settings::Channel::A1) << 1 << "Analog 1"
-                                  << -1.0 << true;
-        QTest::newRow("Analog 3") << 6 << "A3Name" << "Analog 3" << int(settings::Channel::A3) << 3 << "Analog 3"
-                                  << -1.0 << true;
-        QTest::newRow("Analog 4") << 7 << "" << "" << -1 << 0 << "Power Voltage  (V)" << -1.0 << false;
+        QTest::newRow("Temperature 1") << 0 << "T1Name"
+                                       << "Temperature 1 (deg.C)" << int(settings::Channel::T1) << 0
+                                       << "Temperature 1" << -45.0 << false;
+        QTest::newRow("Counter 1") << 2 << "C1Name"
+                                   << "Counter" << int(settings::Channel::C1) << 0 << "Counter" << -1.0
+                                   << true;
+        QTest::newRow("Counter 2 / SQ")
+            << 3 << "C2Name"
+            << "Counter 2 / SQ" << int(settings::Channel::C2) << 0 << "Counter 2 / SQ" << -5.0 << true;
+        QTest::newRow("Analog 1") << 4 << "A1Name"
+                                  << "Analog 1" << int(settings::Channel::A1) << 1 << "Analog 1" << -1.0
+                                  << true;
+        QTest::newRow("Analog 3") << 6 << "A3Name"
+                                  << "Analog 3" << int(settings::Channel::A3) << 3 << "Analog 3" << -1.0
+                                  << true;
+        QTest::newRow("Analog 4") << 7 << ""
+                                  << "" << -1 << 0 << "Power Voltage  (V)" << -1.0 << false;
     }
     void pageDescriptions() {
         QFETCH(int, index);

@@ -299,7 +299,8 @@ private slots:
         } else {
             // A clear message; the folder, the table and the page stay as they were.
             QCOMPARE(platform.errors.size(), 1);
-            QVERIFY2(platform.errors[0].startsWith("File not found") && platform.errors[0].contains("091201.csv"),
+            QVERIFY2(platform.errors[0].startsWith("File not found") &&
+                         platform.errors[0].contains("091201.csv"),
                      qPrintable(platform.errors[0]));
             QCOMPARE(c(form).DirectoryListBox1()->Directory(), QDir::cleanPath(dir.path()));
             QCOMPARE(grid()->RowCount(), 2);

@@ -106,17 +106,24 @@ private slots:
         QTest::addColumn<QDate>("from");
         QTest::addColumn<bool>("taken");
         const QDate oct11(2018, 10, 11);
-        QTest::newRow("copy selected: selected") << int(Batch::CopySelected) << "a.csv" << true << QDate() << true;
+        QTest::newRow("copy selected: selected")
+            << int(Batch::CopySelected) << "a.csv" << true << QDate() << true;
         QTest::newRow("copy selected: not selected")
             << int(Batch::CopySelected) << "a.csv" << false << QDate() << false;
         QTest::newRow("move selected: not selected")
             << int(Batch::MoveSelected) << "a.csv" << false << QDate() << false;
-        QTest::newRow("copy all takes the unselected") << int(Batch::CopyAll) << "a.csv" << false << QDate() << true;
-        QTest::newRow("move all takes the unselected") << int(Batch::MoveAll) << "a.csv" << false << QDate() << true;
-        QTest::newRow("date: the day before") << int(Batch::CopyFromDate) << "181010.csv" << true << oct11 << false;
-        QTest::newRow("date: the day itself") << int(Batch::CopyFromDate) << "181011.csv" << false << oct11 << true;
-        QTest::newRow("date: a later year") << int(Batch::CopyFromDate) << "190101.csv" << false << oct11 << true;
-        QTest::newRow("date: a name of letters") << int(Batch::CopyFromDate) << "abc.csv" << false << oct11 << true;
+        QTest::newRow("copy all takes the unselected")
+            << int(Batch::CopyAll) << "a.csv" << false << QDate() << true;
+        QTest::newRow("move all takes the unselected")
+            << int(Batch::MoveAll) << "a.csv" << false << QDate() << true;
+        QTest::newRow("date: the day before")
+            << int(Batch::CopyFromDate) << "181010.csv" << true << oct11 << false;
+        QTest::newRow("date: the day itself")
+            << int(Batch::CopyFromDate) << "181011.csv" << false << oct11 << true;
+        QTest::newRow("date: a later year")
+            << int(Batch::CopyFromDate) << "190101.csv" << false << oct11 << true;
+        QTest::newRow("date: a name of letters")
+            << int(Batch::CopyFromDate) << "abc.csv" << false << oct11 << true;
         QTest::newRow("date: a name shorter than the key")
             << int(Batch::CopyFromDate) << "1810" << true << oct11 << false;
     }
@@ -137,7 +144,8 @@ private slots:
         const int last = transfer::kWalkLimit - 1;
         QTest::newRow("selection walk goes on") << int(Batch::CopySelected) << 0 << false << true;
         QTest::newRow("selection walk stops on cancel") << int(Batch::MoveSelected) << 0 << true << false;
-        QTest::newRow("selection walk stops at its limit") << int(Batch::CopySelected) << last << false << false;
+        QTest::newRow("selection walk stops at its limit")
+            << int(Batch::CopySelected) << last << false << false;
         QTest::newRow("one before the limit") << int(Batch::CopySelected) << last - 1 << false << true;
         QTest::newRow("date walk stops at its limit") << int(Batch::CopyFromDate) << last << false << false;
         QTest::newRow("copy all has no limit") << int(Batch::CopyAll) << last + 5 << false << true;
@@ -174,7 +182,8 @@ private slots:
         QTest::addColumn<QByteArray>("local");
         QTest::addColumn<bool>("complete");
         QTest::newRow("as announced") << qint64(6) << QByteArray("a\r\nb\r\n") << true;
-        QTest::newRow("one more byte per line (line ends changed)") << qint64(4) << QByteArray("a\r\nb\r\n") << true;
+        QTest::newRow("one more byte per line (line ends changed)")
+            << qint64(4) << QByteArray("a\r\nb\r\n") << true;
         QTest::newRow("short") << qint64(2048) << QByteArray(1000, 'x') << false;
         QTest::newRow("longer than announced") << qint64(3) << QByteArray("abcdef") << false;
         QTest::newRow("empty copy of a non-empty file") << qint64(10) << QByteArray() << false;
@@ -191,8 +200,9 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(local) == local.size());
         f.close();
         QCOMPARE(transfer::CountLineFeeds(path), qint64(local.count('\n')));
-        QCOMPARE(transfer::LocalCopyComplete(announced, QFileInfo(path).size(), transfer::CountLineFeeds(path)),
-                 complete);
+        QCOMPARE(
+            transfer::LocalCopyComplete(announced, QFileInfo(path).size(), transfer::CountLineFeeds(path)),
+            complete);
     }
 
     void keptOnServerText() {
