@@ -114,11 +114,12 @@ void TForm1::buildPages() {
 
     for (std::size_t i = 0; i < m_channels.size(); ++i) {
         const channels::ChannelDescription& d = channels::Channels()[i];
-        m_channels[i] = new ChannelPage(d);
+        m_channels[i] = new ChannelPage(d, sheet(d.page));
         fill(sheet(d.page), m_channels[i]);
     }
-    m_local = new LocalFolderPanel();
-    m_transfer = new TransferPage(m_local);
+    // Every page is made inside its sheet, so that its controls are measured in the window's font.
+    m_local = new LocalFolderPanel(sheet("TabSheet2"));
+    m_transfer = new TransferPage(m_local, sheet("TabSheet2"));
     fill(sheet("TabSheet2"), m_transfer);
 
     // A load fills the channel pages' series too.
@@ -152,7 +153,7 @@ void TForm1::buildPages() {
             if (c->description().multiplier.channel == channel) return c->multiplier();
         return 1.0;
     };
-    m_csv = new CsvPage(t, multiplier);
+    m_csv = new CsvPage(t, multiplier, sheet("TabSheet4"));
     fill(sheet("TabSheet4"), m_csv);
 
     Timer1 = new QTimer(this);

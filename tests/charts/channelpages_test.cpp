@@ -139,6 +139,21 @@ private slots:
         QCOMPARE(c(form).DecisionGraphT3()->LeftAxis.AutomaticMaximum, true);
     }
 
+    void captionsAreMeasuredInTheWindowFont() {
+        // Every page is laid out in the window's font: a caption label is exactly as
+        // large as its text in that font, on every page.
+        int labels = 0;
+        for (QLabel* l : form->findChildren<QLabel*>()) {
+            if (!l->objectName().startsWith("Label") || l->text().isEmpty()) continue;
+            ++labels;
+            QVERIFY2(l->size() == l->sizeHint(), qPrintable(l->objectName()));
+            QCOMPARE(l->font().pointSize(), 8);
+        }
+        QVERIFY(labels >= 30);
+        QCOMPARE(c(form).cSTATUS()->font().pointSize(), 7);
+        QCOMPARE(c(form).cSTATUS()->font().family(), form->font().family());
+    }
+
     void multiplierBox_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<int>("coarse");
