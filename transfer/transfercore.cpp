@@ -79,6 +79,18 @@ QString DateText(const QDate& date) {
     return QLocale().toString(date, QLocale::ShortFormat).left(10);
 }
 
+QString CommandStatusText(int kind, Outcome outcome) {
+    static const char* const kKinds[15] = {"ChangeDir", "MakeDir", "Delete",        "RemoveDir",
+                                           "List",      "Rename",  "UploadRestore", "DownloadRestore",
+                                           "Download",  "Upload",  "UploadAppend",  "ReInit",
+                                           "Allocate",  "NList",   "DoCommand"};
+    if (kind < 0 || kind > 14) return {};
+    const char* suffix = outcome == Outcome::Success   ? " success"
+                         : outcome == Outcome::Failure ? " failure"
+                                                       : " unsupported";
+    return QString::fromLatin1(kKinds[kind]) + QLatin1String(suffix);
+}
+
 bool BatchTakes(Batch batch, const QString& name, bool selected, const QDate& from) {
     switch (batch) {
     case Batch::CopySelected:

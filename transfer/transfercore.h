@@ -42,6 +42,14 @@ bool NameFromKeyOn(const QString& name, const QString& key);
 // The copy-from date text: the system's short date form, at most 10 characters.
 QString DateText(const QDate& date);
 
+// ---- the engine's command kinds
+
+// The status text of an engine command kind (0 ChangeDir .. 14 DoCommand) with
+// its outcome: "Download success", "MakeDir failure", "List unsupported". Empty
+// for a kind outside 0..14.
+enum class Outcome { Success, Failure, Unsupported };
+QString CommandStatusText(int kind, Outcome outcome);
+
 // ---- batches
 
 // The batches of the transfer page.

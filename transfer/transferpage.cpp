@@ -51,15 +51,6 @@ const char* kDisconnectedStyle = "background-color: rgb(255,255,238);";
 const char* kConnectedStyle = "background-color: rgb(238,255,238);";
 const QString kDisconnected = QStringLiteral("FTP Disconnected");
 const QString kConnected = QStringLiteral("FTP Connected");
-const char* const kKinds[15] = {"ChangeDir",    "MakeDir",       "Delete",          "RemoveDir", "List",
-                                "Rename",       "UploadRestore", "DownloadRestore", "Download",  "Upload",
-                                "UploadAppend", "ReInit",        "Allocate",        "NList",     "DoCommand"};
-// The status text of an engine command kind (empty outside 0..14).
-QString kindText(TCmdType kind, const char* suffix) {
-    const int k = int(kind);
-    if (k < 0 || k > 14) return {};
-    return QString::fromLatin1(kKinds[k]) + QLatin1String(suffix);
-}
 } // namespace
 
 TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
@@ -249,15 +240,15 @@ void TransferPage::connectEngine() {
     connect(ftp, &TNMFTP::OnTransactionStop, this,
             [this](QObject*) { emit statusText(QStringLiteral("Data Transfer Complete")); });
     connect(ftp, &TNMFTP::OnSuccess, this, [this](TCmdType kind) {
-        const QString t = kindText(kind, " success");
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Success);
         if (!t.isEmpty()) emit statusText(t);
     });
     connect(ftp, &TNMFTP::OnFailure, this, [this](bool&, TCmdType kind) {
-        const QString t = kindText(kind, " failure");
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Failure);
         if (!t.isEmpty()) emit statusText(t);
     });
     connect(ftp, &TNMFTP::OnUnSupportedFunction, this, [](TCmdType kind) {
-        const QString t = kindText(kind, " unsupported");
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Unsupported);
         if (!t.isEmpty()) Platform::instance().showMessage(t);
     });
     connect(ftp, &TNMFTP::OnListItem, this, &TransferPage::NMFTP1ListItem);

@@ -205,6 +205,24 @@ private slots:
             complete);
     }
 
+    void commandStatusTexts_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("text");
+        using transfer::Outcome;
+        QTest::newRow("first kind") << 0 << int(Outcome::Success) << "ChangeDir success";
+        QTest::newRow("download failure") << 8 << int(Outcome::Failure) << "Download failure";
+        QTest::newRow("last kind") << 14 << int(Outcome::Unsupported) << "DoCommand unsupported";
+        QTest::newRow("past the last kind") << 15 << int(Outcome::Success) << "";
+        QTest::newRow("negative kind") << -1 << int(Outcome::Failure) << "";
+    }
+    void commandStatusTexts() {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        QFETCH(QString, text);
+        QCOMPARE(transfer::CommandStatusText(kind, transfer::Outcome(outcome)), text);
+    }
+
     void keptOnServerText() {
         QCOMPARE(transfer::KeptOnServerText({}), QString());
         QCOMPARE(transfer::KeptOnServerText({"a.csv", "b.csv"}),
