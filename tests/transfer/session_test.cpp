@@ -187,6 +187,7 @@ private slots:
         QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
         QCOMPARE(c(form()).FileListBoxFTP()->count(), 0);
         QVERIFY(c(form()).ConnectBtn()->isEnabled());
+        QCOMPARE(c(form()).StatusLine()->text(), QString("FTP Disconnected")); // the CSV page follows
         QVERIFY(!c(form()).CopyAll()->isEnabled());
         QTRY_COMPARE(server->count("QUIT"), 1);
     }
@@ -248,6 +249,7 @@ private slots:
         QCOMPARE(c(form()).RemoteFiles1cnt()->text(), QString("1"));
         QVERIFY(!c(form()).session().TransferBusy);
         QVERIFY(c(form()).ExitBtn()->isEnabled());
+        QVERIFY(c(form()).ExitButton()->isEnabled()); // the CSV page's Exit is back too
         // Back to the top by a double click on the folder box.
         QTest::mouseDClick(c(form()).sDirectory(), Qt::LeftButton);
         QCOMPARE(c(form()).sDirectory()->text(), QString("*.*"));
@@ -340,6 +342,14 @@ private slots:
         QTRY_VERIFY(exited);
         QTRY_VERIFY_WITH_TIMEOUT(!form().isVisible(), 5000);
         QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(platform.errors, QStringList());
+    }
+
+    void exitFromTheCsvPage() {
+        QVERIFY(w->open());
+        QTest::mouseClick(c(form()).ExitButton(), Qt::LeftButton);
+        QTRY_VERIFY(!form().isVisible());
+        QVERIFY(c(form()).session().ExitRequested);
         QCOMPARE(platform.errors, QStringList());
     }
 
