@@ -1,17 +1,9 @@
 #include "app/application.h"
 
-#include "app/platform/platform.h"
-#include "ftp/ftperrors.h"
+#include "platform/platform.h"
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QString::fromLatin1(kApplicationTitle));
-}
-
-void ShowStandardError(const std::exception& e) {
-    // An engine wait ended because the window is closing or the engine is going away:
-    // nothing went wrong that the user should hear of.
-    if (dynamic_cast<const EAbortError*>(&e)) return;
-    Platform::instance().showError(StandardErrorText(QString::fromStdString(e.what())));
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,6 +1,6 @@
 #include "app/application.h"
 #include "app/mainwindow.h"
-#include "app/platform/platform.h"
+#include "platform/platform.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "logdata/csvloader.h"
 
-#include "app/platform/platform.h"
+#include "platform/platform.h"
 #include "charts/decisiongraph.h"
 #include "logdata/linereader.h"
 #include "logdata/rowformat.h"

@@ -1,80 +1,46 @@
 // Copy and move to the local folder, copy from date, and the remote deletion
 // and folder actions of the transfer page.
-#include "app/application.h"
-#include "app/mainwindow.h"
-#include "app/platform/platform.h"
-#include "app/settings/cfgrecord.h"
+#include "transfer/transferpage.h"
+
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
-#include "transfer/enginecall.h"
+#include "localfiles/localpanel.h"
+#include "platform/platform.h"
+#include "transfer/ftpsession.h"
 #include "transfer/transfercore.h"
 
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <functional>
+
+using transfer::Batch;
 
 namespace {
 const QString kNoConnection = QStringLiteral("No FTP connection. Please connect again");
-constexpr int kWalkLimit = 32768;
-
-// Lines of a file that end in LF; a server that sends text with other line ends
-// than it stores them changes the size by one byte per line.
-qint64 countLineFeeds(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    qint64 n = 0;
-    char buf[65536];
-    for (qint64 got; (got = f.read(buf, sizeof buf)) > 0;)
-        n += std::count(buf, buf + got, '\n');
-    return n;
-}
 } // namespace
 
-void TForm1::connectBatches() {
-    const struct {
-        QPushButton* button;
-        void (TForm1::*handler)();
-    } clicks[] = {{CopySelected, &TForm1::CopySelectedClick},      {CopyAll, &TForm1::CopyAllClick},
-                  {MoveSelected, &TForm1::MoveSelectedClick},      {MoveAll, &TForm1::MoveAllClick},
-                  {CopyFromDate, &TForm1::CopyFromDateClick},      {MkDirFTPbtn, &TForm1::MkDirFTPbtnClick},
-                  {RenameDirFTPbtn, &TForm1::RenameDirFTPbtnClick}};
-    for (const auto& c : clicks)
-        connect(c.button, &QPushButton::clicked, this, c.handler);
-    connect(DeleteAllFTPButtonEnable, &QCheckBox::clicked, this, &TForm1::DeleteAllFTPButtonEnableClick);
-    connect(MenuItem1, &QAction::triggered, this, Guarded([this] { DeleteFileFromFTP(); }));
-    connect(MenuItem2, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromFTP(); }));
-    connect(MenuItem3, &QAction::triggered, this, Guarded([this] { DeleteFTPdir(); }));
-}
-
-bool TForm1::connectedOrTell() {
-    if (FtpConnected && NMFTP1->Connected()) return true;
+bool TransferPage::connectedOrTell() {
+    if (m_session->FtpConnected && m_session->NMFTP1->Connected()) return true;
     Platform::instance().showMessage(kNoConnection);
     return false;
 }
 
-bool TForm1::EngineBusy() const {
-    return TransferBusy || m_engineCalls > 0;
-}
-
-bool TForm1::refuseWhileBusy() {
-    if (!EngineBusy()) return false;
+bool TransferPage::refuseWhileBusy() {
+    if (!m_session->EngineBusy()) return false;
     Platform::instance().showMessage(
         QStringLiteral("A transfer is running. Wait until it has ended, or cancel it, and try again."));
     return true;
 }
 
-void TForm1::downloadOne(const QString& name, const QString& localPath, const char* verb) {
+void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
     try {
-        NMFTP1->Download(name, localPath);
+        m_session->NMFTP1->Download(name, localPath);
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
@@ -83,7 +49,7 @@ void TForm1::downloadOne(const QString& name, const QString& localPath, const ch
     }
 }
 
-bool TForm1::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+bool TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
     // An error ends the batch: it names the file, and the earlier ones that stayed.
     const QString alsoKept =
         keptSoFar.isEmpty()
@@ -91,7 +57,7 @@ bool TForm1::moveOne(const QString& name, const QString& localPath, const QStrin
             : QStringLiteral(" These files arrived incomplete and were left on the server too: ") +
                   keptSoFar.join(QStringLiteral(", "));
     try {
-        NMFTP1->Download(name, localPath);
+        m_session->NMFTP1->Download(name, localPath);
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
@@ -101,13 +67,12 @@ bool TForm1::moveOne(const QString& name, const QString& localPath, const QStrin
     }
     // The remote file goes only when the local copy is whole: as many bytes as the
     // server announced (in text mode, one more per line is a change of line ends).
-    const qint64 announced = NMFTP1->AnnouncedSize();
-    if (announced > 0) {
-        const qint64 local = QFileInfo(localPath).size();
-        if (local != announced && local != announced + countLineFeeds(localPath)) return false;
-    }
+    const qint64 announced = m_session->NMFTP1->AnnouncedSize();
+    if (announced > 0 && !transfer::LocalCopyComplete(announced, QFileInfo(localPath).size(),
+                                                      transfer::CountLineFeeds(localPath)))
+        return false;
     try {
-        NMFTP1->Delete(name);
+        m_session->NMFTP1->Delete(name);
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
@@ -118,36 +83,33 @@ bool TForm1::moveOne(const QString& name, const QString& localPath, const QStrin
     return true;
 }
 
-void TForm1::tellKeptOnServer(const QStringList& names) {
-    if (names.isEmpty()) return;
-    Platform::instance().showMessage(
-        QStringLiteral("These files arrived incomplete and were left on the server: ") +
-        names.join(QStringLiteral(", ")));
+void TransferPage::tellKeptOnServer(const QStringList& names) {
+    if (!names.isEmpty()) Platform::instance().showMessage(transfer::KeptOnServerText(names));
 }
 
 // ---------------------------------------------------------------- copy
 
-void TForm1::CopySelectedClick() {
+void TransferPage::CopySelectedClick() {
     // Another action is waiting on the server: this click changes nothing.
-    if (EngineBusy()) return;
+    if (m_session->EngineBusy()) return;
     if (!connectedOrTell()) {
         AllButtonsTrue();
         RestoreButtons();
         return;
     }
-    EngineCall call(this);
-    TransferBusy = true;
+    FtpSession::Call call(m_session);
+    m_session->TransferBusy = true;
     bool taken = false;
     // However the walk ends, even by an engine error, the window is usable again.
     auto closing = qScopeGuard([this] {
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
         setBusyCursor(false);
-        TransferBusy = false;
-        CancelRequested = false;
+        m_session->TransferBusy = false;
+        m_session->CancelRequested = false;
         AllButtonsTrue();
         RestoreButtons();
     });
-    NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -155,42 +117,42 @@ void TForm1::CopySelectedClick() {
     } else {
         CopySelected->hide();
         CopySelectedCancel->show();
-        const QString target = DirectoryListBoxPC->Directory();
+        const QString target = m_local->folder();
         setBusyCursor(true);
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
             FileListBoxFTP->setItemIndex(i);
             QListWidgetItem* item = FileListBoxFTP->item(i);
-            if (item->isSelected()) {
+            if (transfer::BatchTakes(Batch::CopySelected, item->text(), item->isSelected())) {
                 taken = true;
                 const QString name = item->text();
-                NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+                m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
                 downloadOne(name, JoinPath(target, name), "Copying");
-                LocalFilesChanged();
+                m_local->LocalFilesChanged();
             }
-            if (i + 1 >= kWalkLimit || CancelRequested) break;
+            if (!transfer::WalkGoesOn(Batch::CopySelected, i, m_session->CancelRequested)) break;
         }
         FileListBoxFTP->setItemIndex(0);
         setBusyCursor(false);
     }
-    TransferBusy = false;
-    CancelRequested = false;
+    m_session->TransferBusy = false;
+    m_session->CancelRequested = false;
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
 }
 
-void TForm1::CopyAllClick() {
-    if (!FtpConnected || EngineBusy()) return;
-    EngineCall call(this);
-    TransferBusy = true;
+void TransferPage::CopyAllClick() {
+    if (!m_session->FtpConnected || m_session->EngineBusy()) return;
+    FtpSession::Call call(m_session);
+    m_session->TransferBusy = true;
     setBusyCursor(true);
     auto closing = qScopeGuard([this] {
-        RefreshLocalFiles();
-        FileListBox1->Update();
+        m_local->RefreshLocalFiles();
+        emit fileListStale();
         setBusyCursor(false);
         AllButtonsTrue();
         RefreshBtn->setEnabled(true);
-        TransferBusy = false;
-        CancelRequested = false;
+        m_session->TransferBusy = false;
+        m_session->CancelRequested = false;
         RestoreButtons();
     });
     if (FileListBoxFTP->count() == 0) {
@@ -204,31 +166,31 @@ void TForm1::CopyAllClick() {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
         downloadOne(name, QDir::current().absoluteFilePath(name), "Copying");
-        LocalFilesChanged();
-        if (CancelRequested) break;
+        m_local->LocalFilesChanged();
+        if (!transfer::WalkGoesOn(Batch::CopyAll, i, m_session->CancelRequested)) break;
     }
 }
 
 // ---------------------------------------------------------------- move
 
-void TForm1::MoveSelectedClick() {
-    if (EngineBusy() || !connectedOrTell()) return;
+void TransferPage::MoveSelectedClick() {
+    if (m_session->EngineBusy() || !connectedOrTell()) return;
     if (Platform::instance().confirm(QStringLiteral("Move selected files ?")) != Platform::Answer::Yes)
         return;
-    EngineCall call(this);
+    FtpSession::Call call(m_session);
     setBusyCursor(true);
-    TransferBusy = true;
+    m_session->TransferBusy = true;
     bool taken = false;
     QStringList kept;
     auto closing = qScopeGuard([this] {
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
         setBusyCursor(false);
-        CancelRequested = false;
-        TransferBusy = false;
+        m_session->CancelRequested = false;
+        m_session->TransferBusy = false;
         AllButtonsTrue();
         RestoreButtons();
     });
-    NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -236,18 +198,18 @@ void TForm1::MoveSelectedClick() {
     } else {
         MoveSelected->hide();
         MoveSelectedCancel->show();
-        const QString target = DirectoryListBoxPC->Directory();
+        const QString target = m_local->folder();
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
             FileListBoxFTP->setItemIndex(i);
             QListWidgetItem* item = FileListBoxFTP->item(i);
-            if (item->isSelected()) {
+            if (transfer::BatchTakes(Batch::MoveSelected, item->text(), item->isSelected())) {
                 taken = true;
                 const QString name = item->text();
                 if (!moveOne(name, JoinPath(target, name), kept)) kept << name;
-                LocalFilesChanged();
+                m_local->LocalFilesChanged();
             }
-            if (i + 1 >= kWalkLimit || CancelRequested) break;
+            if (!transfer::WalkGoesOn(Batch::MoveSelected, i, m_session->CancelRequested)) break;
         }
         FileListBoxFTP->setItemIndex(0);
         FreshListing();
@@ -255,30 +217,30 @@ void TForm1::MoveSelectedClick() {
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
     }
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
-    if (CancelRequested) {
+    if (m_session->CancelRequested) {
         FreshListing();
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
     }
     tellKeptOnServer(kept);
 }
 
-void TForm1::MoveAllClick() {
-    if (EngineBusy() || !connectedOrTell()) return;
+void TransferPage::MoveAllClick() {
+    if (m_session->EngineBusy() || !connectedOrTell()) return;
     if (FileListBoxFTP->count() == 0) {
         Platform::instance().showMessage(QStringLiteral("No files        "));
         return;
     }
     if (Platform::instance().confirm(QStringLiteral("Move all files ?")) != Platform::Answer::Yes) return;
-    EngineCall call(this);
+    FtpSession::Call call(m_session);
     setBusyCursor(true);
-    TransferBusy = true;
+    m_session->TransferBusy = true;
     QStringList kept;
     auto closing = qScopeGuard([this] {
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
         setBusyCursor(false);
-        CancelRequested = false;
-        TransferBusy = false;
+        m_session->CancelRequested = false;
+        m_session->TransferBusy = false;
         AllButtonsTrue();
         RestoreButtons();
     });
@@ -290,41 +252,41 @@ void TForm1::MoveAllClick() {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
         if (!moveOne(name, QDir::current().absoluteFilePath(name), kept)) kept << name;
-        LocalFilesChanged();
-        if (CancelRequested) break;
+        m_local->LocalFilesChanged();
+        if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
     }
     anyKept = !kept.isEmpty();
-    RefreshLocalFiles();
-    FileListBox1->Update();
+    m_local->RefreshLocalFiles();
+    emit fileListStale();
     FileListBoxFTP->clear();
     RemoteFiles1cnt->setText(QStringLiteral("0"));
     // After a cancel, or when files stayed on the server, show what is left there.
-    if (CancelRequested || anyKept) {
+    if (m_session->CancelRequested || anyKept) {
         FreshListing();
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
     }
     tellKeptOnServer(kept);
 }
 
 // ---------------------------------------------------------------- copy from date
 
-void TForm1::CopyFromDateClick() {
-    if (EngineBusy()) return;
+void TransferPage::CopyFromDateClick() {
+    if (m_session->EngineBusy()) return;
     auto finish = qScopeGuard([this] {
         AllButtonsTrue();
         RestoreButtons();
-        CancelRequested = false;
+        m_session->CancelRequested = false;
     });
     if (!connectedOrTell()) return;
-    EngineCall call(this);
-    TransferBusy = true;
+    FtpSession::Call call(m_session);
+    m_session->TransferBusy = true;
     auto closing = qScopeGuard([this] {
-        RefreshLocalFiles();
+        m_local->RefreshLocalFiles();
         setBusyCursor(false);
-        TransferBusy = false;
+        m_session->TransferBusy = false;
     });
-    NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     bool fetched = false;
     const int n = FileListBoxFTP->count();
     AllButtonsFalse();
@@ -335,7 +297,7 @@ void TForm1::CopyFromDateClick() {
     }
     CopyFromDate->hide();
     CopyFromDateCancel->show();
-    const QString target = DirectoryListBoxPC->Directory();
+    const QString target = m_local->folder();
     setBusyCursor(true);
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
         FileListBoxFTP->setItemIndex(i);
@@ -343,27 +305,27 @@ void TForm1::CopyFromDateClick() {
         const QDate from = MonthCalendar1->selectedDate();
         usedText = transfer::DateText(from);
         const QString name = FileListBoxFTP->item(i)->text();
-        if (transfer::NameFromKeyOn(name, transfer::CopyFromKey(from))) {
+        if (transfer::BatchTakes(Batch::CopyFromDate, name, false, from)) {
             fetched = true;
-            NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+            m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
             downloadOne(name, JoinPath(target, name), "Copying");
-            LocalFilesChanged();
+            m_local->LocalFilesChanged();
         }
-        if (i + 1 >= kWalkLimit || CancelRequested) break;
+        if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;
     }
-    const bool complete = !CancelRequested && FtpConnected && FileListBoxFTP->count() == n;
+    const bool complete = transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected,
+                                                         n, FileListBoxFTP->count());
     if (complete) {
         // A complete walk: the next run fetches what came since today.
         MonthCalendar2->setSelectedDate(QDate::currentDate());
-        CFGRecord->setCopyFromDate(settings::DateToDayNumber(MonthCalendar2->selectedDate()));
         CopyFromDateText = transfer::DateText(MonthCalendar2->selectedDate());
         MonthCalendar1->setSelectedDate(MonthCalendar2->selectedDate());
         FromDateTime->setText(CopyFromDateText);
-        SaveCFGFile(QString::fromLatin1(settings::kCfgFileName));
+        emit saveSettingsRequested();
     }
     FileListBoxFTP->setItemIndex(0);
     setBusyCursor(false);
-    TransferBusy = false;
+    m_session->TransferBusy = false;
     if (!fetched)
         Platform::instance().showMessage(QStringLiteral("No files ") + usedText +
                                          QStringLiteral(" and after "));
@@ -371,54 +333,55 @@ void TForm1::CopyFromDateClick() {
 
 // ---------------------------------------------------------------- remote deletion and folders
 
-void TForm1::DeleteAllFTPButtonEnableClick() {
+void TransferPage::DeleteAllFTPButtonEnableClick() {
     const bool on = DeleteAllFTPButtonEnable->isChecked();
     MenuItem1->setVisible(on);
     MenuItem2->setVisible(on);
 }
 
-void TForm1::DeleteFileFromFTP() {
-    if (!(FtpConnected && NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked())) return;
+void TransferPage::DeleteFileFromFTP() {
+    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked()))
+        return;
     if (refuseWhileBusy()) return;
     if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
         return;
-    EngineCall call(this);
+    FtpSession::Call call(m_session);
     // The focus entry goes, selected or not; with an empty list nothing does.
     const int i = FileListBoxFTP->ItemIndex();
     if (i >= 0 && i < FileListBoxFTP->count()) {
         const QString name = FileListBoxFTP->item(i)->text();
-        if (!name.isEmpty()) NMFTP1->Delete(name);
+        if (!name.isEmpty()) m_session->NMFTP1->Delete(name);
     }
     FreshListing();
     RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
 }
 
-void TForm1::DeleteAllFilesFromFTP() {
-    if (!(FtpConnected && NMFTP1->Connected() && DeleteAllFTPButtonEnable->isChecked() &&
-          FileListBoxFTP->count() > 0))
+void TransferPage::DeleteAllFilesFromFTP() {
+    if (!(m_session->FtpConnected && m_session->NMFTP1->Connected() &&
+          DeleteAllFTPButtonEnable->isChecked() && FileListBoxFTP->count() > 0))
         return;
     if (refuseWhileBusy()) return;
     if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
-    EngineCall call(this);
+    FtpSession::Call call(m_session);
     setBusyCursor(true);
     auto normal = qScopeGuard([this] { setBusyCursor(false); });
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         const QString name = FileListBoxFTP->item(i)->text();
-        if (!name.isEmpty()) NMFTP1->Delete(name);
+        if (!name.isEmpty()) m_session->NMFTP1->Delete(name);
     }
     FreshListing();
     RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
 }
 
-void TForm1::remoteFolderCommand(const std::function<void()>& command) {
-    EngineCall call(this);
+void TransferPage::remoteFolderCommand(const std::function<void()>& command) {
+    FtpSession::Call call(m_session);
     setBusyCursor(true);
     auto normal = qScopeGuard([this] { setBusyCursor(false); });
     command();
     FreshListing();
 }
 
-bool TForm1::newFolderName(QString& name) {
+bool TransferPage::newFolderName(QString& name) {
     if (!connectedOrTell() || refuseWhileBusy()) return false;
     name = MakeDirFTP->text();
     if (!name.isEmpty() && name.front() != QLatin1Char(' ')) return true;
@@ -426,7 +389,7 @@ bool TForm1::newFolderName(QString& name) {
     return false;
 }
 
-void TForm1::DeleteFTPdir() {
+void TransferPage::DeleteFTPdir() {
     if (!DeleteAllFTPButtonEnable->isChecked()) return;
     if (!connectedOrTell()) return;
     if (refuseWhileBusy()) return;
@@ -436,15 +399,16 @@ void TForm1::DeleteFTPdir() {
         Platform::instance().showMessage(QStringLiteral("Directory not selected "));
         return;
     }
-    remoteFolderCommand([&] { NMFTP1->RemoveDir(name); });
+    remoteFolderCommand([&] { m_session->NMFTP1->RemoveDir(name); });
 }
 
-void TForm1::MkDirFTPbtnClick() {
+void TransferPage::MkDirFTPbtnClick() {
     QString name;
-    if (newFolderName(name)) remoteFolderCommand([&] { NMFTP1->MakeDir(name); });
+    if (newFolderName(name)) remoteFolderCommand([&] { m_session->NMFTP1->MakeDir(name); });
 }
 
-void TForm1::RenameDirFTPbtnClick() {
+void TransferPage::RenameDirFTPbtnClick() {
     QString name;
-    if (newFolderName(name)) remoteFolderCommand([&] { NMFTP1->Rename(sDirectory->text(), name); });
+    if (newFolderName(name))
+        remoteFolderCommand([&] { m_session->NMFTP1->Rename(sDirectory->text(), name); });
 }

@@ -1,7 +1,9 @@
 #include "transfer/transfercore.h"
 
+#include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace transfer {
 
@@ -75,6 +77,64 @@ bool NameFromKeyOn(const QString& name, const QString& key) {
 
 QString DateText(const QDate& date) {
     return QLocale().toString(date, QLocale::ShortFormat).left(10);
+}
+
+QString CommandStatusText(int kind, Outcome outcome) {
+    static const char* const kKinds[15] = {"ChangeDir", "MakeDir", "Delete",        "RemoveDir",
+                                           "List",      "Rename",  "UploadRestore", "DownloadRestore",
+                                           "Download",  "Upload",  "UploadAppend",  "ReInit",
+                                           "Allocate",  "NList",   "DoCommand"};
+    if (kind < 0 || kind > 14) return {};
+    const char* suffix = outcome == Outcome::Success   ? " success"
+                         : outcome == Outcome::Failure ? " failure"
+                                                       : " unsupported";
+    return QString::fromLatin1(kKinds[kind]) + QLatin1String(suffix);
+}
+
+bool BatchTakes(Batch batch, const QString& name, bool selected, const QDate& from) {
+    switch (batch) {
+    case Batch::CopySelected:
+    case Batch::MoveSelected:
+        return selected;
+    case Batch::CopyAll:
+    case Batch::MoveAll:
+        return true;
+    case Batch::CopyFromDate:
+        return NameFromKeyOn(name, CopyFromKey(from));
+    }
+    return false;
+}
+
+bool WalkGoesOn(Batch batch, int index, bool cancelled) {
+    if (cancelled) return false;
+    const bool limited =
+        batch == Batch::CopySelected || batch == Batch::MoveSelected || batch == Batch::CopyFromDate;
+    return !limited || index + 1 < kWalkLimit;
+}
+
+bool CopyFromDateComplete(bool cancelled, bool connected, int countAtStart, int countNow) {
+    return !cancelled && connected && countNow == countAtStart;
+}
+
+bool LocalCopyComplete(qint64 announced, qint64 localSize, qint64 lineFeeds) {
+    if (announced <= 0) return true;
+    return localSize == announced || localSize == announced + lineFeeds;
+}
+
+qint64 CountLineFeeds(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    qint64 n = 0;
+    char buf[65536];
+    for (qint64 got; (got = f.read(buf, sizeof buf)) > 0;)
+        n += std::count(buf, buf + got, '\n');
+    return n;
+}
+
+QString KeptOnServerText(const QStringList& names) {
+    if (names.isEmpty()) return {};
+    return QStringLiteral("These files arrived incomplete and were left on the server: ") +
+           names.join(QStringLiteral(", "));
 }
 
 } // namespace transfer

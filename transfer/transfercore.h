@@ -1,9 +1,11 @@
-// What the transfer page makes of the engine's listing lines, and the key of
+// What the transfer page makes of the engine's listing lines, which remote
+// entries a batch takes, when a move may delete the remote file, and the key of
 // "Copy from Date". No widgets.
 #pragma once
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 namespace transfer {
 
@@ -39,5 +41,47 @@ QString CopyFromKey(const QDate& date);
 bool NameFromKeyOn(const QString& name, const QString& key);
 // The copy-from date text: the system's short date form, at most 10 characters.
 QString DateText(const QDate& date);
+
+// ---- the engine's command kinds
+
+// The status text of an engine command kind (0 ChangeDir .. 14 DoCommand) with
+// its outcome: "Download success", "MakeDir failure", "List unsupported". Empty
+// for a kind outside 0..14.
+enum class Outcome { Success, Failure, Unsupported };
+QString CommandStatusText(int kind, Outcome outcome);
+
+// ---- batches
+
+// The batches of the transfer page.
+enum class Batch { CopySelected, CopyAll, MoveSelected, MoveAll, CopyFromDate };
+
+// The walks over the selection and the date stop after this many entries.
+inline constexpr int kWalkLimit = 32768;
+
+// Whether a batch takes the remote entry `name` (selected or not in the list).
+// The date batch compares the name with the key of `from`, taken afresh for each
+// entry, so a click on the calendar during the walk counts.
+bool BatchTakes(Batch batch, const QString& name, bool selected, const QDate& from = {});
+
+// Whether the walk goes on after entry `index` (counting from 0). Only the walks
+// over the selection and the date have a limit; every walk stops on a cancel.
+bool WalkGoesOn(Batch batch, int index, bool cancelled);
+
+// A walk of "Copy from Date" ran to its end: not cancelled, still connected, and
+// the remote list still holds the entries it started with. Only then the stored
+// date moves on to today.
+bool CopyFromDateComplete(bool cancelled, bool connected, int countAtStart, int countNow);
+
+// The move decision: the remote file may be deleted when the local copy holds as
+// many bytes as the server announced, or one more per line (a text transfer that
+// changed the line ends). Without an announced size (0 or less) nothing can be
+// checked and the copy counts as complete.
+bool LocalCopyComplete(qint64 announced, qint64 localSize, qint64 lineFeeds);
+
+// Line feeds in a file (0 when it cannot be read).
+qint64 CountLineFeeds(const QString& path);
+
+// The message after a move that left files on the server ("" when none stayed).
+QString KeptOnServerText(const QStringList& names);
 
 } // namespace transfer

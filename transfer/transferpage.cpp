@@ -1,12 +1,22 @@
-// The transfer page of the main window: its layout.
-#include "app/mainwindow.h"
-#include "app/pagecontrol.h"
+// The transfer page: its layout, the engine's events, the button states and the
+// settings it keeps.
+#include "transfer/transferpage.h"
+
+#include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
+#include "localfiles/localpanel.h"
+#include "platform/guarded.h"
+#include "platform/platform.h"
+#include "settings/cfgrecord.h"
+#include "transfer/ftpsession.h"
+#include "transfer/transfercore.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDate>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +25,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 namespace {
 template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
@@ -37,10 +48,27 @@ QFont courier(int points) {
     return f;
 }
 const char* kDisconnectedStyle = "background-color: rgb(255,255,238);";
+const char* kConnectedStyle = "background-color: rgb(238,255,238);";
+const QString kDisconnected = QStringLiteral("FTP Disconnected");
+const QString kConnected = QStringLiteral("FTP Connected");
 } // namespace
 
-void TForm1::buildTransferPage() {
-    QWidget* p = TabSheet2;
+TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
+    : QWidget(parent), m_session(new FtpSession(this)), m_local(local) {
+    setObjectName(QStringLiteral("TransferPage"));
+    buildRemoteGroup();
+    buildButtons();
+    m_local->setParent(this);
+    m_local->move(552, 8);
+    buildAccount();
+    connectEngine();
+    connectHandlers();
+}
+
+TransferPage::~TransferPage() = default;
+
+void TransferPage::buildRemoteGroup() {
+    QWidget* p = this;
 
     // Remote group.
     GroupBox1 = place(new QGroupBox(QStringLiteral("Remote location"), p), "GroupBox1", 8, 9, 433, 400);
@@ -51,8 +79,8 @@ void TForm1::buildTransferPage() {
     RenameDirFTPbtn =
         place(new QPushButton(QStringLiteral("Rename Dir"), g), "RenameDirFTPbtn", 280, 16, 75, 22);
     DeleteAllFTPButtonEnable = place(new QCheckBox(g), "DeleteAllFTPButtonEnable", 400, 16, 17, 17);
-    Label20 = label(g, "Label20", QStringLiteral("Remote Dir"), 8, 44);
-    Label22 = label(g, "Label22", QStringLiteral("Remote Files"), 176, 44);
+    label(g, "Label20", QStringLiteral("Remote Dir"), 8, 44);
+    label(g, "Label22", QStringLiteral("Remote Files"), 176, 44);
     RemoteFiles1cnt = place(new QLabel(g), "RemoteFiles1cnt", 264, 44, 89, 13);
     sDirectory = place(new QLineEdit(QStringLiteral("*.*"), g), "sDirectory", 8, 60, 161, 21);
     sDirectory->setToolTip(QStringLiteral("Double click: back to the root directory"));
@@ -86,7 +114,10 @@ void TForm1::buildTransferPage() {
         connect(list, &QWidget::customContextMenuRequested, this,
                 [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
     }
+}
 
+void TransferPage::buildButtons() {
+    QWidget* p = this;
     // Transfer buttons, their Cancel twins over them, and the copy-from-date controls.
     label(p, "Label28", QStringLiteral("Copy"), 448, 232);
     label(p, "Label29", QStringLiteral("Move"), 448, 328);
@@ -115,20 +146,20 @@ void TForm1::buildTransferPage() {
     MoveAll->setToolTip(QStringLiteral("Copy files from FTP"));
     FromDateTime = place(new QLabel(p), "FromDateTime", 467, 144, 69, 13);
 
-    Label30 = label(p, "Label30", QStringLiteral("Copy >> from  date"), 1056, 20);
+    label(p, "Label30", QStringLiteral("Copy >> from  date"), 1056, 20);
     MonthCalendar1 = place(new QCalendarWidget(p), "MonthCalendar1", 1056, 40, 191, 170);
     MonthCalendar1->setMinimumDate(QDate(2018, 9, 1));
     MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     MonthCalendar1->setGridVisible(false);
-    Label31 = label(p, "Label31", QStringLiteral("Current Date"), 1056, 220);
-    Label31->hide();
+    label(p, "Label31", QStringLiteral("Current Date"), 1056, 220)->hide();
     MonthCalendar2 = place(new QCalendarWidget(p), "MonthCalendar2", 1056, 236, 191, 170);
     MonthCalendar2->setMinimumDate(QDate(2018, 9, 1));
     MonthCalendar2->hide();
     MonthCalendar2->setEnabled(false);
+}
 
-    buildLocalGroup();
-
+void TransferPage::buildAccount() {
+    QWidget* p = this;
     // Listing log.
     Panel1 = place(new QFrame(p), "Panel1", 8, 416, 657, 193);
     Panel1->setFrameShape(QFrame::StyledPanel);
@@ -155,7 +186,7 @@ void TForm1::buildTransferPage() {
     PassTxt->setEchoMode(QLineEdit::Password);
     CheckBox1 = place(new QCheckBox(QStringLiteral("Proxy Server"), a), "CheckBox1", 8, 132, 97, 17);
     ProxyServer = place(new QLineEdit(a), "ProxyServer", 112, 130, 161, 21);
-    Label17 = label(a, "Label17", QStringLiteral("Proxy Port"), 8, 160);
+    QLabel* Label17 = label(a, "Label17", QStringLiteral("Proxy Port"), 8, 160);
     ProxyPort = place(new QLineEdit(a), "ProxyPort", 112, 156, 57, 21);
     for (QWidget* w : std::initializer_list<QWidget*>{CheckBox1, ProxyServer, Label17, ProxyPort})
         w->hide();
@@ -171,4 +202,190 @@ void TForm1::buildTransferPage() {
     cSTATUS->setStyleSheet(QString::fromLatin1(kDisconnectedStyle));
 
     ExitBtn = place(new QPushButton(QStringLiteral("Exit"), p), "ExitBtn", 1156, 576, 57, 25);
+}
+
+void TransferPage::connectEngine() {
+    TNMFTP* ftp = m_session->NMFTP1;
+    ftp->setHost(HostTxt->text());
+    ftp->setUserID(UserTxt->text());
+    ftp->setPassword(PassTxt->text());
+
+    connect(ftp, &TPowersock::OnConnect, this, [this](QObject*) { emit statusText(kConnected); });
+    connect(ftp, &TPowersock::OnDisconnect, this, [this](QObject*) { emit statusText(kDisconnected); });
+    connect(ftp, &TPowersock::OnHostResolved, this,
+            [this](QObject*) { emit statusText(QStringLiteral("Host resolved")); });
+    connect(ftp, &TPowersock::OnInvalidHost, this,
+            [](bool&) { Platform::instance().showMessage(QStringLiteral("Invalid Host")); });
+    connect(ftp, &TPowersock::OnConnectionFailed, this, [this](QObject*) {
+        Platform::instance().showMessage(QStringLiteral("Connection Failed            "));
+        ExitBtn->setEnabled(true);
+        emit exitEnabled(true);
+        ConnectBtn->setEnabled(true);
+        setBusyCursor(false);
+    });
+    connect(ftp, &TPowersock::OnError, this, [](QObject*, quint16 number, const QString& text) {
+        Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) +
+                                         QStringLiteral(": ") + text);
+    });
+    connect(ftp, &TPowersock::OnPacketRecvd, this, [this, ftp](QObject*) {
+        emit statusText(QString::number(ftp->BytesReceived()) + QStringLiteral(" of ") +
+                        QString::number(ftp->TransferSize()));
+    });
+    connect(ftp, &TPowersock::OnPacketSent, this, [this, ftp](QObject*) {
+        emit statusText(QString::number(ftp->BytesSent()) + QStringLiteral(" of ") +
+                        QString::number(ftp->TransferSize()));
+    });
+    connect(ftp, &TNMFTP::OnTransactionStart, this,
+            [this](QObject*) { emit statusText(QStringLiteral("Beginning Data Transfer")); });
+    connect(ftp, &TNMFTP::OnTransactionStop, this,
+            [this](QObject*) { emit statusText(QStringLiteral("Data Transfer Complete")); });
+    connect(ftp, &TNMFTP::OnSuccess, this, [this](TCmdType kind) {
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Success);
+        if (!t.isEmpty()) emit statusText(t);
+    });
+    connect(ftp, &TNMFTP::OnFailure, this, [this](bool&, TCmdType kind) {
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Failure);
+        if (!t.isEmpty()) emit statusText(t);
+    });
+    connect(ftp, &TNMFTP::OnUnSupportedFunction, this, [](TCmdType kind) {
+        const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Unsupported);
+        if (!t.isEmpty()) Platform::instance().showMessage(t);
+    });
+    connect(ftp, &TNMFTP::OnListItem, this, &TransferPage::NMFTP1ListItem);
+}
+
+void TransferPage::connectHandlers() {
+    const struct {
+        QPushButton* button;
+        void (TransferPage::*handler)();
+    } clicks[] = {{ConnectBtn, &TransferPage::ConnectBtnClick},
+                  {DisConnectBtn, &TransferPage::DisConnectBtnClick},
+                  {RefreshBtn, &TransferPage::RefreshBtnClick},
+                  {ExitBtn, &TransferPage::ExitBtnClick},
+                  {CopyFromDateCancel, &TransferPage::CancelBtn},
+                  {CopySelectedCancel, &TransferPage::CancelBtn},
+                  {CopyAllCancel, &TransferPage::CancelBtn},
+                  {MoveSelectedCancel, &TransferPage::CancelBtn},
+                  {MoveAllCancel, &TransferPage::CancelBtn},
+                  {CopySelected, &TransferPage::CopySelectedClick},
+                  {CopyAll, &TransferPage::CopyAllClick},
+                  {MoveSelected, &TransferPage::MoveSelectedClick},
+                  {MoveAll, &TransferPage::MoveAllClick},
+                  {CopyFromDate, &TransferPage::CopyFromDateClick},
+                  {MkDirFTPbtn, &TransferPage::MkDirFTPbtnClick},
+                  {RenameDirFTPbtn, &TransferPage::RenameDirFTPbtnClick}};
+    for (const auto& c : clicks)
+        connect(c.button, &QPushButton::clicked, this, c.handler);
+    connect(FileListBoxFTPdir, &TLinkedListBox::doubleClicked, this,
+            &TransferPage::FileListBoxFTPdirDblClick);
+    connect(FileListBoxFTP, &TLinkedListBox::clicked, this, &TransferPage::FileListBoxFTPClick);
+    connect(FileListBoxFTP, &TLinkedListBox::doubleClicked, this, &TransferPage::FileListBoxFTPDblClick);
+    sDirectory->installEventFilter(this);
+    connect(DeleteAllFTPButtonEnable, &QCheckBox::clicked, this,
+            &TransferPage::DeleteAllFTPButtonEnableClick);
+    connect(MenuItem1, &QAction::triggered, this, Guarded([this] { DeleteFileFromFTP(); }));
+    connect(MenuItem2, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromFTP(); }));
+    connect(MenuItem3, &QAction::triggered, this, Guarded([this] { DeleteFTPdir(); }));
+    connect(MonthCalendar1, &QCalendarWidget::clicked, this, &TransferPage::MonthCalendar1Click);
+}
+
+bool TransferPage::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == sDirectory && e->type() == QEvent::MouseButtonDblClick) {
+        sDirectoryDblClick();
+        return true;
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------- start-up and settings
+
+void TransferPage::prepareStartUp() {
+    MenuItem1->setVisible(false);
+    MenuItem2->setVisible(false);
+    MonthCalendar2->setSelectedDate(QDate::currentDate());
+}
+
+void TransferPage::applySettings(const settings::CFGRecord& r) {
+    HostTxt->setText(r.host());
+    UserTxt->setText(r.userId());
+    PassTxt->setText(r.password());
+}
+
+void TransferPage::applyCopyFromDate(const settings::CFGRecord& r) {
+    // The calendar cannot go below its earliest date; an older stored date shows that one.
+    const QDate stored = settings::DayNumberToDate(r.copyFromDate());
+    MonthCalendar1->setSelectedDate(stored.isValid() ? stored : MonthCalendar1->minimumDate());
+    CopyFromDateText = transfer::DateText(MonthCalendar1->selectedDate());
+    FromDateTime->setText(CopyFromDateText);
+    FileListBoxFTP->clear();
+}
+
+void TransferPage::storeSettings(settings::CFGRecord& r) const {
+    r.setHost(HostTxt->text());
+    r.setUserId(UserTxt->text());
+    r.setPassword(PassTxt->text());
+}
+
+void TransferPage::storeCopyFromDate(settings::CFGRecord& r) const {
+    r.setCopyFromDate(settings::DateToDayNumber(MonthCalendar2->selectedDate()));
+}
+
+void TransferPage::showRemoteCount() {
+    RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
+}
+
+void TransferPage::connectNow() {
+    ConnectBtnClick();
+}
+
+void TransferPage::MonthCalendar1Click() {
+    CopyFromDateText = transfer::DateText(MonthCalendar1->selectedDate());
+    FromDateTime->setText(CopyFromDateText);
+}
+
+// ---------------------------------------------------------------- status and buttons
+
+void TransferPage::setBusyCursor(bool busy) {
+    if (busy == m_busyCursor) return;
+    m_busyCursor = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TransferPage::setStatus(bool connected) {
+    cSTATUS->setText(connected ? kConnected : kDisconnected);
+    cSTATUS->setStyleSheet(QString::fromLatin1(connected ? kConnectedStyle : kDisconnectedStyle));
+    emit connectionShown(connected);
+}
+
+void TransferPage::holdExitButtons(bool enabled) {
+    ExitBtn->setEnabled(enabled);
+    emit exitEnabled(enabled);
+}
+
+void TransferPage::AllButtonsFalse() {
+    for (QPushButton* b :
+         {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
+        b->setEnabled(false);
+}
+
+void TransferPage::AllButtonsTrue() {
+    for (QPushButton* b :
+         {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, DisConnectBtn, RefreshBtn})
+        b->setEnabled(true);
+}
+
+void TransferPage::RestoreButtons() {
+    for (QPushButton* b :
+         {CopyFromDateCancel, CopySelectedCancel, CopyAllCancel, MoveSelectedCancel, MoveAllCancel})
+        b->hide();
+    for (QPushButton* b : {CopyFromDate, CopySelected, CopyAll, MoveSelected, MoveAll})
+        b->show();
+}
+
+void TransferPage::CancelBtn() {
+    m_session->CancelRequested = true;
+    RestoreButtons();
 }

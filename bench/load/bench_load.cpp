@@ -8,6 +8,7 @@
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
+#include "controls.h"
 #include "fakeplatform.h"
 #include "localfiles/folderlists.h"
 #include "logdata/linereader.h"
@@ -73,16 +74,16 @@ int runLoad(int argc, char** argv, const QString& path) {
     QDir::setCurrent(fi.absolutePath());
     TForm1 form;
     form.show();
-    form.PageControl1->setActivePage(form.TabSheet4);
+    c(form).PageControl1()->setActivePage(c(form).TabSheet4());
     QCoreApplication::processEvents();
     form.repaint();
-    form.FileListBox1->selectName(fi.fileName());
+    c(form).FileListBox1()->selectName(fi.fileName());
     QElapsedTimer t;
     t.start();
-    form.FileListBox1DblClick();
-    form.TabSheet4->repaint(); // the visible page with the table and both overview charts
+    c(form).invoke("FileListBox1DblClick");
+    c(form).TabSheet4()->repaint(); // the visible page with the table and both overview charts
     const double ms = t.nsecsElapsed() / 1e6;
-    std::printf("%.1f %ld %d\n", ms, maxRssKb(), form.StringGrid1->RowCount());
+    std::printf("%.1f %ld %d\n", ms, maxRssKb(), c(form).StringGrid1()->RowCount());
     return 0;
 }
 
@@ -94,15 +95,15 @@ int runMerge(int argc, char** argv, const QString& dir) {
     QDir::setCurrent(dir);
     TForm1 form;
     form.show();
-    form.PageControl1->setActivePage(form.TabSheet4);
+    c(form).PageControl1()->setActivePage(c(form).TabSheet4());
     QCoreApplication::processEvents();
-    form.DateTimePicker1->setDate(QDate(2009, 12, 1));
-    form.DateTimePicker2->setDate(QDate(2009, 12, 31));
+    c(form).DateTimePicker1()->setDate(QDate(2009, 12, 1));
+    c(form).DateTimePicker2()->setDate(QDate(2009, 12, 31));
     QElapsedTimer t;
     t.start();
-    form.MergeButtonClick();
-    form.TabSheet4->repaint();
-    std::printf("%.1f %d\n", t.nsecsElapsed() / 1e6, form.StringGrid1->RowCount() - 1);
+    c(form).invoke("MergeButtonClick");
+    c(form).TabSheet4()->repaint();
+    std::printf("%.1f %d\n", t.nsecsElapsed() / 1e6, c(form).StringGrid1()->RowCount() - 1);
     return 0;
 }
 

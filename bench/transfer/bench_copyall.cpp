@@ -3,11 +3,12 @@
 //   bench_copyall [--files N] [--kib K] [--runs R]
 #include "app/application.h"
 #include "app/mainwindow.h"
-#include "app/settings/cfgrecord.h"
+#include "controls.h"
 #include "fakeplatform.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"
 #include "localfiles/folderlists.h"
+#include "settings/cfgrecord.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -75,19 +76,19 @@ int main(int argc, char** argv) {
     r.setPassword("bench@example.com");
     settings::SaveCFGFile(local + "/csv.cfg", r);
     TForm1 form;
-    form.PortTxt->setText(QString::number(server.port()));
+    c(form).PortTxt()->setText(QString::number(server.port()));
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fprintf(stderr, "the window was not shown\n");
-    if (!form.Initialised()) form.PageControl1Enter();
-    if (!form.FtpConnected) {
+    if (!form.Initialised()) c(form).invoke("PageControl1Enter");
+    if (!c(form).session().FtpConnected) {
         std::fprintf(stderr, "the window did not log on\n");
         return 1;
     }
-    form.DirectoryListBoxPC->setDirectory(local);
-    form.NMFTP1->ChangeDir(served); // this vsftpd does not keep the account in its folder
-    form.FreshListing();
-    if (form.FileListBoxFTP->count() != files) {
-        std::fprintf(stderr, "listed %d of %d files\n", form.FileListBoxFTP->count(), files);
+    c(form).DirectoryListBoxPC()->setDirectory(local);
+    c(form).session().NMFTP1->ChangeDir(served); // this vsftpd does not keep the account in its folder
+    c(form).invoke("FreshListing");
+    if (c(form).FileListBoxFTP()->count() != files) {
+        std::fprintf(stderr, "listed %d of %d files\n", c(form).FileListBoxFTP()->count(), files);
         return 1;
     }
 
@@ -97,7 +98,7 @@ int main(int argc, char** argv) {
             QFile::remove(local + '/' + n);
         QElapsedTimer t;
         t.start();
-        form.CopyAllClick();
+        c(form).invoke("CopyAllClick");
         const double s = t.nsecsElapsed() / 1e9;
         if (countFiles(local) != files) {
             std::fprintf(stderr, "window copied %d of %d files\n", countFiles(local), files);

@@ -2,8 +2,10 @@
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
 #include "charts/decisiongraph.h"
+#include "controls.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
+#include "logdata/csvpage.h"
 #include "logdata/stringgrid.h"
 #include "loggerfiles.h"
 
@@ -54,9 +56,9 @@ class ChannelPagesTest : public QObject {
 
     void load(const QString& name, const QByteArray& bytes) {
         testfiles::writeFile(dir.filePath(name), bytes);
-        form->FileListBox1->Update();
-        QVERIFY(form->FileListBox1->selectName(name));
-        form->FileListBox1DblClick();
+        c(form).FileListBox1()->Update();
+        QVERIFY(c(form).FileListBox1()->selectName(name));
+        c(form).invoke("FileListBox1DblClick");
     }
 
 private slots:
@@ -65,7 +67,7 @@ private slots:
         form = std::make_unique<TForm1>();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        form->DirectoryListBox1->setDirectory(dir.path());
+        c(form).DirectoryListBox1()->setDirectory(dir.path());
         platform.clear();
         QLocale::setDefault(QLocale::c());
     }
@@ -124,17 +126,32 @@ private slots:
         form.reset();
         form = std::make_unique<TForm1>();
         QCOMPARE(form->windowTitle(), QString("Tervane monitoring software for KZ640TL/FTP data-logger"));
-        QCOMPARE(form->PageControl1->PageCount(), 10);
-        QCOMPARE(form->PageControl1->ActivePage(), form->TabSheet2);
-        QCOMPARE(form->PageControl1->toolTip(), QString("Right button: print"));
-        QCOMPARE(form->DecisionGraphA4->TitleText(), QStringList{"Power Voltage  (V)"});
-        QCOMPARE(form->T1Name->text(), QString("Temperature 1 (deg.C)"));
-        QCOMPARE(form->MulA1->text(), QString("1"));
-        QVERIFY(!form->MulA1->isEnabled());
-        QCOMPARE(form->FastLineSeries5->ShowInLegend(), false);
-        QCOMPARE(form->Series14->LinePenVisible(), false);
-        QCOMPARE(form->Chart2->LeftAxis.Maximum, 105.0);
-        QCOMPARE(form->DecisionGraphT3->LeftAxis.AutomaticMaximum, true);
+        QCOMPARE(c(form).PageControl1()->PageCount(), 10);
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet2());
+        QCOMPARE(c(form).PageControl1()->toolTip(), QString("Right button: print"));
+        QCOMPARE(c(form).DecisionGraphA4()->TitleText(), QStringList{"Power Voltage  (V)"});
+        QCOMPARE(c(form).T1Name()->text(), QString("Temperature 1 (deg.C)"));
+        QCOMPARE(c(form).MulA1()->text(), QString("1"));
+        QVERIFY(!c(form).MulA1()->isEnabled());
+        QCOMPARE(c(form).FastLineSeries5()->ShowInLegend(), false);
+        QCOMPARE(c(form).Series14()->LinePenVisible(), false);
+        QCOMPARE(c(form).Chart2()->LeftAxis.Maximum, 105.0);
+        QCOMPARE(c(form).DecisionGraphT3()->LeftAxis.AutomaticMaximum, true);
+    }
+
+    void captionsAreMeasuredInTheWindowFont() {
+        // Every page is laid out in the window's font: a caption label is exactly as
+        // large as its text in that font, on every page.
+        int labels = 0;
+        for (QLabel* l : form->findChildren<QLabel*>()) {
+            if (!l->objectName().startsWith("Label") || l->text().isEmpty()) continue;
+            ++labels;
+            QVERIFY2(l->size() == l->sizeHint(), qPrintable(l->objectName()));
+            QCOMPARE(l->font().pointSize(), 8);
+        }
+        QVERIFY(labels >= 30);
+        QCOMPARE(c(form).cSTATUS()->font().pointSize(), 7);
+        QCOMPARE(c(form).cSTATUS()->font().family(), form->font().family());
     }
 
     void multiplierBox_data() {
@@ -154,46 +171,46 @@ private slots:
         QFETCH(int, fine);
         QFETCH(QString, text);
         QLocale::setDefault(QLocale(locale));
-        for (auto [c, f, box] : {std::tuple{form->ScrollBarA2, form->ScrollBarA02, form->MulA2}}) {
-            c->setValue(coarse == 1 ? 0 : 1); // make sure the position changes
-            c->setValue(coarse);
-            f->setValue(fine == 0 ? 1 : 0);
-            f->setValue(fine);
-            QCOMPARE(box->text(), text);
-        }
+        QScrollBar* coarseBar = c(form).ScrollBarA2();
+        QScrollBar* fineBar = c(form).ScrollBarA02();
+        coarseBar->setValue(coarse == 1 ? 0 : 1); // make sure the position changes
+        coarseBar->setValue(coarse);
+        fineBar->setValue(fine == 0 ? 1 : 0);
+        fineBar->setValue(fine);
+        QCOMPARE(c(form).MulA2()->text(), text);
     }
 
     void refreshReloadsTheMergedFileList() {
         const QByteArray row = testfiles::loggerRow(0) + "\r\n";
         testfiles::writeFile(dir.filePath("-091201-091202.csv"), row + row);
         load("091201.csv", row);
-        QCOMPARE(form->FastLineSeries6->count(), 1);
+        QCOMPARE(c(form).FastLineSeries6()->count(), 1);
         // Nothing selected in the merged-file list: the name clears, the charts stay.
-        form->Button5->click();
-        QCOMPARE(form->vFileName->text(), QString());
-        QCOMPARE(form->FastLineSeries6->count(), 1);
+        c(form).Button5()->click();
+        QCOMPARE(c(form).vFileName()->text(), QString());
+        QCOMPARE(c(form).FastLineSeries6()->count(), 1);
         // With a selection, Refresh loads it under the current multiplier.
-        form->FileListBox8->Update();
-        QVERIFY(form->FileListBox8->selectName("-091201-091202.csv"));
-        form->ScrollBarA1->setValue(3);
-        const double a1 = form->Series6->y(0);
-        form->Button3->click(); // every Refresh button does the same
-        QCOMPARE(form->vFileName->text(), QDir::toNativeSeparators(dir.filePath("-091201-091202.csv")));
-        QCOMPARE(form->FastLineSeries6->count(), 2);
-        QCOMPARE(form->FastLineSeries6->y(0), a1 * 3);
+        c(form).FileListBox8()->Update();
+        QVERIFY(c(form).FileListBox8()->selectName("-091201-091202.csv"));
+        c(form).ScrollBarA1()->setValue(3);
+        const double a1 = c(form).Series6()->y(0);
+        c(form).Button3()->click(); // every Refresh button does the same
+        QCOMPARE(c(form).vFileName()->text(), QDir::toNativeSeparators(dir.filePath("-091201-091202.csv")));
+        QCOMPARE(c(form).FastLineSeries6()->count(), 2);
+        QCOMPARE(c(form).FastLineSeries6()->y(0), a1 * 3);
     }
 
     void clickOnTheTemperatureOverviewOpensTemperature1() {
-        form->PageControl1->setActivePage(form->TabSheet4);
-        QTest::mouseClick(form->Chart1->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
-        QCOMPARE(form->PageControl1->ActivePage(), form->TabSheet1);
+        c(form).PageControl1()->setActivePage(c(form).TabSheet4());
+        QTest::mouseClick(c(form).Chart1()->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet1());
     }
 
     void chartPrintIsOneLandscapePage() {
         if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) QSKIP("poppler-utils are not installed");
         load("091201.csv", testfiles::loggerFile(100));
-        form->PageControl1->setActivePage(form->TabSheet9);
-        form->PrintT3->click();
+        c(form).PageControl1()->setActivePage(c(form).TabSheet9());
+        c(form).PrintT3()->click();
         QCOMPARE(platform.errors, QStringList());
         const QString pdf = platform.pdfPath("shared");
         const QString info = pdfInfo(pdf);
@@ -209,7 +226,7 @@ private slots:
     void tablePrintPositions() {
         if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("poppler-utils are not installed");
         load("091201.csv", testfiles::loggerFile(3));
-        form->Print2->trigger();
+        c(form).Print2()->trigger();
         QCOMPARE(platform.errors, QStringList());
         const QString pdf = platform.lastOwnPdf;
         QVERIFY(pdfInfo(pdf).contains(QRegularExpression("Title:\\s+Print from Tervane software")));
@@ -229,13 +246,13 @@ private slots:
         QVERIFY(qAbs((date->x - zero->x) - (230 - 150) * ptPerPx) < 0.6);
         QVERIFY(qAbs((status->x - zero->x) - (2118 - 150) * ptPerPx) < 0.6);
         QVERIFY(qAbs((one->y - zero->y) - 36 * ptPerPx) < 0.6);
-        QCOMPARE(TForm1::TablePrintX(23), 2118);
-        QCOMPARE(TForm1::TablePrintX(25), 2118 + 2 * 64); // wider tables keep the last advance
+        QCOMPARE(CsvPage::TablePrintX(23), 2118);
+        QCOMPARE(CsvPage::TablePrintX(25), 2118 + 2 * 64); // wider tables keep the last advance
     }
 
     void tablePrintBeforeAnyLoadIsABlankPage() {
         if (QStandardPaths::findExecutable("pdfinfo").isEmpty()) QSKIP("poppler-utils are not installed");
-        form->Print1->trigger();
+        c(form).Print1()->trigger();
         QCOMPARE(platform.errors, QStringList());
         QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+1\\n")));
         QVERIFY(pdfWords(platform.lastOwnPdf).isEmpty());
@@ -243,8 +260,8 @@ private slots:
 
     void noPrinterIsReported() {
         platform.hasPrinter = false;
-        QTest::mouseClick(form->PrintA4, Qt::LeftButton);
-        form->Print2->trigger();
+        QTest::mouseClick(c(form).PrintA4(), Qt::LeftButton);
+        c(form).Print2()->trigger();
         platform.hasPrinter = true;
         QCOMPARE(platform.errors.size(), 2);
         QVERIFY(platform.errors[0].startsWith("No printer"));

@@ -1,5 +1,6 @@
 // The local folder lists and file actions, driven through the real window.
 #include "app/mainwindow.h"
+#include "controls.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "loggerfiles.h"
@@ -36,8 +37,8 @@ private slots:
         QDir::setCurrent(dir->path());
         form = std::make_unique<TForm1>();
         form->show();
-        form->DirectoryListBoxPC->setDirectory(dir->path());
-        form->RereadLocalLists();
+        c(form).DirectoryListBoxPC()->setDirectory(dir->path());
+        c(form).Refresh1()->trigger();
         platform.clear();
     }
     void cleanup() {
@@ -46,24 +47,24 @@ private slots:
     }
 
     void threeListsShowOneFolder() {
-        QCOMPARE(form->FileListBoxPC->names(),
+        QCOMPARE(c(form).FileListBoxPC()->names(),
                  (QStringList{"-091201-091202.csv", "091201.csv", "091202.csv", "091203.csv"}));
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("4"));
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("4"));
         QDir(dir->path()).mkdir("day");
         touch("day/100101.csv");
         const QString day = QDir::cleanPath(dir->filePath("day"));
         // From the transfer page ...
-        form->DirectoryListBoxPC->setDirectory(day);
-        QCOMPARE(form->DirectoryListBox1->Directory(), day);
-        QCOMPARE(form->DirectoryListBox2->Directory(), day);
-        QCOMPARE(form->FileListBox1->names(), QStringList{"100101.csv"});
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("1"));
+        c(form).DirectoryListBoxPC()->setDirectory(day);
+        QCOMPARE(c(form).DirectoryListBox1()->Directory(), day);
+        QCOMPARE(c(form).DirectoryListBox2()->Directory(), day);
+        QCOMPARE(c(form).FileListBox1()->names(), QStringList{"100101.csv"});
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("1"));
         QCOMPARE(QDir::currentPath(), day);
         // ... and back from the CSV page.
-        form->DirectoryListBox1->setDirectory(dir->path());
-        QCOMPARE(form->DirectoryListBoxPC->Directory(), QDir::cleanPath(dir->path()));
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("4"));
-        QCOMPARE(form->FileListBox8->names(), QStringList{"-091201-091202.csv"});
+        c(form).DirectoryListBox1()->setDirectory(dir->path());
+        QCOMPARE(c(form).DirectoryListBoxPC()->Directory(), QDir::cleanPath(dir->path()));
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("4"));
+        QCOMPARE(c(form).FileListBox8()->names(), QStringList{"-091201-091202.csv"});
     }
 
     void makeFolder_data() {
@@ -91,16 +92,16 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, warning);
         QDir(dir->path()).mkdir("old");
-        form->MakeDirPC->setText(name);
-        form->MkDirPC->click();
+        c(form).MakeDirPC()->setText(name);
+        c(form).MkDirPC()->click();
         QCOMPARE(platform.messages.join('|'), message);
         QCOMPARE(platform.warnings.join('|'), warning);
         if (message.isEmpty() && warning.isEmpty()) {
             QVERIFY(QDir(dir->filePath(name)).exists());
             // The new folder is listed; the folder shown stays the same.
-            QCOMPARE(form->DirectoryListBoxPC->Directory(), QDir::cleanPath(dir->path()));
-            QVERIFY(!form->DirectoryListBoxPC->findItems(name, Qt::MatchEndsWith).isEmpty());
-            QCOMPARE(form->MakeDirPC->text(), name);
+            QCOMPARE(c(form).DirectoryListBoxPC()->Directory(), QDir::cleanPath(dir->path()));
+            QVERIFY(!c(form).DirectoryListBoxPC()->findItems(name, Qt::MatchEndsWith).isEmpty());
+            QCOMPARE(c(form).MakeDirPC()->text(), name);
         }
     }
 
@@ -119,78 +120,78 @@ private slots:
     void deleteSelected() {
         QFETCH(int, answer);
         QFETCH(QStringList, left);
-        selectRows(form->FileListBoxPC, {1, 2, 3});
+        selectRows(c(form).FileListBoxPC(), {1, 2, 3});
         platform.answers.enqueue(Platform::Answer(answer));
-        form->Delete1->trigger();
+        c(form).Delete1()->trigger();
         QCOMPARE(platform.confirmations, QStringList{"Delete all selected files ?"});
         QCOMPARE(filesOnDisk(), left);
-        QCOMPARE(form->FileListBoxPC->names(), left);
-        QCOMPARE(form->LocalFiles1cnt->text(), QString::number(left.size()));
+        QCOMPARE(c(form).FileListBoxPC()->names(), left);
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString::number(left.size()));
         QCOMPARE(platform.messages, QStringList());
     }
 
     void deleteWithoutSelectionOrFiles() {
-        form->FileListBoxPC->clearSelection();
-        form->Delete1->trigger();
+        c(form).FileListBoxPC()->clearSelection();
+        c(form).Delete1()->trigger();
         QCOMPARE(platform.messages, QStringList{"No file selected    "});
         QVERIFY(platform.confirmations.isEmpty());
         // An empty list: both messages.
-        form->DirectoryListBoxPC->setDirectory(QDir::tempPath());
+        c(form).DirectoryListBoxPC()->setDirectory(QDir::tempPath());
         QDir(dir->path()).mkdir("empty");
-        form->DirectoryListBoxPC->setDirectory(dir->filePath("empty"));
+        c(form).DirectoryListBoxPC()->setDirectory(dir->filePath("empty"));
         platform.clear();
-        form->Delete1->trigger();
+        c(form).Delete1()->trigger();
         QCOMPARE(platform.messages, (QStringList{"No files        ", "No file selected    "}));
     }
 
     void deleteAll() {
         platform.answers.enqueue(Platform::Answer::No);
-        form->DeleteAll1->trigger();
+        c(form).DeleteAll1()->trigger();
         QCOMPARE(filesOnDisk().size(), 4);
         platform.answers.enqueue(Platform::Answer::Yes);
-        form->DeleteAll1->trigger();
+        c(form).DeleteAll1()->trigger();
         QCOMPARE(filesOnDisk(), QStringList());
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("0"));
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("0"));
         QVERIFY(QFile::exists(dir->filePath("notes.txt")));
         QCOMPARE(platform.confirmations, (QStringList{"Delete All ?", "Delete All ?"}));
     }
 
     void csvPageDeletes() {
         // The merged-file list deletes at once, without a question.
-        QVERIFY(form->FileListBox8->selectName("-091201-091202.csv"));
-        form->Delete3->trigger();
+        QVERIFY(c(form).FileListBox8()->selectName("-091201-091202.csv"));
+        c(form).Delete3()->trigger();
         QVERIFY(platform.confirmations.isEmpty());
         QVERIFY(!QFile::exists(dir->filePath("-091201-091202.csv")));
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("3"));
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("3"));
         // The file list asks first.
-        QVERIFY(form->FileListBox1->selectName("091202.csv"));
+        QVERIFY(c(form).FileListBox1()->selectName("091202.csv"));
         platform.answers.enqueue(Platform::Answer::Yes);
-        form->Delete2->trigger();
+        c(form).Delete2()->trigger();
         QCOMPARE(platform.confirmations, QStringList{"Delete selected file ? "});
         QCOMPARE(filesOnDisk(), (QStringList{"091201.csv", "091203.csv"}));
         // Nothing selected: the question, then an error box, nothing deleted.
-        form->FileListBox1->clearSelection();
+        c(form).FileListBox1()->clearSelection();
         platform.answers.enqueue(Platform::Answer::Yes);
-        form->Delete2->trigger();
+        c(form).Delete2()->trigger();
         QCOMPARE(platform.errors.size(), 1);
         QCOMPARE(filesOnDisk().size(), 2);
     }
 
     void openInEditor() {
-        form->FileListBoxPC->clearSelection();
-        form->FileListBoxPC->setCurrentRow(1, QItemSelectionModel::NoUpdate);
-        form->FileListBoxPCDblClick();
+        c(form).FileListBoxPC()->clearSelection();
+        c(form).FileListBoxPC()->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+        c(form).invoke("FileListBoxPCDblClick");
         QCOMPARE(platform.messages, QStringList{"No file selected"});
-        selectRows(form->FileListBoxPC, {1});
-        form->FileListBoxPCDblClick();
+        selectRows(c(form).FileListBoxPC(), {1});
+        c(form).invoke("FileListBoxPCDblClick");
         QCOMPARE(platform.opened, QStringList{QDir::toNativeSeparators(dir->filePath("091201.csv"))});
     }
 
     void refreshShowsNewFiles() {
         touch("091204.csv");
-        form->Refresh2->trigger();
-        QCOMPARE(form->LocalFiles1cnt->text(), QString("5"));
-        QVERIFY(form->FileListBox1->names().contains("091204.csv"));
+        c(form).Refresh2()->trigger();
+        QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("5"));
+        QVERIFY(c(form).FileListBox1()->names().contains("091204.csv"));
     }
 };
 

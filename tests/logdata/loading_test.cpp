@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
 #include "charts/decisiongraph.h"
+#include "controls.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "logdata/stringgrid.h"
@@ -38,12 +39,12 @@ class LoadingTest : public QObject {
     }
     // Double-clicks the file in FileListBox1, as the user does.
     void open(const QString& name) {
-        form->FileListBox1->Update();
-        QVERIFY2(form->FileListBox1->selectName(name), qPrintable(name));
-        const QRect r = form->FileListBox1->visualItemRect(form->FileListBox1->currentItem());
-        QTest::mouseDClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, r.center());
+        c(form).FileListBox1()->Update();
+        QVERIFY2(c(form).FileListBox1()->selectName(name), qPrintable(name));
+        const QRect r = c(form).FileListBox1()->visualItemRect(c(form).FileListBox1()->currentItem());
+        QTest::mouseDClick(c(form).FileListBox1()->viewport(), Qt::LeftButton, {}, r.center());
     }
-    TStringGrid* grid() const { return form->StringGrid1; }
+    TStringGrid* grid() const { return c(form).StringGrid1(); }
     QList<double> ys(TChartSeries* s) const {
         QList<double> out;
         for (int i = 0; i < s->count(); ++i)
@@ -56,8 +57,8 @@ private slots:
         QDir::setCurrent(dir.path());
         form = std::make_unique<TForm1>();
         form->show();
-        form->PageControl1->setActivePage(form->TabSheet4);
-        form->DirectoryListBox1->setDirectory(dir.path());
+        c(form).PageControl1()->setActivePage(c(form).TabSheet4());
+        c(form).DirectoryListBox1()->setDirectory(dir.path());
         platform.clear();
     }
     void cleanup() {
@@ -67,11 +68,11 @@ private slots:
     }
 
     void threeRowsFillTableAndEverySeries() {
-        form->ScrollBar1->setValue(30);
-        form->ScrollBar2->setValue(50);
+        c(form).ScrollBar1()->setValue(30);
+        c(form).ScrollBar2()->setValue(50);
         write("091201.csv", row() + "\r\n" + row() + "\r\n" + row() + "\r\n");
         open("091201.csv");
-        QCOMPARE(form->vFileName->text(), QDir::toNativeSeparators(dir.filePath("091201.csv")));
+        QCOMPARE(c(form).vFileName()->text(), QDir::toNativeSeparators(dir.filePath("091201.csv")));
         QCOMPARE(grid()->RowCount(), 4);
         QCOMPARE(grid()->ColCount(), 24);
         QCOMPARE(grid()->Cells(1, 0), QString("Date"));
@@ -83,54 +84,56 @@ private slots:
         QCOMPARE(grid()->Cells(5, 3), QString("000123"));
         QCOMPARE(grid()->fontColor(), QColor(Qt::black));
         for (TChartSeries* s :
-             {form->Series1,         form->Series2,         form->Series5,         form->Series6,
-              form->Series7,         form->Series8,         form->Series9,         form->Series10,
-              form->Series11,        form->Series12,        form->Series13,        form->Series14,
-              form->FastLineSeries1, form->FastLineSeries2, form->FastLineSeries3, form->FastLineSeries4,
-              form->FastLineSeries5, form->FastLineSeries6, form->FastLineSeries7, form->FastLineSeries8,
-              form->FastLineSeries9, form->FastLineSeries10})
+             {c(form).Series1(),         c(form).Series2(),         c(form).Series5(),
+              c(form).Series6(),         c(form).Series7(),         c(form).Series8(),
+              c(form).Series9(),         c(form).Series10(),        c(form).Series11(),
+              c(form).Series12(),        c(form).Series13(),        c(form).Series14(),
+              c(form).FastLineSeries1(), c(form).FastLineSeries2(), c(form).FastLineSeries3(),
+              c(form).FastLineSeries4(), c(form).FastLineSeries5(), c(form).FastLineSeries6(),
+              c(form).FastLineSeries7(), c(form).FastLineSeries8(), c(form).FastLineSeries9(),
+              c(form).FastLineSeries10()})
             QVERIFY2(s->count() == 3, qPrintable(s->name()));
-        QCOMPARE(form->Series3->count(), 0);
-        QCOMPARE(ys(form->Series5), (QList<double>{30, 30, 30}));
-        QCOMPARE(ys(form->FastLineSeries10), (QList<double>{50, 50, 50}));
-        QCOMPARE(form->FastLineSeries1->y(0), 25.3);
-        QCOMPARE(form->FastLineSeries3->y(0), 123.0);
-        QCOMPARE(form->Series14->y(0), 133.0);
-        QCOMPARE(form->FastLineSeries9->y(2), 13.8);
+        QCOMPARE(c(form).Series3()->count(), 0);
+        QCOMPARE(ys(c(form).Series5()), (QList<double>{30, 30, 30}));
+        QCOMPARE(ys(c(form).FastLineSeries10()), (QList<double>{50, 50, 50}));
+        QCOMPARE(c(form).FastLineSeries1()->y(0), 25.3);
+        QCOMPARE(c(form).FastLineSeries3()->y(0), 123.0);
+        QCOMPARE(c(form).Series14()->y(0), 133.0);
+        QCOMPARE(c(form).FastLineSeries9()->y(2), 13.8);
         // X is the point's index; labels are the row numbers.
-        QCOMPARE(form->Series1->x(2), 2.0);
-        QCOMPARE(form->Series1->labels(), (QStringList{"1", "2", "3"}));
+        QCOMPARE(c(form).Series1()->x(2), 2.0);
+        QCOMPARE(c(form).Series1()->labels(), (QStringList{"1", "2", "3"}));
         // The level bar moved after the load changes no level line.
-        form->ScrollBar1->setValue(10);
-        QCOMPARE(form->TLEVEL->text(), QString("10"));
-        QCOMPARE(ys(form->Series5), (QList<double>{30, 30, 30}));
+        c(form).ScrollBar1()->setValue(10);
+        QCOMPARE(c(form).TLEVEL()->text(), QString("10"));
+        QCOMPARE(ys(c(form).Series5()), (QList<double>{30, 30, 30}));
         QCOMPARE(platform.errors, QStringList());
     }
 
     void xmodeLabelsAreDateAndTime() {
-        form->Xmode->setChecked(true);
+        c(form).Xmode()->setChecked(true);
         write("a.csv", row("+025.3", "000123", "10.0", "13.8", "000", "00:01:00") + "\r\n" +
                            row("+025.3", "000123", "10.0", "13.8", "000", "00:02:00") + "\r\n");
         open("a.csv");
-        QCOMPARE(form->FastLineSeries1->labels(), (QStringList{"091201,00:01:00", "091201,00:02:00"}));
-        QCOMPARE(form->Series5->labels(), form->Series1->labels());
+        QCOMPARE(c(form).FastLineSeries1()->labels(), (QStringList{"091201,00:01:00", "091201,00:02:00"}));
+        QCOMPARE(c(form).Series5()->labels(), c(form).Series1()->labels());
     }
 
     void analogMultiplier() {
-        form->ScrollBarA1->setValue(2);
-        form->ScrollBarA01->setValue(500);
+        c(form).ScrollBarA1()->setValue(2);
+        c(form).ScrollBarA01()->setValue(500);
         write("a.csv", row() + "\r\n");
         open("a.csv");
-        QCOMPARE(form->Series6->y(0), 10.0);
-        QCOMPARE(form->FastLineSeries6->y(0), 25.0);
-        QCOMPARE(form->Series11->y(0), 28.5);
+        QCOMPARE(c(form).Series6()->y(0), 10.0);
+        QCOMPARE(c(form).FastLineSeries6()->y(0), 25.0);
+        QCOMPARE(c(form).Series11()->y(0), 28.5);
         // Coarse and fine at 0: the channel lies flat at 0 and its range series at 1.
-        form->ScrollBarA1->setValue(0);
-        form->ScrollBarA01->setValue(0);
+        c(form).ScrollBarA1()->setValue(0);
+        c(form).ScrollBarA01()->setValue(0);
         open("a.csv");
-        QCOMPARE(form->FastLineSeries6->y(0), 0.0);
-        QCOMPARE(form->Series11->y(0), 1.0);
-        QCOMPARE(form->Series6->y(0), 10.0);
+        QCOMPARE(c(form).FastLineSeries6()->y(0), 0.0);
+        QCOMPARE(c(form).Series11()->y(0), 1.0);
+        QCOMPARE(c(form).Series6()->y(0), 10.0);
     }
 
     void alarms_data() {
@@ -147,8 +150,8 @@ private slots:
         QFETCH(QByteArray, t1);
         QFETCH(QByteArray, a4);
         QFETCH(int, beeps);
-        form->ScrollBar1->setValue(40);
-        form->ScrollBar2->setValue(13);
+        c(form).ScrollBar1()->setValue(40);
+        c(form).ScrollBar2()->setValue(13);
         write("a.csv", row(t1, "000123", "10.0", a4) + "\r\n");
         open("a.csv");
         QCOMPARE(platform.beeps, beeps);
@@ -180,8 +183,8 @@ private slots:
         QCOMPARE(grid()->Cells(0, 2), QString("2"));
         QCOMPARE(grid()->ColCount(), 10);
         // The A3 field is the last of the 9-field line: no point from it.
-        QCOMPARE(form->Series8->count(), 1);
-        QCOMPARE(form->Series7->count(), 2);
+        QCOMPARE(c(form).Series8()->count(), 1);
+        QCOMPARE(c(form).Series7()->count(), 2);
         // Columns that come back after a short line start at the default width.
         write("c.csv", nine + "\r\n" + row() + "\r\n");
         open("c.csv");
@@ -192,7 +195,7 @@ private slots:
         write("b.csv", "x\r\ny\r\n");
         open("b.csv");
         QCOMPARE(grid()->RowCount(), 1);
-        QCOMPARE(form->Series1->count(), 0);
+        QCOMPARE(c(form).Series1()->count(), 0);
     }
 
     void shortFieldsKeepTheirPlace() {
@@ -200,8 +203,8 @@ private slots:
         // so X stays aligned with the row.
         write("a.csv", row("+02") + "\r\n" + row("") + "\r\n" + row() + "\r\n");
         open("a.csv");
-        QCOMPARE(ys(form->FastLineSeries1), (QList<double>{20.0, 0.0, 25.3}));
-        QCOMPARE(form->FastLineSeries1->x(2), 2.0);
+        QCOMPARE(ys(c(form).FastLineSeries1()), (QList<double>{20.0, 0.0, 25.3}));
+        QCOMPARE(c(form).FastLineSeries1()->x(2), 2.0);
     }
 
     void rowLimit() {
@@ -215,66 +218,105 @@ private slots:
         QCOMPARE(grid()->RowCount(), 16385);
         QCOMPARE(grid()->Cells(0, 16384), QString("16384"));
         QCOMPARE(grid()->Cells(3, 16383), QString("+025.3"));
-        QCOMPARE(form->FastLineSeries1->count(), 16382);
-        QCOMPARE(form->Series5->count(), 16382);
+        QCOMPARE(c(form).FastLineSeries1()->count(), 16382);
+        QCOMPARE(c(form).Series5()->count(), 16382);
     }
 
     void missingFileIsReported() {
         write("a.csv", row() + "\r\n");
         open("a.csv");
         QFile::remove(dir.filePath("a.csv"));
-        QVERIFY(form->FileListBox1->selectName("a.csv"));
-        const QRect r = form->FileListBox1->visualItemRect(form->FileListBox1->currentItem());
-        QTest::mouseDClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, r.center());
+        QVERIFY(c(form).FileListBox1()->selectName("a.csv"));
+        const QRect r = c(form).FileListBox1()->visualItemRect(c(form).FileListBox1()->currentItem());
+        QTest::mouseDClick(c(form).FileListBox1()->viewport(), Qt::LeftButton, {}, r.center());
         QCOMPARE(platform.errors, QStringList{"File not found."});
-        QCOMPARE(form->Series1->count(), 0);
+        QCOMPARE(c(form).Series1()->count(), 0);
         QCOMPARE(grid()->RowCount(), 2);
         QCOMPARE(grid()->Cells(1, 0), QString("Date"));
         // The window goes on: the next load works.
         write("b.csv", row() + "\r\n");
         open("b.csv");
-        QCOMPARE(form->Series1->count(), 1);
+        QCOMPARE(c(form).Series1()->count(), 1);
     }
 
     void nothingSelected() {
         write("a.csv", row() + "\r\n");
         open("a.csv");
-        form->FileListBox1->clearSelection();
-        QTest::mouseDClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, QPoint(5, 150));
-        QCOMPARE(form->vFileName->text(), QString());
-        QCOMPARE(form->Series1->count(), 1);
+        c(form).FileListBox1()->clearSelection();
+        QTest::mouseDClick(c(form).FileListBox1()->viewport(), Qt::LeftButton, {}, QPoint(5, 150));
+        QCOMPARE(c(form).vFileName()->text(), QString());
+        QCOMPARE(c(form).Series1()->count(), 1);
     }
 
     void mergedFileListLoadsToo() {
         write("-091201-091203.csv", row() + "\r\r" + row() + "\r\r");
-        form->FileListBox8->Update();
-        QCOMPARE(form->FileListBox8->names(), QStringList{"-091201-091203.csv"});
-        QVERIFY(form->FileListBox8->selectName("-091201-091203.csv"));
-        form->FileListBox8DblClick();
+        c(form).FileListBox8()->Update();
+        QCOMPARE(c(form).FileListBox8()->names(), QStringList{"-091201-091203.csv"});
+        QVERIFY(c(form).FileListBox8()->selectName("-091201-091203.csv"));
+        c(form).invoke("FileListBox8DblClick");
         QCOMPARE(grid()->RowCount(), 3);
     }
 
     void headingsResetByALoad() {
-        form->T1Name->setText("Boiler");
-        QCOMPARE(form->TabSheet1->Caption(), QString("Boiler"));
-        QCOMPARE(form->DecisionGraphT1->TitleText(), QStringList{"Boiler"});
-        form->A1Name->setText("Pressure");
+        c(form).T1Name()->setText("Boiler");
+        QCOMPARE(c(form).TabSheet1()->Caption(), QString("Boiler"));
+        QCOMPARE(c(form).DecisionGraphT1()->TitleText(), QStringList{"Boiler"});
+        c(form).A1Name()->setText("Pressure");
         write("a.csv", row() + "\r\n");
         open("a.csv");
-        QCOMPARE(form->DecisionGraphT1->TitleText(), QStringList{"Temperature 1"});
-        QCOMPARE(form->DecisionGraphT4->TitleText(), QStringList{"Signal Quality"});
-        QCOMPARE(form->TabSheet1->Caption(), QString("Boiler"));
-        QCOMPARE(form->DecisionGraphA1->TitleText(), QStringList{"Pressure"});
+        QCOMPARE(c(form).DecisionGraphT1()->TitleText(), QStringList{"Temperature 1"});
+        QCOMPARE(c(form).DecisionGraphT4()->TitleText(), QStringList{"Signal Quality"});
+        QCOMPARE(c(form).TabSheet1()->Caption(), QString("Boiler"));
+        QCOMPARE(c(form).DecisionGraphA1()->TitleText(), QStringList{"Pressure"});
+    }
+
+    void openFileFromAnotherFolder_data() {
+        QTest::addColumn<bool>("exists");
+        QTest::newRow("a file there") << true;
+        QTest::newRow("no such file") << false;
+    }
+    void openFileFromAnotherFolder() {
+        QFETCH(bool, exists);
+        QDir(dir.path()).mkdir("day");
+        const QString day = QDir::cleanPath(dir.filePath("day"));
+        write("shown.csv", row() + "\r\n");
+        open("shown.csv");
+        QFile::remove(day + "/091201.csv");
+        if (exists) write("day/091201.csv", row() + "\r\n" + row() + "\r\n");
+        c(form).PageControl1()->setActivePage(c(form).TabSheet2());
+        form->OpenFile(day + "/091201.csv");
+        if (exists) {
+            // As a double click would: every list shows the file's folder, the file is loaded.
+            QCOMPARE(platform.errors, QStringList());
+            QCOMPARE(c(form).DirectoryListBoxPC()->Directory(), day);
+            QCOMPARE(c(form).DirectoryListBox1()->Directory(), day);
+            QCOMPARE(QDir::currentPath(), day);
+            QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("1"));
+            QCOMPARE(c(form).FileListBox1()->FileName(), QDir::toNativeSeparators(day + "/091201.csv"));
+            QCOMPARE(c(form).vFileName()->text(), QDir::toNativeSeparators(day + "/091201.csv"));
+            QCOMPARE(grid()->RowCount(), 3);
+            QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        } else {
+            // A clear message; the folder, the table and the page stay as they were.
+            QCOMPARE(platform.errors.size(), 1);
+            QVERIFY2(platform.errors[0].startsWith("File not found") &&
+                         platform.errors[0].contains("091201.csv"),
+                     qPrintable(platform.errors[0]));
+            QCOMPARE(c(form).DirectoryListBox1()->Directory(), QDir::cleanPath(dir.path()));
+            QCOMPARE(grid()->RowCount(), 2);
+            QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet2());
+        }
+        form->OpenFile(dir.filePath("shown.csv")); // back to the test's folder
     }
 
     void folderListsFollowEachOther() {
         QDir(dir.path()).mkdir("sub");
         const QString sub = QDir::cleanPath(dir.filePath("sub"));
-        form->DirectoryListBox1->setDirectory(sub);
-        QCOMPARE(form->DirectoryListBox2->Directory(), sub);
+        c(form).DirectoryListBox1()->setDirectory(sub);
+        QCOMPARE(c(form).DirectoryListBox2()->Directory(), sub);
         QCOMPARE(QDir::currentPath(), sub);
-        QCOMPARE(form->FileListBox8->Directory(), sub);
-        form->DirectoryListBox1->setDirectory(dir.path());
+        QCOMPARE(c(form).FileListBox8()->Directory(), sub);
+        c(form).DirectoryListBox1()->setDirectory(dir.path());
     }
 };
 

@@ -1,4 +1,5 @@
 // "Merge files" on the CSV page of the real window.
+#include "controls.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "logdata/stringgrid.h"
@@ -20,9 +21,9 @@ class MergingTest : public QObject {
         testfiles::writeFile(w->path(name), testfiles::loggerFile(rows, day));
     }
     void merge(QDate from, QDate to) {
-        f().DateTimePicker1->setDate(from);
-        f().DateTimePicker2->setDate(to);
-        QTest::mouseClick(f().RunButton, Qt::LeftButton);
+        c(f()).DateTimePicker1()->setDate(from);
+        c(f()).DateTimePicker2()->setDate(to);
+        QTest::mouseClick(c(f()).RunButton(), Qt::LeftButton);
     }
     QByteArray read(const QString& name) {
         QFile file(w->path(name));
@@ -33,7 +34,7 @@ private slots:
     void init() {
         w = std::make_unique<WindowFixture>();
         QVERIFY(w->open());
-        f().DirectoryListBox1->setDirectory(w->work.path());
+        c(f()).DirectoryListBox1()->setDirectory(w->work.path());
         platform.clear();
     }
     void cleanup() { w.reset(); }
@@ -50,12 +51,12 @@ private slots:
         QVERIFY(!merged.contains('\n'));
         QVERIFY(merged.endsWith(testfiles::loggerRow(3, "091203") + "\r\r"));
         // Loaded at once and listed in all three lists.
-        QCOMPARE(f().vFileName->text(), QString("-091201-091215.csv"));
-        QCOMPARE(f().StringGrid1->RowCount(), 10);
-        QCOMPARE(f().FileListBox8->names(), QStringList{"-091201-091215.csv"});
-        QVERIFY(f().FileListBoxPC->names().contains("-091201-091215.csv"));
-        QCOMPARE(f().LocalFiles1cnt->text(), QString("5"));
-        QVERIFY(f().RunButton->isEnabled());
+        QCOMPARE(c(f()).vFileName()->text(), QString("-091201-091215.csv"));
+        QCOMPARE(c(f()).StringGrid1()->RowCount(), 10);
+        QCOMPARE(c(f()).FileListBox8()->names(), QStringList{"-091201-091215.csv"});
+        QVERIFY(c(f()).FileListBoxPC()->names().contains("-091201-091215.csv"));
+        QCOMPARE(c(f()).LocalFiles1cnt()->text(), QString("5"));
+        QVERIFY(c(f()).RunButton()->isEnabled());
         // A merged file never enters a later merge, and merging again gives the same file.
         merge(QDate(2009, 12, 1), QDate(2009, 12, 15));
         QCOMPARE(read("-091201-091215.csv"), merged);
@@ -84,8 +85,8 @@ private slots:
         write("100131.csv", 2, "100131");
         merge(from, to);
         QCOMPARE(platform.messages, QStringList{message});
-        QCOMPARE(f().FileListBox8->count(), 0);
-        QVERIFY(f().RunButton->isEnabled());
+        QCOMPARE(c(f()).FileListBox8()->count(), 0);
+        QVERIFY(c(f()).RunButton()->isEnabled());
     }
 
     void moreLinesThanAMergedFileHolds() {
@@ -98,7 +99,7 @@ private slots:
         QCOMPARE(platform.messages.size(), 1);
         QVERIFY2(platform.messages[0].contains(QString::number(12 * 1440 - 16383)),
                  qPrintable(platform.messages[0]));
-        QCOMPARE(f().StringGrid1->RowCount(), 16384);
+        QCOMPARE(c(f()).StringGrid1()->RowCount(), 16384);
     }
 
     void unwritableFolderLoadsNoOlderFile() {
@@ -117,9 +118,9 @@ private slots:
         QFile::setPermissions(w->work.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(platform.messages.size(), 1);
         QVERIFY(platform.messages[0].contains("could not be written"));
-        QVERIFY(f().vFileName->text() != "-091201-091202.csv");
-        QVERIFY(f().StringGrid1->RowCount() != 8);
-        QVERIFY(f().RunButton->isEnabled());
+        QVERIFY(c(f()).vFileName()->text() != "-091201-091202.csv");
+        QVERIFY(c(f()).StringGrid1()->RowCount() != 8);
+        QVERIFY(c(f()).RunButton()->isEnabled());
     }
 };
 

@@ -1,6 +1,6 @@
 // The settings record and csv.cfg: the byte layout, every field, and the file's
 // reading and saving as the window sees them.
-#include "app/settings/cfgrecord.h"
+#include "settings/cfgrecord.h"
 #include "unprivileged.h"
 
 #include <QDir>

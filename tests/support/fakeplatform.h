@@ -2,7 +2,7 @@
 // confirmations from a queue, counts alert sounds, and prints to PDF files.
 #pragma once
 
-#include "app/platform/platform.h"
+#include "platform/platform.h"
 
 #include <QPrinter>
 #include <QQueue>

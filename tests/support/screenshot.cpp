@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
+#include "controls.h"
 #include "fakeplatform.h"
 #include "localfiles/folderlists.h"
 
@@ -25,11 +26,11 @@ int main(int argc, char** argv) {
     TForm1 form;
     // TERVANE_SHOT_PORT: the FTP port to log on to (the csv.cfg of the folder names host and account).
     if (qEnvironmentVariableIsSet("TERVANE_SHOT_PORT"))
-        form.PortTxt->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
+        c(form).PortTxt()->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
     form.show();
-    form.PageControl1->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
-    form.FileListBox1->selectName(file.fileName());
-    form.FileListBox1DblClick();
+    c(form).PageControl1()->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
+    c(form).FileListBox1()->selectName(file.fileName());
+    c(form).invoke("FileListBox1DblClick");
     const QString out = QString::fromLocal8Bit(argv[2]);
     QTimer::singleShot(300, [&] {
         form.grab().save(out);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/mainwindow.h"
+#include "controls.h"
 #include "fakeplatform.h"
 
 #include <QDir>
@@ -28,7 +29,7 @@ struct WindowFixture {
         // Start-up runs when the page control first gets the focus.
         for (int i = 0; i < 100 && !form->Initialised(); ++i)
             QTest::qWait(10);
-        if (!form->Initialised()) form->PageControl1Enter();
+        if (!form->Initialised()) c(form).invoke("PageControl1Enter");
         return form->Initialised();
     }
     void close() { form.reset(); }

@@ -1,11 +1,12 @@
 // Copy, move, copy from date and the remote deletion and folder actions on the
 // real window, against pyftpdlib (and the main copy case against vsftpd).
-#include "app/settings/cfgrecord.h"
+#include "controls.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "loggerfiles.h"
+#include "settings/cfgrecord.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -59,33 +60,34 @@ class BatchesTest : public QObject {
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
         QDir(w->work.path()).mkdir("local");
         local = QDir::cleanPath(w->path("local"));
-        QVERIFY(w->open([this](TForm1& f) { f.PortTxt->setText(QString::number(server->port())); }));
-        QTRY_VERIFY(f().FtpConnected);
-        f().DirectoryListBoxPC->setDirectory(local);
+        QVERIFY(w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); }));
+        QTRY_VERIFY(c(f()).session().FtpConnected);
+        c(f()).DirectoryListBoxPC()->setDirectory(local);
         platform.clear();
     }
     TForm1& f() { return *w->form; }
     void select(const QList<int>& rows) {
-        f().FileListBoxFTP->clearSelection();
+        c(f()).FileListBoxFTP()->clearSelection();
         for (int r : rows)
-            f().FileListBoxFTP->item(r)->setSelected(true);
+            c(f()).FileListBoxFTP()->item(r)->setSelected(true);
     }
     QStringList remoteNames() const {
         QStringList out;
-        for (int i = 0; i < w->form->FileListBoxFTP->count(); ++i)
-            out << w->form->FileListBoxFTP->item(i)->text();
+        for (int i = 0; i < c(w->form).FileListBoxFTP()->count(); ++i)
+            out << c(w->form).FileListBoxFTP()->item(i)->text();
         return out;
     }
     // The window is back in its resting state after a batch.
     void verifyIdle() {
-        QVERIFY(!f().TransferBusy);
-        QVERIFY(!f().CancelRequested);
-        for (QPushButton* b :
-             {f().CopySelected, f().CopyAll, f().MoveSelected, f().MoveAll, f().CopyFromDate}) {
+        QVERIFY(!c(f()).session().TransferBusy);
+        QVERIFY(!c(f()).session().CancelRequested);
+        for (QPushButton* b : {c(f()).CopySelected(), c(f()).CopyAll(), c(f()).MoveSelected(),
+                               c(f()).MoveAll(), c(f()).CopyFromDate()}) {
             QVERIFY2(b->isEnabled() && !b->isHidden(), qPrintable(b->objectName()));
         }
-        for (QPushButton* b : {f().CopySelectedCancel, f().CopyAllCancel, f().MoveSelectedCancel,
-                               f().MoveAllCancel, f().CopyFromDateCancel})
+        for (QPushButton* b :
+             {c(f()).CopySelectedCancel(), c(f()).CopyAllCancel(), c(f()).MoveSelectedCancel(),
+              c(f()).MoveAllCancel(), c(f()).CopyFromDateCancel()})
             QVERIFY2(b->isHidden(), qPrintable(b->objectName()));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
@@ -107,39 +109,39 @@ private slots:
         start(tenNames());
         select({1, 4, 8});
         QList<int> focus;
-        connect(f().FileListBoxFTP, &QListWidget::currentRowChanged, this, [&](int r) { focus << r; });
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        connect(c(f()).FileListBoxFTP(), &QListWidget::currentRowChanged, this, [&](int r) { focus << r; });
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), (QStringList{"091202.csv", "091205.csv", "091209.csv"}));
         QCOMPARE(fileBytes(local + "/091205.csv"), testfiles::loggerFile(30));
         // The focus entry walked over all ten and came back to the first.
         QCOMPARE(focus.mid(focus.indexOf(0)), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
-        QCOMPARE(f().LocalFiles1cnt->text(), QString("3"));
-        QCOMPARE(f().StatusBar1->currentMessage(), QString("Download success"));
+        QCOMPARE(c(f()).LocalFiles1cnt()->text(), QString("3"));
+        QCOMPARE(c(f()).StatusBar1()->currentMessage(), QString("Download success"));
         QCOMPARE(platform.messages, QStringList());
         verifyIdle();
         // None selected.
-        f().FileListBoxFTP->clearSelection();
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        c(f()).FileListBoxFTP()->clearSelection();
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(platform.messages, QStringList{"No file selected   "});
         verifyIdle();
     }
 
     void copyAllAndWhileDisconnected() {
         start(tenNames());
-        QTest::mouseClick(f().CopyAll, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
         QCOMPARE(csvIn(local), tenNames());
-        QCOMPARE(f().FileListBox1->count(), 10); // the CSV page's list follows
+        QCOMPARE(c(f()).FileListBox1()->count(), 10); // the CSV page's list follows
         verifyIdle();
-        f().DisConnectBtnClick();
+        c(f()).invoke("DisConnectBtnClick");
         QDir(local).removeRecursively();
         QDir().mkpath(local);
-        f().CopyAll->setEnabled(true);
-        QTest::mouseClick(f().CopyAll, Qt::LeftButton);
+        c(f()).CopyAll()->setEnabled(true);
+        QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
         QCOMPARE(csvIn(local), QStringList());
         QCOMPARE(platform.messages, QStringList());
         // The other batches say so.
-        f().CopySelected->setEnabled(true);
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        c(f()).CopySelected()->setEnabled(true);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(platform.messages, QStringList{"No FTP connection. Please connect again"});
     }
 
@@ -153,13 +155,13 @@ private slots:
         start({"091201.csv", "091202.csv", "091203.csv"});
         select({0, 2});
         platform.answers.enqueue(yes ? Platform::Answer::Yes : Platform::Answer::No);
-        QTest::mouseClick(f().MoveSelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).MoveSelected(), Qt::LeftButton);
         QCOMPARE(platform.confirmations, QStringList{"Move selected files ?"});
         if (yes) {
             QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091203.csv"}));
             QCOMPARE(csvIn(served->path()), QStringList{"091202.csv"});
             QCOMPARE(remoteNames(), QStringList{"091202.csv"});
-            QCOMPARE(f().RemoteFiles1cnt->text(), QString("1"));
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("1"));
         } else {
             QCOMPARE(csvIn(local), QStringList());
             QCOMPARE(csvIn(served->path()).size(), 3);
@@ -170,12 +172,12 @@ private slots:
     void moveAll() {
         start({"091201.csv", "091202.csv", "091203.csv"});
         platform.answers.enqueue(Platform::Answer::Yes);
-        QTest::mouseClick(f().MoveAll, Qt::LeftButton);
+        QTest::mouseClick(c(f()).MoveAll(), Qt::LeftButton);
         QCOMPARE(platform.confirmations, QStringList{"Move all files ?"});
         QCOMPARE(csvIn(local).size(), 3);
         QCOMPARE(csvIn(served->path()), QStringList());
-        QCOMPARE(f().FileListBoxFTP->count(), 0);
-        QCOMPARE(f().RemoteFiles1cnt->text(), QString("0"));
+        QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("0"));
         verifyIdle();
     }
 
@@ -186,18 +188,18 @@ private slots:
             [](PyFtpdServer& s) { s.setThrottle(40000); }, testfiles::loggerFile(220));
         select({0, 1, 2, 3, 4});
         int started = 0;
-        connect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
+        connect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
             if (++started == 2)
-                QMetaObject::invokeMethod(f().CopySelectedCancel, "click", Qt::QueuedConnection);
+                QMetaObject::invokeMethod(c(f()).CopySelectedCancel(), "click", Qt::QueuedConnection);
         });
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091202.csv"}));
         QCOMPARE(fileBytes(local + "/091202.csv"), testfiles::loggerFile(220)); // the second one completed
         verifyIdle();
-        disconnect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, nullptr);
+        disconnect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this, nullptr);
         // The next run works normally.
         select({3});
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091202.csv", "091204.csv"}));
     }
 
@@ -212,13 +214,13 @@ private slots:
             {"091201.csv", "091202.csv", "091203.csv"}, [](PyFtpdServer& s) { s.setThrottle(40000); },
             testfiles::loggerFile(220));
         select({0, 1, 2});
-        connect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
+        connect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
             if (closeBox)
                 QMetaObject::invokeMethod(&f(), "close", Qt::QueuedConnection);
             else
-                QMetaObject::invokeMethod(f().Exit1, "trigger", Qt::QueuedConnection);
+                QMetaObject::invokeMethod(c(f()).Exit1(), "trigger", Qt::QueuedConnection);
         });
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         // The file under way completed; the window closes once the call has returned.
         QCOMPARE(csvIn(local), QStringList{"091201.csv"});
         QCOMPARE(fileBytes(local + "/091201.csv"), testfiles::loggerFile(220));
@@ -232,12 +234,12 @@ private slots:
         start({"091201.csv", "091202.csv", "091203.csv"},
               [](PyFtpdServer& s) { s.refuseDownload("091202.csv"); });
         select({0, 1, 2});
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), QStringList{"091201.csv"});
         QCOMPARE(platform.errors.size(), 1);
         QVERIFY2(platform.errors[0].contains("091202.csv") && platform.errors[0].contains("550"),
                  qPrintable(platform.errors[0]));
-        QCOMPARE(f().StatusBar1->currentMessage(), QString("Download failure"));
+        QCOMPARE(c(f()).StatusBar1()->currentMessage(), QString("Download failure"));
         verifyIdle();
     }
 
@@ -245,7 +247,7 @@ private slots:
         start({"091201.csv", "091202.csv"}, [](PyFtpdServer& s) { s.abortDownload("091201.csv"); });
         testfiles::writeFile(local + "/091201.csv", "an older good copy\r\n");
         platform.answers.enqueue(Platform::Answer::Yes);
-        QTest::mouseClick(f().MoveAll, Qt::LeftButton);
+        QTest::mouseClick(c(f()).MoveAll(), Qt::LeftButton);
         QCOMPARE(platform.errors.size(), 1);
         QVERIFY2(platform.errors[0].contains("stays on the server"), qPrintable(platform.errors[0]));
         QCOMPARE(csvIn(served->path()), (QStringList{"091201.csv", "091202.csv"}));
@@ -261,12 +263,12 @@ private slots:
         QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
         server = std::move(scripted);
         logOn("u", "p");
-        f().NMFTP1->ChangeDir("short");
-        f().FreshListing();
+        c(f()).session().NMFTP1->ChangeDir("short");
+        c(f()).invoke("FreshListing");
         QCOMPARE(remoteNames(), (QStringList{"short.csv", "240304.csv"}));
         platform.clear();
         platform.answers.enqueue(Platform::Answer::Yes);
-        QTest::mouseClick(f().MoveAll, Qt::LeftButton);
+        QTest::mouseClick(c(f()).MoveAll(), Qt::LeftButton);
         QCOMPARE(server->count("DELE"), 1);
         QVERIFY(server->commands().contains("DELE 240304.csv"));
         QCOMPARE(platform.messages.size(), 1);
@@ -277,12 +279,12 @@ private slots:
 
     void copyFromDate() {
         start({"181010.csv", "181011.csv", "181012.csv", "abc.csv"});
-        QCOMPARE(f().MonthCalendar1->selectedDate(), QDate(2018, 10, 11));
-        QTest::mouseClick(f().CopyFromDate, Qt::LeftButton);
+        QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate(2018, 10, 11));
+        QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
         QCOMPARE(csvIn(local), (QStringList{"181011.csv", "181012.csv", "abc.csv"}));
         QCOMPARE(platform.messages, QStringList());
-        QCOMPARE(f().MonthCalendar1->selectedDate(), QDate::currentDate());
-        QCOMPARE(f().FromDateTime->text(),
+        QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate::currentDate());
+        QCOMPARE(c(f()).FromDateTime()->text(),
                  QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).left(10));
         settings::CFGRecord saved;
         QVERIFY(settings::ReadCFGFile(local + "/csv.cfg", saved).ok());
@@ -293,97 +295,97 @@ private slots:
 
     void copyFromDateNothingNew() {
         start({"181010.csv", "170101.csv"});
-        const QString text = f().FromDateTime->text();
-        QTest::mouseClick(f().CopyFromDate, Qt::LeftButton);
+        const QString text = c(f()).FromDateTime()->text();
+        QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
         QCOMPARE(csvIn(local), QStringList());
         QCOMPARE(platform.messages, QStringList{"No files " + text + " and after "});
-        QCOMPARE(f().MonthCalendar1->selectedDate(), QDate::currentDate());
+        QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate::currentDate());
     }
 
     void copyFromDateCancelled() {
         start(
             {"181011.csv", "181012.csv", "181013.csv"}, [](PyFtpdServer& s) { s.setThrottle(40000); },
             testfiles::loggerFile(200));
-        connect(f().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
-            QMetaObject::invokeMethod(f().CopyFromDateCancel, "click", Qt::QueuedConnection);
+        connect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this, [&](QObject*) {
+            QMetaObject::invokeMethod(c(f()).CopyFromDateCancel(), "click", Qt::QueuedConnection);
         });
-        QTest::mouseClick(f().CopyFromDate, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
         QCOMPARE(csvIn(local), QStringList{"181011.csv"});
-        QCOMPARE(f().MonthCalendar1->selectedDate(), QDate(2018, 10, 11));
+        QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate(2018, 10, 11));
         QVERIFY(!QFile::exists(local + "/csv.cfg"));
         verifyIdle();
     }
 
     void deletionLockAndDeletes() {
         start({"091201.csv", "091202.csv", "091203.csv", "091204.csv"});
-        QVERIFY(!f().MenuItem1->isVisible());
+        QVERIFY(!c(f()).MenuItem1()->isVisible());
         // Unticked: Delete does nothing.
-        f().MenuItem1->trigger();
+        c(f()).MenuItem1()->trigger();
         QCOMPARE(csvIn(served->path()).size(), 4);
         QVERIFY(platform.confirmations.isEmpty());
-        QTest::mouseClick(f().DeleteAllFTPButtonEnable, Qt::LeftButton);
-        QVERIFY(f().MenuItem1->isVisible() && f().MenuItem2->isVisible());
+        QTest::mouseClick(c(f()).DeleteAllFTPButtonEnable(), Qt::LeftButton);
+        QVERIFY(c(f()).MenuItem1()->isVisible() && c(f()).MenuItem2()->isVisible());
         // Three selected, the focus on the third: only the focus entry goes.
         select({0, 1, 2});
-        f().FileListBoxFTP->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+        c(f()).FileListBoxFTP()->setCurrentRow(2, QItemSelectionModel::NoUpdate);
         platform.answers.enqueue(Platform::Answer::Yes);
-        f().MenuItem1->trigger();
+        c(f()).MenuItem1()->trigger();
         QCOMPARE(platform.confirmations, QStringList{"Delete selected file ? "});
         QCOMPARE(csvIn(served->path()), (QStringList{"091201.csv", "091202.csv", "091204.csv"}));
-        QCOMPARE(f().RemoteFiles1cnt->text(), QString("3"));
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("3"));
         // Delete All.
         platform.answers.enqueue(Platform::Answer::Yes);
-        f().MenuItem2->trigger();
+        c(f()).MenuItem2()->trigger();
         QCOMPARE(csvIn(served->path()), QStringList());
-        QCOMPARE(f().FileListBoxFTP->count(), 0);
+        QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
         // Delete with an empty list deletes nothing and says nothing more.
         platform.answers.enqueue(Platform::Answer::Yes);
-        f().MenuItem1->trigger();
+        c(f()).MenuItem1()->trigger();
         QCOMPARE(platform.errors, QStringList());
-        QTest::mouseClick(f().DeleteAllFTPButtonEnable, Qt::LeftButton);
-        QVERIFY(!f().MenuItem1->isVisible());
+        QTest::mouseClick(c(f()).DeleteAllFTPButtonEnable(), Qt::LeftButton);
+        QVERIFY(!c(f()).MenuItem1()->isVisible());
     }
 
     void remoteFolders() {
         start({"091201.csv"});
         // Make Dir: a blank name, then a real one.
-        f().MakeDirFTP->setText(" x");
-        QTest::mouseClick(f().MkDirFTPbtn, Qt::LeftButton);
+        c(f()).MakeDirFTP()->setText(" x");
+        QTest::mouseClick(c(f()).MkDirFTPbtn(), Qt::LeftButton);
         QCOMPARE(platform.messages, QStringList{"Name incorrect"});
-        f().MakeDirFTP->setText("archive");
-        QTest::mouseClick(f().MkDirFTPbtn, Qt::LeftButton);
+        c(f()).MakeDirFTP()->setText("archive");
+        QTest::mouseClick(c(f()).MkDirFTPbtn(), Qt::LeftButton);
         QVERIFY(QDir(served->filePath("archive")).exists());
-        QCOMPARE(f().FileListBoxFTPdir->count(), 1);
+        QCOMPARE(c(f()).FileListBoxFTPdir()->count(), 1);
         // The same again: the server refuses; status text and error box.
-        QTest::mouseClick(f().MkDirFTPbtn, Qt::LeftButton);
-        QCOMPARE(f().StatusBar1->currentMessage(), QString("MakeDir failure"));
+        QTest::mouseClick(c(f()).MkDirFTPbtn(), Qt::LeftButton);
+        QCOMPARE(c(f()).StatusBar1()->currentMessage(), QString("MakeDir failure"));
         QCOMPARE(platform.errors.size(), 1);
         // Rename Dir takes the folder named in the folder box.
-        f().sDirectory->setText("archive");
-        f().MakeDirFTP->setText("old");
-        QTest::mouseClick(f().RenameDirFTPbtn, Qt::LeftButton);
+        c(f()).sDirectory()->setText("archive");
+        c(f()).MakeDirFTP()->setText("old");
+        QTest::mouseClick(c(f()).RenameDirFTPbtn(), Qt::LeftButton);
         QVERIFY(QDir(served->filePath("old")).exists());
         // Delete folder: locked, then "*.*", then the folder.
-        f().sDirectory->setText("old");
-        f().MenuItem3->trigger();
+        c(f()).sDirectory()->setText("old");
+        c(f()).MenuItem3()->trigger();
         QVERIFY(QDir(served->filePath("old")).exists());
-        f().DeleteAllFTPButtonEnable->setChecked(true);
-        f().sDirectory->setText("*.*");
+        c(f()).DeleteAllFTPButtonEnable()->setChecked(true);
+        c(f()).sDirectory()->setText("*.*");
         platform.clear();
-        f().MenuItem3->trigger();
+        c(f()).MenuItem3()->trigger();
         QCOMPARE(platform.messages, QStringList{"Directory not selected "});
-        f().sDirectory->setText("old");
-        f().MenuItem3->trigger();
+        c(f()).sDirectory()->setText("old");
+        c(f()).MenuItem3()->trigger();
         QVERIFY(!QDir(served->filePath("old")).exists());
-        QCOMPARE(f().FileListBoxFTPdir->count(), 0);
+        QCOMPARE(c(f()).FileListBoxFTPdir()->count(), 0);
     }
 
     void refusedWhileABatchRuns() {
         start({"091201.csv"});
-        f().TransferBusy = true;
-        f().MakeDirFTP->setText("x");
-        QTest::mouseClick(f().MkDirFTPbtn, Qt::LeftButton);
-        f().TransferBusy = false;
+        c(f()).session().TransferBusy = true;
+        c(f()).MakeDirFTP()->setText("x");
+        QTest::mouseClick(c(f()).MkDirFTPbtn(), Qt::LeftButton);
+        c(f()).session().TransferBusy = false;
         QCOMPARE(platform.messages.size(), 1);
         QVERIFY(platform.messages[0].startsWith("A transfer is running"));
         QVERIFY(!QDir(served->filePath("x")).exists());
@@ -400,18 +402,18 @@ private slots:
         logOn("anonymous", "guest@example.com");
         // This vsftpd does not lock the account in its folder, so the log-on's step up
         // leaves it; go back into the served folder.
-        f().NMFTP1->ChangeDir(served->path());
-        f().FreshListing();
+        c(f()).session().NMFTP1->ChangeDir(served->path());
+        c(f()).invoke("FreshListing");
         QVERIFY2(remoteNames() == (QStringList{"091201.csv", "091202.csv"}),
-                 qPrintable(f().Memo1->toPlainText()));
+                 qPrintable(c(f()).Memo1()->toPlainText()));
         select({1});
-        QTest::mouseClick(f().CopySelected, Qt::LeftButton);
+        QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), QStringList{"091202.csv"});
         QCOMPARE(fileBytes(local + "/091202.csv"), testfiles::loggerFile(40));
         // Anonymous vsftpd refuses deletion: the move keeps the file on the server.
         platform.clear();
         platform.answers.enqueue(Platform::Answer::Yes);
-        QTest::mouseClick(f().MoveAll, Qt::LeftButton);
+        QTest::mouseClick(c(f()).MoveAll(), Qt::LeftButton);
         QCOMPARE(csvIn(local).size(), 2);
         QCOMPARE(csvIn(served->path()).size(), 2);
         QCOMPARE(platform.errors.size(), 1);

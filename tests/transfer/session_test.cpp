@@ -1,13 +1,14 @@
 // Start-up, settings and the FTP session on the real window, against a
 // pyftpdlib server started by the test.
 #include "app/pagecontrol.h"
-#include "app/settings/cfgrecord.h"
 #include "charts/decisiongraph.h"
+#include "controls.h"
 #include "ftp/nmftp.h"
 #include "ftpservers.h"
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "loggerfiles.h"
+#include "settings/cfgrecord.h"
 #include "windowfixture.h"
 
 #include <QCalendarWidget>
@@ -53,7 +54,7 @@ class SessionTest : public QObject {
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
     }
     bool openWithServer() {
-        return w->open([this](TForm1& f) { f.PortTxt->setText(QString::number(server->port())); });
+        return w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); });
     }
     TForm1& form() { return *w->form; }
 
@@ -71,36 +72,36 @@ private slots:
     void startupWithoutSettingsFile() {
         QVERIFY(w->open());
         QCOMPARE(platform.warnings, QStringList{"Warning|csv.cfg access error"});
-        QCOMPARE(form().HostTxt->text(), QString());
-        QCOMPARE(form().UserTxt->text(), QString());
-        QCOMPARE(form().TabSheet1->Caption(), QString());
-        QCOMPARE(form().DecisionGraphA2->TitleText(), QStringList{QString()});
-        QCOMPARE(form().ScrollBarA1->value(), 0);
-        QCOMPARE(form().MulA1->text(), QString("0"));
-        QCOMPARE(form().TLevel, 0);
-        QCOMPARE(form().MonthCalendar1->selectedDate(), form().MonthCalendar1->minimumDate());
-        QCOMPARE(form().MonthCalendar2->selectedDate(), QDate::currentDate());
-        QVERIFY(!form().MenuItem1->isVisible());
+        QCOMPARE(c(form()).HostTxt()->text(), QString());
+        QCOMPARE(c(form()).UserTxt()->text(), QString());
+        QCOMPARE(c(form()).TabSheet1()->Caption(), QString());
+        QCOMPARE(c(form()).DecisionGraphA2()->TitleText(), QStringList{QString()});
+        QCOMPARE(c(form()).ScrollBarA1()->value(), 0);
+        QCOMPARE(c(form()).MulA1()->text(), QString("0"));
+        QCOMPARE(c(form()).TLEVEL()->text(), QString("0"));
+        QCOMPARE(c(form()).MonthCalendar1()->selectedDate(), c(form()).MonthCalendar1()->minimumDate());
+        QCOMPARE(c(form()).MonthCalendar2()->selectedDate(), QDate::currentDate());
+        QVERIFY(!c(form()).MenuItem1()->isVisible());
         // The connect attempt failed; the window stays usable and disconnected.
-        QVERIFY(!form().FtpConnected);
-        QCOMPARE(form().cSTATUS->text(), QString("FTP Disconnected"));
-        QVERIFY(form().CopySelectedCancel->isHidden());
-        QVERIFY(!form().CopySelected->isHidden());
+        QVERIFY(!c(form()).session().FtpConnected);
+        QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
+        QVERIFY(c(form()).CopySelectedCancel()->isHidden());
+        QVERIFY(!c(form()).CopySelected()->isHidden());
     }
 
     void savedSettingsComeBack() {
         QVERIFY(w->open());
-        form().ScrollBar1->setValue(37);
-        form().ScrollBar2->setValue(64);
-        form().HostTxt->setText(QString(70, 'h')); // cut to 64
-        form().UserTxt->setText("640");
-        form().PassTxt->setText("pw");
-        form().ScrollBarA2->setValue(3);
-        form().ScrollBarA02->setValue(250);
-        form().T1Name->setText(QString(50, 'n')); // cut to 40
-        form().A3Name->setText("Flow");
-        form().MonthCalendar1->setSelectedDate(QDate(2020, 1, 1)); // not saved: the hidden calendar is
-        form().SaveSetting1->trigger();
+        c(form()).ScrollBar1()->setValue(37);
+        c(form()).ScrollBar2()->setValue(64);
+        c(form()).HostTxt()->setText(QString(70, 'h')); // cut to 64
+        c(form()).UserTxt()->setText("640");
+        c(form()).PassTxt()->setText("pw");
+        c(form()).ScrollBarA2()->setValue(3);
+        c(form()).ScrollBarA02()->setValue(250);
+        c(form()).T1Name()->setText(QString(50, 'n')); // cut to 40
+        c(form()).A3Name()->setText("Flow");
+        c(form()).MonthCalendar1()->setSelectedDate(QDate(2020, 1, 1)); // not saved: the hidden calendar is
+        c(form()).SaveSetting1()->trigger();
         QCOMPARE(platform.errors, QStringList());
         QFile cfg(w->path("csv.cfg"));
         QCOMPARE(cfg.size(), qint64(636));
@@ -109,17 +110,17 @@ private slots:
         platform.clear();
         QVERIFY(w->open());
         QCOMPARE(platform.warnings, QStringList());
-        QCOMPARE(form().ScrollBar1->value(), 37);
-        QCOMPARE(form().TLEVEL->text(), QString("37"));
-        QCOMPARE(form().ALevel, 64);
-        QCOMPARE(form().HostTxt->text(), QString(64, 'h'));
-        QCOMPARE(form().PassTxt->text(), QString("pw"));
-        QCOMPARE(form().MulA2->text(), QString("3.25"));
-        QCOMPARE(form().T1Name->text(), QString(40, 'n'));
-        QCOMPARE(form().TabSheet6->Caption(), QString("Flow"));
-        QCOMPARE(form().DecisionGraphA3->TitleText(), QStringList{"Flow"});
-        QCOMPARE(form().MonthCalendar1->selectedDate(), QDate::currentDate());
-        QCOMPARE(form().FromDateTime->text(),
+        QCOMPARE(c(form()).ScrollBar1()->value(), 37);
+        QCOMPARE(c(form()).TLEVEL()->text(), QString("37"));
+        QCOMPARE(c(form()).ALEVEL()->text(), QString("64"));
+        QCOMPARE(c(form()).HostTxt()->text(), QString(64, 'h'));
+        QCOMPARE(c(form()).PassTxt()->text(), QString("pw"));
+        QCOMPARE(c(form()).MulA2()->text(), QString("3.25"));
+        QCOMPARE(c(form()).T1Name()->text(), QString(40, 'n'));
+        QCOMPARE(c(form()).TabSheet6()->Caption(), QString("Flow"));
+        QCOMPARE(c(form()).DecisionGraphA3()->TitleText(), QStringList{"Flow"});
+        QCOMPARE(c(form()).MonthCalendar1()->selectedDate(), QDate::currentDate());
+        QCOMPARE(c(form()).FromDateTime()->text(),
                  QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).left(10));
     }
 
@@ -145,13 +146,13 @@ private slots:
         QVERIFY(w->open());
         if (error.isEmpty()) {
             QCOMPARE(platform.errors, QStringList());
-            QCOMPARE(form().UserTxt->text(), QString("777"));
-            QCOMPARE(form().TLevel, 20);
+            QCOMPARE(c(form()).UserTxt()->text(), QString("777"));
+            QCOMPARE(c(form()).TLEVEL()->text(), QString("20"));
         } else {
             // The start-up stops there: the window keeps its designed defaults.
             QCOMPARE(platform.errors, QStringList{error});
-            QCOMPARE(form().UserTxt->text(), QString("640"));
-            QCOMPARE(form().T1Name->text(), QString("Temperature 1 (deg.C)"));
+            QCOMPARE(c(form()).UserTxt()->text(), QString("640"));
+            QCOMPARE(c(form()).T1Name()->text(), QString("Temperature 1 (deg.C)"));
             QVERIFY(platform.messages.isEmpty()); // no connect attempt
         }
     }
@@ -160,33 +161,34 @@ private slots:
         serve();
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
+        QTRY_VERIFY(c(form()).session().FtpConnected);
         QCOMPARE(platform.messages, QStringList());
-        QCOMPARE(form().cSTATUS->text(), QString("FTP Connected"));
-        QCOMPARE(form().StatusLine->text(), QString("FTP Connected"));
-        QCOMPARE(form().RemoteFiles1cnt->text(), QString("2"));
+        QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Connected"));
+        QCOMPARE(c(form()).StatusLine()->text(), QString("FTP Connected"));
+        QCOMPARE(c(form()).RemoteFiles1cnt()->text(), QString("2"));
         QStringList files;
-        for (int i = 0; i < form().FileListBoxFTP->count(); ++i)
-            files << form().FileListBoxFTP->item(i)->text();
+        for (int i = 0; i < c(form()).FileListBoxFTP()->count(); ++i)
+            files << c(form()).FileListBoxFTP()->item(i)->text();
         QCOMPARE(files, (QStringList{"091201.csv", "091202.csv"}));
-        QCOMPARE(form().FileListBoxFTPdir->count(), 1);
-        QCOMPARE(form().FileListBoxFTPdir->item(0)->text(), QString("logger"));
-        QCOMPARE(form().Memo1->document()->blockCount(), 4);
-        QVERIFY(!form().ConnectBtn->isEnabled());
-        QVERIFY(form().DisConnectBtn->isEnabled());
-        QVERIFY(form().CopyAll->isEnabled());
+        QCOMPARE(c(form()).FileListBoxFTPdir()->count(), 1);
+        QCOMPARE(c(form()).FileListBoxFTPdir()->item(0)->text(), QString("logger"));
+        QCOMPARE(c(form()).Memo1()->document()->blockCount(), 4);
+        QVERIFY(!c(form()).ConnectBtn()->isEnabled());
+        QVERIFY(c(form()).DisConnectBtn()->isEnabled());
+        QVERIFY(c(form()).CopyAll()->isEnabled());
         QCOMPARE(server->count("CWD .."), 1);
         // Connect again while connected changes nothing.
-        form().ConnectBtnClick();
+        c(form()).invoke("ConnectBtnClick");
         QCOMPARE(server->count("USER"), 1);
         // Disconnect.
-        form().DisConnectBtn->setEnabled(true);
-        QTest::mouseClick(form().DisConnectBtn, Qt::LeftButton);
-        QVERIFY(!form().FtpConnected);
-        QCOMPARE(form().cSTATUS->text(), QString("FTP Disconnected"));
-        QCOMPARE(form().FileListBoxFTP->count(), 0);
-        QVERIFY(form().ConnectBtn->isEnabled());
-        QVERIFY(!form().CopyAll->isEnabled());
+        c(form()).DisConnectBtn()->setEnabled(true);
+        QTest::mouseClick(c(form()).DisConnectBtn(), Qt::LeftButton);
+        QVERIFY(!c(form()).session().FtpConnected);
+        QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
+        QCOMPARE(c(form()).FileListBoxFTP()->count(), 0);
+        QVERIFY(c(form()).ConnectBtn()->isEnabled());
+        QCOMPARE(c(form()).StatusLine()->text(), QString("FTP Disconnected")); // the CSV page follows
+        QVERIFY(!c(form()).CopyAll()->isEnabled());
         QTRY_COMPARE(server->count("QUIT"), 1);
     }
 
@@ -195,9 +197,10 @@ private slots:
         writeCfg("640", "wrong");
         QVERIFY(openWithServer());
         QTRY_VERIFY(platform.messages.contains("Connection Failed            "));
-        QVERIFY(!form().FtpConnected);
-        QCOMPARE(form().cSTATUS->text(), QString("FTP Disconnected"));
-        for (QPushButton* b : {form().ConnectBtn, form().DisConnectBtn, form().RefreshBtn, form().CopyAll})
+        QVERIFY(!c(form()).session().FtpConnected);
+        QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
+        for (QPushButton* b :
+             {c(form()).ConnectBtn(), c(form()).DisConnectBtn(), c(form()).RefreshBtn(), c(form()).CopyAll()})
             QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
@@ -205,28 +208,28 @@ private slots:
     void unresolvableHost() {
         QVERIFY(w->open());
         platform.clear();
-        form().HostTxt->setText("no-such-host.invalid");
-        form().ConnectBtn->setEnabled(true);
-        QTest::mouseClick(form().ConnectBtn, Qt::LeftButton);
+        c(form()).HostTxt()->setText("no-such-host.invalid");
+        c(form()).ConnectBtn()->setEnabled(true);
+        QTest::mouseClick(c(form()).ConnectBtn(), Qt::LeftButton);
         QTRY_VERIFY(platform.messages.contains("Invalid Host"));
-        QVERIFY(!form().ConnectBtn->isEnabled());
-        QVERIFY(form().DisConnectBtn->isEnabled());
+        QVERIFY(!c(form()).ConnectBtn()->isEnabled());
+        QVERIFY(c(form()).DisConnectBtn()->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
-        QTest::mouseClick(form().DisConnectBtn, Qt::LeftButton);
-        QVERIFY(form().ConnectBtn->isEnabled());
-        QVERIFY(!form().DisConnectBtn->isEnabled());
+        QTest::mouseClick(c(form()).DisConnectBtn(), Qt::LeftButton);
+        QVERIFY(c(form()).ConnectBtn()->isEnabled());
+        QVERIFY(!c(form()).DisConnectBtn()->isEnabled());
     }
 
     void portThatIsNotANumber() {
         QVERIFY(w->open());
         platform.clear();
-        form().PortTxt->setText("21a");
-        form().ConnectBtn->setEnabled(true);
-        QTest::mouseClick(form().ConnectBtn, Qt::LeftButton);
+        c(form()).PortTxt()->setText("21a");
+        c(form()).ConnectBtn()->setEnabled(true);
+        QTest::mouseClick(c(form()).ConnectBtn(), Qt::LeftButton);
         QCOMPARE(platform.messages.size(), 1);
         QVERIFY(platform.messages[0].contains("21a"));
-        QVERIFY(form().ConnectBtn->isEnabled());
-        QVERIFY(form().CopyAll->isEnabled());
+        QVERIFY(c(form()).ConnectBtn()->isEnabled());
+        QVERIFY(c(form()).CopyAll()->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -234,46 +237,47 @@ private slots:
         serve();
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
-        QListWidget* dirs = form().FileListBoxFTPdir;
+        QTRY_VERIFY(c(form()).session().FtpConnected);
+        QListWidget* dirs = c(form()).FileListBoxFTPdir();
         dirs->item(0)->setSelected(true);
         dirs->setCurrentRow(0);
         QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {},
                            dirs->visualItemRect(dirs->item(0)).center());
-        QTRY_COMPARE(form().sDirectory->text(), QString("logger"));
-        QCOMPARE(form().FileListBoxFTP->count(), 1);
-        QCOMPARE(form().FileListBoxFTP->item(0)->text(), QString("100101.csv"));
-        QCOMPARE(form().RemoteFiles1cnt->text(), QString("1"));
-        QVERIFY(!form().TransferBusy);
-        QVERIFY(form().ExitBtn->isEnabled());
+        QTRY_COMPARE(c(form()).sDirectory()->text(), QString("logger"));
+        QCOMPARE(c(form()).FileListBoxFTP()->count(), 1);
+        QCOMPARE(c(form()).FileListBoxFTP()->item(0)->text(), QString("100101.csv"));
+        QCOMPARE(c(form()).RemoteFiles1cnt()->text(), QString("1"));
+        QVERIFY(!c(form()).session().TransferBusy);
+        QVERIFY(c(form()).ExitBtn()->isEnabled());
+        QVERIFY(c(form()).ExitButton()->isEnabled()); // the CSV page's Exit is back too
         // Back to the top by a double click on the folder box.
-        QTest::mouseDClick(form().sDirectory, Qt::LeftButton);
-        QCOMPARE(form().sDirectory->text(), QString("*.*"));
-        QCOMPARE(form().FileListBoxFTP->count(), 2);
+        QTest::mouseDClick(c(form()).sDirectory(), Qt::LeftButton);
+        QCOMPARE(c(form()).sDirectory()->text(), QString("*.*"));
+        QCOMPARE(c(form()).FileListBoxFTP()->count(), 2);
         // Refresh shows the folder above the current one.
-        form().RefreshBtn->click();
-        QCOMPARE(form().FileListBoxFTP->count(), 2);
-        QVERIFY(form().CopyAll->isEnabled());
-        QVERIFY(!form().TransferBusy);
+        c(form()).RefreshBtn()->click();
+        QCOMPARE(c(form()).FileListBoxFTP()->count(), 2);
+        QVERIFY(c(form()).CopyAll()->isEnabled());
+        QVERIFY(!c(form()).session().TransferBusy);
     }
 
     void browsingErrorLeavesTheWindowUsable() {
         serve();
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
+        QTRY_VERIFY(c(form()).session().FtpConnected);
         // The folder disappears on the server before the user enters it.
         QDir(served->filePath("logger")).removeRecursively();
-        QListWidget* dirs = form().FileListBoxFTPdir;
+        QListWidget* dirs = c(form()).FileListBoxFTPdir();
         dirs->setCurrentRow(0);
         dirs->item(0)->setSelected(true);
         QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {},
                            dirs->visualItemRect(dirs->item(0)).center());
         QTRY_COMPARE(platform.errors.size(), 1);
-        QCOMPARE(form().StatusBar1->currentMessage(), QString("ChangeDir failure"));
-        QVERIFY(!form().TransferBusy);
-        QVERIFY(form().RefreshBtn->isEnabled());
-        QVERIFY(form().ExitBtn->isEnabled());
+        QCOMPARE(c(form()).StatusBar1()->currentMessage(), QString("ChangeDir failure"));
+        QVERIFY(!c(form()).session().TransferBusy);
+        QVERIFY(c(form()).RefreshBtn()->isEnabled());
+        QVERIFY(c(form()).ExitBtn()->isEnabled());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -281,8 +285,8 @@ private slots:
         serve();
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
-        auto* files = form().FileListBoxFTP;
+        QTRY_VERIFY(c(form()).session().FtpConnected);
+        auto* files = c(form()).FileListBoxFTP();
         // Nothing selected: a message.
         files->setCurrentRow(1, QItemSelectionModel::NoUpdate);
         files->clearSelection();
@@ -292,14 +296,14 @@ private slots:
         // A click selects the file and names it in the file box, then the double click views it.
         const QPoint at = files->visualItemRect(files->item(1)).center();
         QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
-        QCOMPARE(form().sFile->text(), QString("091202.csv"));
+        QCOMPARE(c(form()).sFile()->text(), QString("091202.csv"));
         QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
         QTRY_COMPARE(platform.opened.size(), 1);
         QCOMPARE(QFileInfo(platform.opened[0]).fileName(), QString("091202.csv"));
         QFile viewed(platform.opened[0]);
         QVERIFY(viewed.open(QIODevice::ReadOnly));
         QCOMPARE(viewed.readAll(), testfiles::loggerFile(20));
-        QCOMPARE(form().sFile->text(), QString("091202.csv"));
+        QCOMPARE(c(form()).sFile()->text(), QString("091202.csv"));
         // The viewing folder is the program's own, not the local folder.
         QVERIFY(!QFile::exists(w->path("091202.csv")));
     }
@@ -308,11 +312,11 @@ private slots:
         serve(1.5); // the server drops a control connection silent for 1.5 s
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
-        QTRY_VERIFY_WITH_TIMEOUT(!form().FtpConnected, 8000);
-        QCOMPARE(form().cSTATUS->text(), QString("FTP Disconnected"));
-        QVERIFY(form().ConnectBtn->isEnabled());
-        QCOMPARE(form().FileListBoxFTP->count(), 0);
+        QTRY_VERIFY(c(form()).session().FtpConnected);
+        QTRY_VERIFY_WITH_TIMEOUT(!c(form()).session().FtpConnected, 8000);
+        QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
+        QVERIFY(c(form()).ConnectBtn()->isEnabled());
+        QCOMPARE(c(form()).FileListBoxFTP()->count(), 0);
     }
 
     void exitWhileTheLogOnHangs() {
@@ -329,31 +333,39 @@ private slots:
             QMetaObject::invokeMethod(
                 this,
                 [&] {
-                    w->form->Exit1->trigger();
+                    c(w->form).Exit1()->trigger();
                     exited = true;
                 },
                 Qt::QueuedConnection);
         });
-        w->open([&](TForm1& f) { f.PortTxt->setText(QString::number(silent.serverPort())); });
+        w->open([&](TForm1& f) { c(f).PortTxt()->setText(QString::number(silent.serverPort())); });
         QTRY_VERIFY(exited);
         QTRY_VERIFY_WITH_TIMEOUT(!form().isVisible(), 5000);
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(platform.errors, QStringList());
     }
 
+    void exitFromTheCsvPage() {
+        QVERIFY(w->open());
+        QTest::mouseClick(c(form()).ExitButton(), Qt::LeftButton);
+        QTRY_VERIFY(!form().isVisible());
+        QVERIFY(c(form()).session().ExitRequested);
+        QCOMPARE(platform.errors, QStringList());
+    }
+
     void exitWhileDisconnectedAndConnected() {
         QVERIFY(w->open());
-        form().ExitBtn->setEnabled(true);
-        QTest::mouseClick(form().ExitBtn, Qt::LeftButton);
+        c(form()).ExitBtn()->setEnabled(true);
+        QTest::mouseClick(c(form()).ExitBtn(), Qt::LeftButton);
         QTRY_VERIFY(!form().isVisible());
-        QVERIFY(form().ExitRequested);
+        QVERIFY(c(form()).session().ExitRequested);
         // A new working folder before the server starts: the server keeps running in it.
         w = std::make_unique<WindowFixture>();
         serve();
         writeCfg();
         QVERIFY(openWithServer());
-        QTRY_VERIFY(form().FtpConnected);
-        form().Exit1->trigger();
+        QTRY_VERIFY(c(form()).session().FtpConnected);
+        c(form()).Exit1()->trigger();
         QTRY_VERIFY(!form().isVisible());
         w->close(); // the engine logs off as the window goes
         QTRY_COMPARE(server->count("QUIT"), 1);

@@ -1,8 +1,13 @@
-// Listing lines as pyftpdlib, vsftpd and other servers write them, and the copy-from key.
+// Listing lines as pyftpdlib, vsftpd and other servers write them, which remote
+// entries the batches take, the move decision, and the copy-from key.
 #include "transfer/transfercore.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
+using transfer::Batch;
 using transfer::ListingEntry;
 
 class TransferCoreTest : public QObject {
@@ -92,6 +97,137 @@ private slots:
         QCOMPARE(transfer::CopyFromKey(QDate(2018, 10, 11)), QString("181011"));
         QCOMPARE(transfer::DateText(QDate(2018, 10, 11)), QString("11.10.18"));
         QLocale::setDefault(QLocale::c());
+    }
+
+    void batchTakes_data() {
+        QTest::addColumn<int>("batch");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<bool>("taken");
+        const QDate oct11(2018, 10, 11);
+        QTest::newRow("copy selected: selected")
+            << int(Batch::CopySelected) << "a.csv" << true << QDate() << true;
+        QTest::newRow("copy selected: not selected")
+            << int(Batch::CopySelected) << "a.csv" << false << QDate() << false;
+        QTest::newRow("move selected: not selected")
+            << int(Batch::MoveSelected) << "a.csv" << false << QDate() << false;
+        QTest::newRow("copy all takes the unselected")
+            << int(Batch::CopyAll) << "a.csv" << false << QDate() << true;
+        QTest::newRow("move all takes the unselected")
+            << int(Batch::MoveAll) << "a.csv" << false << QDate() << true;
+        QTest::newRow("date: the day before")
+            << int(Batch::CopyFromDate) << "181010.csv" << true << oct11 << false;
+        QTest::newRow("date: the day itself")
+            << int(Batch::CopyFromDate) << "181011.csv" << false << oct11 << true;
+        QTest::newRow("date: a later year")
+            << int(Batch::CopyFromDate) << "190101.csv" << false << oct11 << true;
+        QTest::newRow("date: a name of letters")
+            << int(Batch::CopyFromDate) << "abc.csv" << false << oct11 << true;
+        QTest::newRow("date: a name shorter than the key")
+            << int(Batch::CopyFromDate) << "1810" << true << oct11 << false;
+    }
+    void batchTakes() {
+        QFETCH(int, batch);
+        QFETCH(QString, name);
+        QFETCH(bool, selected);
+        QFETCH(QDate, from);
+        QFETCH(bool, taken);
+        QCOMPARE(transfer::BatchTakes(Batch(batch), name, selected, from), taken);
+    }
+
+    void walkEnds_data() {
+        QTest::addColumn<int>("batch");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<bool>("goesOn");
+        const int last = transfer::kWalkLimit - 1;
+        QTest::newRow("selection walk goes on") << int(Batch::CopySelected) << 0 << false << true;
+        QTest::newRow("selection walk stops on cancel") << int(Batch::MoveSelected) << 0 << true << false;
+        QTest::newRow("selection walk stops at its limit")
+            << int(Batch::CopySelected) << last << false << false;
+        QTest::newRow("one before the limit") << int(Batch::CopySelected) << last - 1 << false << true;
+        QTest::newRow("date walk stops at its limit") << int(Batch::CopyFromDate) << last << false << false;
+        QTest::newRow("copy all has no limit") << int(Batch::CopyAll) << last + 5 << false << true;
+        QTest::newRow("move all stops on cancel") << int(Batch::MoveAll) << 3 << true << false;
+    }
+    void walkEnds() {
+        QFETCH(int, batch);
+        QFETCH(int, index);
+        QFETCH(bool, cancelled);
+        QFETCH(bool, goesOn);
+        QCOMPARE(transfer::WalkGoesOn(Batch(batch), index, cancelled), goesOn);
+    }
+
+    void copyFromDateComplete_data() {
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<int>("countNow");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("ran to its end") << false << true << 4 << true;
+        QTest::newRow("cancelled") << true << true << 4 << false;
+        QTest::newRow("connection lost") << false << false << 4 << false;
+        QTest::newRow("the list changed under the walk") << false << true << 0 << false;
+    }
+    void copyFromDateComplete() {
+        QFETCH(bool, cancelled);
+        QFETCH(bool, connected);
+        QFETCH(int, countNow);
+        QFETCH(bool, complete);
+        QCOMPARE(transfer::CopyFromDateComplete(cancelled, connected, 4, countNow), complete);
+    }
+
+    void moveDecision_data() {
+        QTest::addColumn<qint64>("announced");
+        QTest::addColumn<QByteArray>("local");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("as announced") << qint64(6) << QByteArray("a\r\nb\r\n") << true;
+        QTest::newRow("one more byte per line (line ends changed)")
+            << qint64(4) << QByteArray("a\r\nb\r\n") << true;
+        QTest::newRow("short") << qint64(2048) << QByteArray(1000, 'x') << false;
+        QTest::newRow("longer than announced") << qint64(3) << QByteArray("abcdef") << false;
+        QTest::newRow("empty copy of a non-empty file") << qint64(10) << QByteArray() << false;
+        QTest::newRow("nothing announced") << qint64(0) << QByteArray("abc") << true;
+        QTest::newRow("size unknown") << qint64(-1) << QByteArray() << true;
+    }
+    void moveDecision() {
+        QFETCH(qint64, announced);
+        QFETCH(QByteArray, local);
+        QFETCH(bool, complete);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("copy.csv");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(local) == local.size());
+        f.close();
+        QCOMPARE(transfer::CountLineFeeds(path), qint64(local.count('\n')));
+        QCOMPARE(
+            transfer::LocalCopyComplete(announced, QFileInfo(path).size(), transfer::CountLineFeeds(path)),
+            complete);
+    }
+
+    void commandStatusTexts_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("text");
+        using transfer::Outcome;
+        QTest::newRow("first kind") << 0 << int(Outcome::Success) << "ChangeDir success";
+        QTest::newRow("download failure") << 8 << int(Outcome::Failure) << "Download failure";
+        QTest::newRow("last kind") << 14 << int(Outcome::Unsupported) << "DoCommand unsupported";
+        QTest::newRow("past the last kind") << 15 << int(Outcome::Success) << "";
+        QTest::newRow("negative kind") << -1 << int(Outcome::Failure) << "";
+    }
+    void commandStatusTexts() {
+        QFETCH(int, kind);
+        QFETCH(int, outcome);
+        QFETCH(QString, text);
+        QCOMPARE(transfer::CommandStatusText(kind, transfer::Outcome(outcome)), text);
+    }
+
+    void keptOnServerText() {
+        QCOMPARE(transfer::KeptOnServerText({}), QString());
+        QCOMPARE(transfer::KeptOnServerText({"a.csv", "b.csv"}),
+                 QString("These files arrived incomplete and were left on the server: a.csv, b.csv"));
+        QCOMPARE(transfer::CountLineFeeds("/no/such/file"), qint64(0));
     }
 };
 

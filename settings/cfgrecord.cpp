@@ -1,4 +1,4 @@
-#include "app/settings/cfgrecord.h"
+#include "settings/cfgrecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,40 +1,26 @@
-// The local side of the transfer page (folder, files, count) and the local file
-// actions of all three file lists.
-#include "app/application.h"
-#include "app/mainwindow.h"
-#include "app/pagecontrol.h"
-#include "app/platform/platform.h"
+// The local side of the transfer page (folder, files, count) and its file actions.
+#include "localfiles/localpanel.h"
+
 #include "localfiles/folderlists.h"
+#include "platform/guarded.h"
+#include "platform/platform.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <memory>
 
 namespace {
 template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
     w->setObjectName(QString::fromLatin1(name));
     w->setGeometry(x, y, width, height);
     return w;
-}
-QAction* menuItem(QMenu* menu, const char* name, const char* caption) {
-    QAction* a = menu->addAction(QString::fromLatin1(caption));
-    a->setObjectName(QString::fromLatin1(name));
-    return a;
-}
-QMenu* popupFor(QListWidget* list, const char* name) {
-    auto* menu = new QMenu(list);
-    menu->setObjectName(QString::fromLatin1(name));
-    list->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(list, &QWidget::customContextMenuRequested, menu,
-                     [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
-    return menu;
 }
 struct BusyCursor {
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -43,10 +29,25 @@ struct BusyCursor {
 const QString kNoFiles = QStringLiteral("No files        ");
 } // namespace
 
-void TForm1::buildLocalGroup() {
-    GroupBox2 =
-        place(new QGroupBox(QStringLiteral("Local location"), TabSheet2), "GroupBox2", 552, 8, 497, 401);
-    QWidget* g = GroupBox2;
+QAction* MenuItemOf(QMenu* menu, const char* name, const char* caption) {
+    QAction* a = menu->addAction(QString::fromLatin1(caption));
+    a->setObjectName(QString::fromLatin1(name));
+    return a;
+}
+
+QMenu* PopupMenuFor(QListWidget* list, const char* name) {
+    auto* menu = new QMenu(list);
+    menu->setObjectName(QString::fromLatin1(name));
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(list, &QWidget::customContextMenuRequested, menu,
+                     [list, menu](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
+    return menu;
+}
+
+LocalFolderPanel::LocalFolderPanel(QWidget* parent) : QGroupBox(QStringLiteral("Local location"), parent) {
+    setObjectName(QStringLiteral("GroupBox2"));
+    setGeometry(552, 8, 497, 401);
+    QWidget* g = this;
     MakeDirPC = place(new QLineEdit(g), "MakeDirPC", 8, 16, 209, 21);
     MkDirPC = place(new QPushButton(QStringLiteral("MkDir"), g), "MkDirPC", 224, 16, 52, 22);
     auto* l1 = place(new QLabel(QStringLiteral("Local Files"), g), "Label9", 10, 40, 100, 13);
@@ -74,76 +75,73 @@ void TForm1::buildLocalGroup() {
     DirectoryListBoxPC->setDriveCombo(DriveComboBox4);
     DriveComboBox4->setDrive(DriveComboBox4->driveOf(DirectoryListBoxPC->Directory()));
     DirectoryListBoxPC->setFileList(FileListBoxPC);
-    connect(DirectoryListBoxPC, &TDirectoryListBox::changed, this, &TForm1::DirectoryListBoxPCChange);
-    connect(MkDirPC, &QPushButton::clicked, this, &TForm1::MkDirPCClick);
-    connect(FileListBoxPC, &TFileListBox::doubleClicked, this, &TForm1::FileListBoxPCDblClick);
+    connect(DirectoryListBoxPC, &TDirectoryListBox::changed, this,
+            &LocalFolderPanel::DirectoryListBoxPCChange);
+    connect(MkDirPC, &QPushButton::clicked, this, &LocalFolderPanel::MkDirPCClick);
+    connect(FileListBoxPC, &TFileListBox::doubleClicked, this, &LocalFolderPanel::FileListBoxPCDblClick);
 
-    PopupMenuListBox4 = popupFor(FileListBoxPC, "PopupMenuListBox4");
-    Delete1 = menuItem(PopupMenuListBox4, "Delete1", "Delete");
-    DeleteAll1 = menuItem(PopupMenuListBox4, "DeleteAll1", "Delete All");
-    Refresh1 = menuItem(PopupMenuListBox4, "Refresh1", "Refresh");
+    PopupMenuListBox4 = PopupMenuFor(FileListBoxPC, "PopupMenuListBox4");
+    Delete1 = MenuItemOf(PopupMenuListBox4, "Delete1", "Delete");
+    DeleteAll1 = MenuItemOf(PopupMenuListBox4, "DeleteAll1", "Delete All");
+    Refresh1 = MenuItemOf(PopupMenuListBox4, "Refresh1", "Refresh");
     connect(Delete1, &QAction::triggered, this, Guarded([this] { DeleteFilesFromPCClick(); }));
     connect(DeleteAll1, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromPC(); }));
     connect(Refresh1, &QAction::triggered, this, Guarded([this] { Refresh1Click(); }));
+    showCount();
 }
 
-void TForm1::linkFolderLists() {
-    // The CSV page's lists (built after the transfer page) get their menus here.
-    PopupMenuListBox1 = popupFor(FileListBox1, "PopupMenuListBox1");
-    Delete2 = menuItem(PopupMenuListBox1, "Delete2", "Delete");
-    DeleteAll2 = menuItem(PopupMenuListBox1, "DeleteAll2", "Delete All");
-    Refresh2 = menuItem(PopupMenuListBox1, "Refresh2", "Refresh");
-    PopupMenuListBox8 = popupFor(FileListBox8, "PopupMenuListBox8");
-    Delete3 = menuItem(PopupMenuListBox8, "Delete3", "Delete");
-    Refresh3 = menuItem(PopupMenuListBox8, "Refresh3", "Refresh");
-    connect(Delete2, &QAction::triggered, this, Guarded([this] { Delete2Click(); }));
-    connect(DeleteAll2, &QAction::triggered, this, Guarded([this] { DeleteAll2Click(); }));
-    connect(Refresh2, &QAction::triggered, this, Guarded([this] { Refresh2Click(); }));
-    connect(Delete3, &QAction::triggered, this, Guarded([this] { Delete3Click(); }));
-    connect(Refresh3, &QAction::triggered, this, Guarded([this] { Refresh3Click(); }));
+QString LocalFolderPanel::folder() const {
+    return DirectoryListBoxPC->Directory();
+}
+
+void LocalFolderPanel::setFolder(const QString& dir) {
+    if (DirectoryListBoxPC->Directory() != dir) DirectoryListBoxPC->setDirectory(dir);
+}
+
+int LocalFolderPanel::fileCount() const {
+    return FileListBoxPC->count();
+}
+
+void LocalFolderPanel::showCount() {
     LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
 }
 
-void TForm1::RefreshLocalFiles() {
-    if (m_localRefreshTimer) m_localRefreshTimer->stop();
-    m_localRefreshClock.start();
+void LocalFolderPanel::rereadFiles() {
     FileListBoxPC->Update();
-    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
 }
 
-void TForm1::LocalFilesChanged() {
+void LocalFolderPanel::RefreshLocalFiles() {
+    if (m_refreshTimer) m_refreshTimer->stop();
+    m_refreshClock.start();
+    FileListBoxPC->Update();
+    showCount();
+}
+
+void LocalFolderPanel::LocalFilesChanged() {
     // A batch fetches many files a second; re-reading and repainting the local
     // list for each would cost more than the transfer. Re-read at once, or, when
     // the last re-read was less than a tenth of a second ago, at the end of it.
     constexpr qint64 kMinGapMs = 100;
-    if (!m_localRefreshTimer) {
-        m_localRefreshTimer = new QTimer(this);
-        m_localRefreshTimer->setSingleShot(true);
-        connect(m_localRefreshTimer, &QTimer::timeout, this, &TForm1::RefreshLocalFiles);
+    if (!m_refreshTimer) {
+        m_refreshTimer = new QTimer(this);
+        m_refreshTimer->setSingleShot(true);
+        connect(m_refreshTimer, &QTimer::timeout, this, &LocalFolderPanel::RefreshLocalFiles);
     }
-    const qint64 since = m_localRefreshClock.isValid() ? m_localRefreshClock.elapsed() : kMinGapMs;
+    const qint64 since = m_refreshClock.isValid() ? m_refreshClock.elapsed() : kMinGapMs;
     if (since >= kMinGapMs)
         RefreshLocalFiles();
-    else if (!m_localRefreshTimer->isActive())
-        m_localRefreshTimer->start(int(kMinGapMs - since));
+    else if (!m_refreshTimer->isActive())
+        m_refreshTimer->start(int(kMinGapMs - since));
 }
 
-void TForm1::RereadLocalLists() {
-    FileListBoxPC->Update();
-    FileListBox1->Update();
-    FileListBox8->Update();
-    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
-}
-
-void TForm1::DirectoryListBoxPCChange() {
+void LocalFolderPanel::DirectoryListBoxPCChange() {
     const QString dir = DirectoryListBoxPC->Directory();
-    for (TDirectoryListBox* other : {DirectoryListBox1, DirectoryListBox2})
-        if (other && other->Directory() != dir) other->setDirectory(dir);
+    emit folderChanged(dir);
     QDir::setCurrent(dir);
     RefreshLocalFiles();
 }
 
-void TForm1::MkDirPCClick() {
+void LocalFolderPanel::MkDirPCClick() {
     const QString name = MakeDirPC->text();
     if (name.isEmpty() || name.front() == QLatin1Char(' ')) {
         Platform::instance().showMessage(QStringLiteral("Name incorrect"));
@@ -160,10 +158,10 @@ void TForm1::MkDirPCClick() {
     }
     DirectoryListBoxPC->Update();
     DirectoryListBoxPCChange();
-    LocalFiles1cnt->setText(QString::number(FileListBoxPC->count()));
+    showCount();
 }
 
-void TForm1::DeleteFilesFromPCClick() {
+void LocalFolderPanel::DeleteFilesFromPCClick() {
     Platform& platform = Platform::instance();
     bool seen = false;
     if (FileListBoxPC->count() == 0) {
@@ -193,59 +191,31 @@ void TForm1::DeleteFilesFromPCClick() {
         platform.showMessage(QStringLiteral("No file selected    "));
     } else {
         FileListBoxPC->clear();
-        RereadLocalLists();
+        emit listsChanged();
     }
 }
 
-void TForm1::deleteAllListed(TFileListBox* list) {
-    if (list->count() == 0) return;
-    if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return;
+bool LocalFolderPanel::DeleteAllListed(TFileListBox* list) {
+    if (list->count() == 0) return false;
+    if (Platform::instance().confirm(QStringLiteral("Delete All ?")) != Platform::Answer::Yes) return false;
     BusyCursor busy;
     const QString dir = list->Directory();
     while (list->count() > 0) {
         QFile::remove(JoinPath(dir, list->item(0)->text()));
         delete list->takeItem(0);
     }
-    RereadLocalLists();
+    return true;
 }
 
-void TForm1::DeleteAllFilesFromPC() {
-    deleteAllListed(FileListBoxPC);
+void LocalFolderPanel::DeleteAllFilesFromPC() {
+    if (DeleteAllListed(FileListBoxPC)) emit listsChanged();
 }
 
-void TForm1::DeleteAll2Click() {
-    deleteAllListed(FileListBox1);
+void LocalFolderPanel::Refresh1Click() {
+    emit listsChanged();
 }
 
-void TForm1::Delete2Click() {
-    if (FileListBox1->count() == 0) return;
-    if (Platform::instance().confirm(QStringLiteral("Delete selected file ? ")) != Platform::Answer::Yes)
-        return;
-    const QString path = FileListBox1->FileName();
-    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
-    QFile::remove(path);
-    RereadLocalLists();
-}
-
-void TForm1::Delete3Click() {
-    if (FileListBox8->count() == 0) return;
-    const QString path = FileListBox8->FileName();
-    if (path.isEmpty()) throw EError(QStringLiteral("No file is selected in the list"));
-    QFile::remove(path);
-    RereadLocalLists();
-}
-
-void TForm1::Refresh1Click() {
-    RereadLocalLists();
-}
-void TForm1::Refresh2Click() {
-    RereadLocalLists();
-}
-void TForm1::Refresh3Click() {
-    RereadLocalLists();
-}
-
-void TForm1::FileListBoxPCDblClick() {
+void LocalFolderPanel::FileListBoxPCDblClick() {
     Platform& platform = Platform::instance();
     if (FileListBoxPC->count() == 0) {
         platform.showMessage(kNoFiles);

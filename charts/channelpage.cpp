@@ -1,0 +1,270 @@
+#include "charts/channelpage.h"
+
+#include "charts/decisiongraph.h"
+#include "platform/platform.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <cstring>
+
+namespace {
+template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
+    w->setObjectName(name);
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->move(x, y);
+    l->adjustSize();
+    return l;
+}
+QString latin(const char* s) {
+    return QString::fromLatin1(s);
+}
+const QColor kChannelColor(64, 0, 64);
+
+// The designed handlers of each page's controls.
+struct Handlers {
+    const char* chart;
+    void (ChannelPage::*name)();
+    void (ChannelPage::*coarse)();
+    void (ChannelPage::*fine)();
+    void (ChannelPage::*refresh)();
+    void (ChannelPage::*print)();
+};
+} // namespace
+
+ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent) : QWidget(parent), m_d(d) {
+    setObjectName(latin(d.chart) + QStringLiteral("Page"));
+    m_chart = place(new TDecisionGraph(latin(d.chart), this), latin(d.chart), 8, d.top, 1217, d.height);
+    m_chart->setTitleText(latin(d.heading));
+    m_chart->LeftAxis = {false, false, d.axis.automaticMaximum, d.axis.minimum, d.axis.maximum};
+    if (d.legendSeries) m_chart->setLegendStyle(TDecisionGraph::LegendStyle::Series);
+    buildSeries();
+    if (d.nameEdit) {
+        m_name = place(new QLineEdit(latin(d.defaultName), m_chart), latin(d.nameEdit), 912, 8, 289, 21);
+        m_name->setStyleSheet(QStringLiteral("background-color: palette(button);"));
+    }
+    if (d.multiplier.channel > 0) buildMultiplier();
+    m_print =
+        place(new QPushButton(QStringLiteral("Print"), m_chart), latin(d.printButton), 1136, 520, 57, 25);
+    connectHandlers();
+    m_chart->Refresh();
+}
+
+ChannelPage::~ChannelPage() = default;
+
+void ChannelPage::buildSeries() {
+    using Kind = channels::SeriesDescription::Kind;
+    for (const channels::SeriesDescription& s : m_d.series) {
+        if (!s.name) continue;
+        TChartSeries* series = nullptr;
+        if (s.kind == Kind::Range) {
+            series = m_chart->addSeries<TLineSeries>(latin(s.name));
+            series->setTitle(latin(s.title));
+            series->setSeriesColor(Qt::white);
+            series->setPenStyle(Qt::DotLine);
+            series->setShowInLegend(false);
+            series->setLinePenVisible(false);
+            series->setPointerVisible(false);
+            continue;
+        }
+        series = m_chart->addSeries<TFastLineSeries>(latin(s.name));
+        series->setTitle(latin(s.title));
+        if (s.kind == Kind::Level) {
+            series->setSeriesColor(Qt::white);
+            series->setShowInLegend(false);
+            if (m_d.levelFunction)
+                m_levelFunction = std::make_unique<THighTeeFunction>(
+                    THighTeeFunction{latin(m_d.levelFunction), 20, series});
+        } else {
+            series->setSeriesColor(kChannelColor);
+            if (s.dateTimeX) series->setXValuesDateTime(true);
+        }
+    }
+}
+
+void ChannelPage::buildMultiplier() {
+    const channels::MultiplierDescription& m = m_d.multiplier;
+    // The labels "Multiplier", "0", "0,000", "100", "0,999".
+    label(m_chart, latin(m.labels[0]), QStringLiteral("Multiplier"), 1136, 112);
+    m_box = place(new QLineEdit(QStringLiteral("1"), m_chart), latin(m.box), 1136, 128, 65, 21);
+    m_box->setEnabled(false);
+    m_box->setStyleSheet(QStringLiteral("background-color: palette(light); color: black;"));
+    m_coarse = place(new QScrollBar(Qt::Vertical, m_chart), latin(m.coarse), 1136, 168, 19, 300);
+    m_coarse->setRange(0, 100);
+    m_coarse->setSingleStep(1);
+    m_coarse->setPageStep(10);
+    m_coarse->setValue(1);
+    m_fine = place(new QScrollBar(Qt::Vertical, m_chart), latin(m.fine), 1176, 168, 19, 300);
+    m_fine->setRange(0, 999);
+    m_fine->setSingleStep(1);
+    m_fine->setPageStep(10);
+    m_fine->setValue(0);
+    label(m_chart, latin(m.labels[1]), QStringLiteral("0"), 1136, 152);
+    label(m_chart, latin(m.labels[2]), QStringLiteral("0,000"), 1176, 152);
+    label(m_chart, latin(m.labels[3]), QStringLiteral("100"), 1136, 472);
+    label(m_chart, latin(m.labels[4]), QStringLiteral("0,999"), 1168, 472);
+    m_refresh =
+        place(new QPushButton(QStringLiteral("Refresh"), m_chart), latin(m.refresh), 1136, 488, 57, 25);
+}
+
+void ChannelPage::connectHandlers() {
+    using P = ChannelPage;
+    static const Handlers kHandlers[] = {
+        {"DecisionGraphT1", &P::T1NameChange, nullptr, nullptr, nullptr, &P::PrintT1Click},
+        {"DecisionGraphT2", &P::T2NameChange, nullptr, nullptr, nullptr, &P::PrintT2Click},
+        {"DecisionGraphT3", &P::C1NameChange, nullptr, nullptr, nullptr, &P::PrintT3Click},
+        {"DecisionGraphT4", &P::C2NameChange, nullptr, nullptr, nullptr, &P::PrintT4Click},
+        {"DecisionGraphA1", &P::A1NameChange, &P::ScrollBarA1Change, &P::ScrollBarA01Change, &P::RefreshA1,
+         &P::PrintA1Click},
+        {"DecisionGraphA2", &P::A2NameChange, &P::ScrollBarA2Change, &P::ScrollBarA02Change, &P::RefreshA2,
+         &P::PrintA2click},
+        {"DecisionGraphA3", &P::A3NameChange, &P::ScrollBarA3Change, &P::ScrollBarA03Change, &P::RefreshA3,
+         &P::PrintA3click},
+        {"DecisionGraphA4", nullptr, nullptr, nullptr, nullptr, &P::printA4Click},
+    };
+    for (const Handlers& h : kHandlers) {
+        if (std::strcmp(h.chart, m_d.chart) != 0) continue;
+        if (m_name && h.name) connect(m_name, &QLineEdit::textChanged, this, h.name);
+        if (m_coarse && h.coarse) connect(m_coarse, &QScrollBar::valueChanged, this, h.coarse);
+        if (m_fine && h.fine) connect(m_fine, &QScrollBar::valueChanged, this, h.fine);
+        if (m_refresh && h.refresh) connect(m_refresh, &QPushButton::clicked, this, h.refresh);
+        connect(m_print, &QPushButton::clicked, this, h.print);
+    }
+}
+
+// ---------------------------------------------------------------- names
+
+QString ChannelPage::channelName() const {
+    return m_name ? m_name->text() : QString();
+}
+
+void ChannelPage::applyName(const QString& name) {
+    if (!m_name) return;
+    m_name->setText(name);
+    m_chart->setTitleText(QString());
+    m_chart->setTitleText(channels::HeadingFor(name));
+}
+
+void ChannelPage::nameChange() {
+    emit nameChanged(channels::CaptionFor(m_name->text()));
+    m_chart->setTitleText(channels::HeadingFor(m_name->text()));
+    m_chart->Repaint();
+}
+
+void ChannelPage::T1NameChange() {
+    nameChange();
+}
+void ChannelPage::T2NameChange() {
+    nameChange();
+}
+void ChannelPage::C1NameChange() {
+    nameChange();
+}
+void ChannelPage::C2NameChange() {
+    nameChange();
+}
+void ChannelPage::A1NameChange() {
+    nameChange();
+}
+void ChannelPage::A2NameChange() {
+    nameChange();
+}
+void ChannelPage::A3NameChange() {
+    nameChange();
+}
+
+// ---------------------------------------------------------------- multiplier
+
+double ChannelPage::multiplier() const {
+    if (!m_coarse) return 1.0;
+    return channels::MultiplierValue(m_coarse->value(), m_fine->value());
+}
+
+int ChannelPage::coarse() const {
+    return m_coarse ? m_coarse->value() : 0;
+}
+
+int ChannelPage::fine() const {
+    return m_fine ? m_fine->value() : 0;
+}
+
+void ChannelPage::setBars(int coarse, int fine) {
+    if (!m_coarse) return;
+    m_coarse->setValue(coarse);
+    m_fine->setValue(fine);
+}
+
+void ChannelPage::multiplierChange() {
+    m_box->setText(channels::MultiplierText(m_coarse->value(), m_fine->value()));
+}
+
+void ChannelPage::ScrollBarA1Change() {
+    multiplierChange();
+}
+void ChannelPage::ScrollBarA01Change() {
+    multiplierChange();
+}
+void ChannelPage::ScrollBarA2Change() {
+    multiplierChange();
+}
+void ChannelPage::ScrollBarA02Change() {
+    multiplierChange();
+}
+void ChannelPage::ScrollBarA3Change() {
+    multiplierChange();
+}
+void ChannelPage::ScrollBarA03Change() {
+    multiplierChange();
+}
+
+void ChannelPage::RefreshA1() {
+    emit refreshRequested();
+}
+void ChannelPage::RefreshA2() {
+    emit refreshRequested();
+}
+void ChannelPage::RefreshA3() {
+    emit refreshRequested();
+}
+
+// ---------------------------------------------------------------- printing
+
+void ChannelPage::printChart() {
+    Platform& platform = Platform::instance();
+    if (!platform.printerAvailable()) throw EError(QStringLiteral("No printer is installed"));
+    QPrinter& printer = platform.sharedPrinter();
+    printer.setPageOrientation(QPageLayout::Landscape);
+    m_chart->PrintChart(printer);
+}
+
+void ChannelPage::PrintT1Click() {
+    printChart();
+}
+void ChannelPage::PrintT2Click() {
+    printChart();
+}
+void ChannelPage::PrintT3Click() {
+    printChart();
+}
+void ChannelPage::PrintT4Click() {
+    printChart();
+}
+void ChannelPage::PrintA1Click() {
+    printChart();
+}
+void ChannelPage::PrintA2click() {
+    printChart();
+}
+void ChannelPage::PrintA3click() {
+    printChart();
+}
+void ChannelPage::printA4Click() {
+    printChart();
+}

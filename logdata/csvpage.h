@@ -1,0 +1,122 @@
+// The CSV page: the folder and file lists, the table, the two overview charts,
+// the alarm level bars, Xmode, the merge controls, and the table printout.
+#pragma once
+
+#include "logdata/csvloader.h"
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollBar;
+class TDecisionGraph;
+class TDirectoryListBox;
+class TDriveComboBox;
+class TFileListBox;
+class TStringGrid;
+struct THighTeeFunction;
+namespace logdata {
+class MergeStore;
+}
+namespace settings {
+class CFGRecord;
+}
+
+class CsvPage : public QWidget {
+    Q_OBJECT
+public:
+    // `channels` names the channel pages' charts and series a load fills too;
+    // `multiplier` gives the multiplier of analog channel 1..3.
+    CsvPage(const LoadTargets& channels, std::function<double(int)> multiplier, QWidget* parent = nullptr);
+    ~CsvPage() override;
+
+    // Loads a file into the table and every series, and names it above the table.
+    void LoadCSVFile(const QString& fileName, char separator);
+    // Opens a file of the folder shown, as a double click on it in the list would.
+    void openFile(const QString& path);
+    // Shows another folder in the lists; the change is announced like a user's.
+    void setFolder(const QString& dir);
+    // Re-reads both file lists.
+    void rereadFiles();
+    // Re-reads the csv file list.
+    void rereadFileList();
+    // Loads the file selected in the merged-file list again (the Refresh buttons).
+    void reloadMerged();
+    // The table printout on a printer of its own (the window's "Print").
+    void printTable();
+    // Connected or not, as the transfer page shows it.
+    void showConnection(bool connected);
+    void setExitEnabled(bool enabled);
+
+    // Start-up: the stored levels and drive.
+    void applySettings(const settings::CFGRecord& r);
+    // Start-up: both date pickers on today.
+    void applyDates();
+    // The levels, the drive and the folder into the settings record.
+    void storeSettings(settings::CFGRecord& r) const;
+
+    // Left edge, in printer pixels, of column `col` in the table printout.
+    static int TablePrintX(int col);
+
+signals:
+    // The user chose another folder here: the other lists follow.
+    void folderChanged(const QString& dir);
+    // Files were deleted, merged or a refresh was asked for: every list re-reads.
+    void listsChanged();
+    // A click on the temperature overview: show the Temperature 1 page.
+    void temperatureZoomRequested();
+    // Exit was chosen on this page.
+    void exitRequested();
+
+private slots:
+    void DirectoryListBox1Change();
+    void FileListBox1DblClick();
+    void FileListBox8DblClick();
+    void ScrollBar1Change();
+    void ScrollBar2Change();
+    void ZoomTClick();
+    void Print1Click();
+    void MergeButtonClick();
+    void Delete2Click();
+    void DeleteAll2Click();
+    void Delete3Click();
+    void Refresh2Click();
+    void Refresh3Click();
+
+private:
+    void buildLists();
+    void buildLevels();
+    void buildCharts();
+
+    int TLevel = 0; // the alarm levels a load compares with
+    int ALevel = 0;
+    std::unique_ptr<CsvLoader> m_loader;
+    std::unique_ptr<logdata::MergeStore> m_mergeLines; // the lines of the last merge
+    std::unique_ptr<THighTeeFunction> TeeFunction1;
+
+    TDriveComboBox* DriveComboBox1 = nullptr;
+    TDirectoryListBox* DirectoryListBox1 = nullptr;
+    TDirectoryListBox* DirectoryListBox2 = nullptr; // hidden, feeds FileListBox8
+    TFileListBox* FileListBox1 = nullptr;
+    TFileListBox* FileListBox8 = nullptr;
+    QMenu *PopupMenuListBox1 = nullptr, *PopupMenuListBox8 = nullptr, *PopupMenuPrint = nullptr;
+    QAction *Delete2 = nullptr, *DeleteAll2 = nullptr, *Refresh2 = nullptr, *Delete3 = nullptr,
+            *Refresh3 = nullptr, *Print1 = nullptr;
+    QLabel* vFileName = nullptr;
+    TStringGrid* StringGrid1 = nullptr;
+    QCheckBox* Xmode = nullptr;
+    QScrollBar *ScrollBar1 = nullptr, *ScrollBar2 = nullptr;
+    QLineEdit *TLEVEL = nullptr, *ALEVEL = nullptr;
+    QDateEdit *DateTimePicker1 = nullptr, *DateTimePicker2 = nullptr;
+    QPushButton* RunButton = nullptr;
+    QLineEdit* StatusLine = nullptr;
+    QPushButton* ExitButton = nullptr;
+    TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
+};

@@ -1,0 +1,265 @@
+// The FTP session of the transfer page: connect, disconnect, the connection
+// watch, Exit, and remote browsing.
+#include "transfer/transferpage.h"
+
+#include "ftp/nmftp.h"
+#include "localfiles/folderlists.h"
+#include "platform/platform.h"
+#include "transfer/ftpsession.h"
+#include "transfer/transfercore.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+namespace {
+// Reads a whole number from a port box; a clear message when it is not one.
+bool portNumber(const QString& text, const QString& what, int& out) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < 1 || v > 65535) {
+        Platform::instance().showMessage(
+            QStringLiteral("The %1 \"%2\" is not a port number (a whole number from 1 to 65535)")
+                .arg(what, text));
+        return false;
+    }
+    out = v;
+    return true;
+}
+} // namespace
+
+// ---------------------------------------------------------------- connect and disconnect
+
+void TransferPage::ConnectBtnClick() {
+    if (m_session->EngineBusy()) return; // another action waits on the connection
+    FtpSession::Call call(m_session);
+    m_session->ExitRequested = false;
+    if (!m_session->FtpConnected) {
+        for (QPushButton* b : {DisConnectBtn, ConnectBtn, CopyAll, MoveAll, CopyFromDate, CopySelected,
+                               MoveSelected, RefreshBtn})
+            b->setEnabled(false);
+        FileListBoxFTPdir->clear();
+        FileListBoxFTP->clear();
+        Memo1->clear();
+        setBusyCursor(true);
+        setStatus(false);
+        int port = 0, proxyPort = 0;
+        bool ok = portNumber(PortTxt->text(), QStringLiteral("port"), port);
+        if (ok && CheckBox1->isChecked())
+            ok = portNumber(ProxyPort->text(), QStringLiteral("proxy port"), proxyPort);
+        if (!ok) {
+            // Nothing was sent: back to the disconnected state, ready for another try.
+            setBusyCursor(false);
+            ConnectBtn->setEnabled(true);
+            RestoreButtons();
+            AllButtonsTrue();
+            return;
+        }
+        if (CheckBox1->isChecked()) {
+            m_session->NMFTP1->setProxy(ProxyServer->text());
+            m_session->NMFTP1->setProxyPort(proxyPort);
+        }
+        m_session->NMFTP1->setHost(HostTxt->text());
+        m_session->NMFTP1->setPort(port);
+        m_session->NMFTP1->setUserID(UserTxt->text());
+        m_session->NMFTP1->setPassword(PassTxt->text());
+        m_session->NMFTP1->setTimeOut(0);
+        try {
+            m_session->NMFTP1->Connect();
+            FileListBoxFTPdir->clear();
+            FileListBoxFTP->clear();
+            Memo1->clear();
+            m_session->NMFTP1->ChangeDir(QStringLiteral(".."));
+            m_session->NMFTP1->List();
+            RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
+            m_session->FtpConnected = true;
+            setBusyCursor(false);
+            setStatus(true);
+            for (QPushButton* b :
+                 {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
+                b->setEnabled(true);
+            ConnectBtn->setEnabled(false);
+        } catch (...) {
+            // What went wrong was told by the engine's events.
+            setBusyCursor(false);
+        }
+    }
+    RestoreButtons();
+    AllButtonsTrue();
+}
+
+void TransferPage::DisConnectBtnClick() {
+    // While another action waits on an open connection, it would go on without one.
+    if (m_session->engineCalls() > 0 && m_session->NMFTP1->Connected()) return;
+    {
+        FtpSession::Call call(m_session);
+        if (m_session->NMFTP1->Connected()) {
+            try {
+                m_session->NMFTP1->Disconnect();
+            } catch (const EAbortError&) {
+                throw;
+            } catch (const std::exception&) {
+                // The connection is gone either way.
+            }
+        }
+    }
+    m_session->FtpConnected = false;
+    setStatus(false);
+    for (QPushButton* b : {CopyAll, MoveAll, CopySelected, MoveSelected, CopyFromDate, RefreshBtn})
+        b->setEnabled(false);
+    ConnectBtn->setEnabled(true);
+    DisConnectBtn->setEnabled(false);
+    FileListBoxFTPdir->clear();
+    FileListBoxFTP->clear();
+    Memo1->clear();
+    AllButtonsFalse();
+    if (m_session->ExitRequested) emit closeRequested();
+}
+
+void TransferPage::watchConnection() {
+    if (m_session->FtpConnected && !m_session->NMFTP1->Connected()) DisConnectBtnClick();
+}
+
+void TransferPage::exitNow() {
+    m_session->CancelRequested = true;
+    m_session->ExitRequested = true;
+    if (!m_session->NMFTP1->Connected()) DisConnectBtnClick();
+    emit closeRequested();
+}
+
+void TransferPage::ExitBtnClick() {
+    emit exitRequested();
+}
+
+// ---------------------------------------------------------------- remote browsing
+
+void TransferPage::NMFTP1ListItem(const QString& Listing) {
+    if (Listing.isEmpty()) return;
+    const transfer::ListingEntry entry = transfer::InterpretListingLine(Listing);
+    if (entry.kind == transfer::ListingEntry::Kind::File && entry.csv) FileListBoxFTP->addItem(entry.name);
+    Memo1->appendPlainText(Listing);
+    if (entry.kind == transfer::ListingEntry::Kind::Folder) FileListBoxFTPdir->addItem(entry.name);
+}
+
+void TransferPage::FreshListing() {
+    FileListBoxFTPdir->clear();
+    FileListBoxFTP->clear();
+    Memo1->clear();
+    m_session->NMFTP1->List();
+}
+
+void TransferPage::FileListBoxFTPdirDblClick() {
+    QListWidgetItem* item = FileListBoxFTPdir->currentItem();
+    if (m_session->EngineBusy() || !m_session->FtpConnected || !item || !item->isSelected()) return;
+    const QString folder = item->text();
+    FtpSession::Call call(m_session);
+    m_session->TransferBusy = true;
+    QList<QPushButton*> held{RefreshBtn, DisConnectBtn};
+    holdExitButtons(false);
+    for (QPushButton* b : held)
+        b->setEnabled(false);
+    // Whatever happens, the window is usable again afterwards.
+    const auto restore = qScopeGuard([&] {
+        holdExitButtons(true);
+        for (QPushButton* b : held)
+            b->setEnabled(true);
+        m_session->TransferBusy = false;
+        setBusyCursor(false);
+    });
+    FileListBoxFTP->clear();
+    Memo1->clear();
+    m_session->NMFTP1->ChangeDir(QStringLiteral("/"));
+    m_session->NMFTP1->ChangeDir(folder);
+    sDirectory->setText(folder);
+    FileListBoxFTPdir->clear();
+    m_session->NMFTP1->List();
+    RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
+}
+
+void TransferPage::sDirectoryDblClick() {
+    if (m_session->EngineBusy() || !m_session->FtpConnected) return;
+    FtpSession::Call call(m_session);
+    sDirectory->setText(QStringLiteral("*.*"));
+    m_session->TransferBusy = true;
+    QList<QPushButton*> held{RefreshBtn, DisConnectBtn};
+    holdExitButtons(false);
+    for (QPushButton* b : held)
+        b->setEnabled(false);
+    const auto restore = qScopeGuard([&] {
+        sDirectory->setText(QStringLiteral("*.*"));
+        holdExitButtons(true);
+        for (QPushButton* b : held)
+            b->setEnabled(true);
+        m_session->TransferBusy = false;
+        setBusyCursor(false);
+    });
+    FileListBoxFTP->clear();
+    Memo1->clear();
+    m_session->NMFTP1->ChangeDir(QStringLiteral(".."));
+    FileListBoxFTPdir->clear();
+    m_session->NMFTP1->List();
+}
+
+void TransferPage::RefreshBtnClick() {
+    if (!m_session->FtpConnected || m_session->EngineBusy()) return;
+    FtpSession::Call call(m_session);
+    sDirectory->setText(QStringLiteral("*.*"));
+    DisConnectBtn->setEnabled(false);
+    RefreshBtn->setEnabled(false);
+    m_session->TransferBusy = true;
+    QList<QPushButton*> held{CopyAll,      MoveAll,    CopySelected, MoveSelected,
+                             CopyFromDate, RefreshBtn, DisConnectBtn};
+    for (QPushButton* b : held)
+        b->setEnabled(false);
+    setBusyCursor(true);
+    const auto restore = qScopeGuard([&] {
+        for (QPushButton* b : held)
+            b->setEnabled(true);
+        setBusyCursor(false);
+        m_session->TransferBusy = false;
+    });
+    FileListBoxFTPdir->clear();
+    FileListBoxFTP->clear();
+    Memo1->clear();
+    m_session->NMFTP1->ChangeDir(QStringLiteral(".."));
+    m_session->NMFTP1->List();
+}
+
+QString TransferPage::chosenRemoteFile() {
+    if (FileListBoxFTP->count() == 0) {
+        Platform::instance().showMessage(QStringLiteral("No files        "));
+        return {};
+    }
+    const QString name = FileListBoxFTP->selectedFocusName();
+    if (name.isEmpty()) Platform::instance().showMessage(QStringLiteral("No file selected"));
+    return name;
+}
+
+void TransferPage::FileListBoxFTPClick() {
+    const QString name = chosenRemoteFile();
+    if (!name.isEmpty()) sFile->setText(name);
+}
+
+QString TransferPage::viewFolder() {
+    if (!m_viewDir)
+        m_viewDir =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/tervane640-view-XXXXXX"));
+    return m_viewDir->isValid() ? m_viewDir->path() : QDir::tempPath();
+}
+
+void TransferPage::FileListBoxFTPDblClick() {
+    const QString name = chosenRemoteFile();
+    if (name.isEmpty() || refuseWhileBusy()) return;
+    FtpSession::Call call(m_session);
+    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
+    // The listed name (never a path) names the local copy in the program's own viewing folder.
+    const QString viewPath = JoinPath(viewFolder(), name);
+    m_session->NMFTP1->Download(name, viewPath);
+    if (!Platform::instance().openInEditor(viewPath))
+        Platform::instance().showMessage(QStringLiteral("No text editor could be started for ") + viewPath);
+}

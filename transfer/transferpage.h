@@ -1,0 +1,164 @@
+// The transfer page: the FTP account and session, the remote folder and file
+// lists, the copy and move batches with their Cancel buttons, copy from date,
+// remote deletion and folders, and the listing log. The local folder panel sits
+// on this page; the window owns it and lends it for the batches' target folder.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+class QCalendarWidget;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+class FtpSession;
+class LocalFolderPanel;
+class TLinkedListBox;
+namespace settings {
+class CFGRecord;
+}
+
+class TransferPage : public QWidget {
+    Q_OBJECT
+public:
+    TransferPage(LocalFolderPanel* local, QWidget* parent = nullptr);
+    ~TransferPage() override;
+
+    FtpSession& session() const { return *m_session; }
+
+    // Start-up: the remote deletion items hidden, the hidden calendar on today.
+    void prepareStartUp();
+    // The account from the settings record.
+    void applySettings(const settings::CFGRecord& r);
+    // The stored copy-from date on the calendar and its text; the remote list emptied.
+    void applyCopyFromDate(const settings::CFGRecord& r);
+    // The account into the settings record.
+    void storeSettings(settings::CFGRecord& r) const;
+    // The date the next copy from date starts at, into the settings record.
+    void storeCopyFromDate(settings::CFGRecord& r) const;
+    // The remote file count shown.
+    void showRemoteCount();
+    // Logs on as the Connect button does (start-up).
+    void connectNow();
+    // The one-second watch: a connection the server dropped ends the session.
+    void watchConnection();
+    // Exit: cancels a batch, ends the session, and asks for the window to close.
+    void exitNow();
+
+signals:
+    // A text for the window's status bar.
+    void statusText(const QString& text);
+    // Connected or not, shown on the other pages too.
+    void connectionShown(bool connected);
+    // The Exit buttons of the other pages follow this page's Exit button.
+    void exitEnabled(bool enabled);
+    // Exit was chosen on this page.
+    void exitRequested();
+    // The session ended after Exit: the window closes.
+    void closeRequested();
+    // The CSV page's file list should show the files that arrived.
+    void fileListStale();
+    // The settings record should be written now (a complete copy from date).
+    void saveSettingsRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private slots:
+    // ---- session and remote browsing
+    void ConnectBtnClick();
+    void DisConnectBtnClick();
+    void ExitBtnClick();
+    void CancelBtn();
+    void NMFTP1ListItem(const QString& Listing);
+    void FileListBoxFTPdirDblClick();
+    void sDirectoryDblClick();
+    void RefreshBtnClick();
+    void FileListBoxFTPClick();
+    void FileListBoxFTPDblClick();
+    // ---- copy, move, copy from date, remote deletion and folders
+    void CopySelectedClick();
+    void CopyAllClick();
+    void MoveSelectedClick();
+    void MoveAllClick();
+    void CopyFromDateClick();
+    void MonthCalendar1Click();
+    void DeleteAllFTPButtonEnableClick();
+    void DeleteFileFromFTP();
+    void DeleteAllFilesFromFTP();
+    void DeleteFTPdir();
+    void MkDirFTPbtnClick();
+    void RenameDirFTPbtnClick();
+    // A fresh listing of the current remote folder.
+    void FreshListing();
+
+private:
+    void buildRemoteGroup();
+    void buildButtons();
+    void buildAccount();
+    void connectEngine();
+    void connectHandlers();
+    void AllButtonsFalse();
+    void AllButtonsTrue();
+    void RestoreButtons();
+    void setStatus(bool connected);
+    void setBusyCursor(bool busy);
+    bool connectedOrTell();
+    bool refuseWhileBusy();
+    void holdExitButtons(bool enabled);
+    // Downloads one remote file; names the file in the error when it fails.
+    void downloadOne(const QString& name, const QString& localPath, const char* verb);
+    // Moves one file: download, check, then delete remotely. False when the local
+    // copy could not be confirmed complete (the remote file then stays).
+    bool moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
+    void tellKeptOnServer(const QStringList& names);
+    // Runs one remote folder command with the busy cursor, then lists the folder afresh.
+    void remoteFolderCommand(const std::function<void()>& command);
+    // The name in MakeDirFTP when connected, idle and not blank; otherwise tells why.
+    bool newFolderName(QString& name);
+    // The selected focus entry of the remote file list, or "" after telling why there is none.
+    QString chosenRemoteFile();
+    // The folder remote files are viewed from.
+    QString viewFolder();
+
+    FtpSession* m_session = nullptr;
+    LocalFolderPanel* m_local = nullptr;
+    bool m_busyCursor = false;
+    QString CopyFromDateText; // the copy-from date text shown in FromDateTime
+    std::unique_ptr<class QTemporaryDir> m_viewDir;
+
+    // Remote group.
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* MakeDirFTP = nullptr;
+    QPushButton *MkDirFTPbtn = nullptr, *RenameDirFTPbtn = nullptr;
+    QCheckBox* DeleteAllFTPButtonEnable = nullptr;
+    QLabel* RemoteFiles1cnt = nullptr;
+    QLineEdit *sDirectory = nullptr, *sFile = nullptr;
+    TLinkedListBox *FileListBoxFTPdir = nullptr, *FileListBoxFTP = nullptr;
+    QMenu *PopupMenuListBox3 = nullptr, *PopupMenuFTPdir = nullptr;
+    QAction *MenuItem1 = nullptr, *MenuItem2 = nullptr, *MenuItem3 = nullptr;
+    // Transfer buttons and their Cancel twins.
+    QPushButton *CopyFromDate = nullptr, *CopySelected = nullptr, *CopyAll = nullptr, *MoveSelected = nullptr,
+                *MoveAll = nullptr;
+    QPushButton *CopyFromDateCancel = nullptr, *CopySelectedCancel = nullptr, *CopyAllCancel = nullptr,
+                *MoveSelectedCancel = nullptr, *MoveAllCancel = nullptr;
+    QLabel* FromDateTime = nullptr;
+    QCalendarWidget *MonthCalendar1 = nullptr, *MonthCalendar2 = nullptr;
+    // Log and account.
+    QFrame* Panel1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit *HostTxt = nullptr, *PortTxt = nullptr, *UserTxt = nullptr, *PassTxt = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QLineEdit *ProxyServer = nullptr, *ProxyPort = nullptr;
+    QPushButton *ConnectBtn = nullptr, *DisConnectBtn = nullptr, *RefreshBtn = nullptr;
+    QLineEdit* cSTATUS = nullptr;
+    QPushButton* ExitBtn = nullptr;
+};
