@@ -51,6 +51,12 @@ private:
     void buildPages();
     void wirePages();
     void OnCreate();
+    void applySettings(const settings::CFGRecord& r);
+    // The settings file of this run: csv.cfg in the start folder when one is there,
+    // otherwise in the user's configuration folder. Chosen once, as the window is made.
+    static QString StartSettingsPath();
+    // A settings file's path in the folder of this run's settings.
+    QString settingsFile(const QString& fileName) const;
     void ReadCFGFile(const QString& fileName);
     void SaveCFGFile(const QString& fileName);
     // Every local file list re-reads its folder; the local count follows.
@@ -69,4 +75,5 @@ private:
 
     std::unique_ptr<settings::CFGRecord> CFGRecord;
     bool m_initialised = false;
+    QString m_settingsPath = StartSettingsPath();
 };

@@ -10,11 +10,13 @@
 #include "transfer/transferpage.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStatusBar>
 
 namespace {
-QString cfgPath(const QString& fileName) {
-    return QDir::current().absoluteFilePath(fileName);
-}
+const char kNoSettingsYet[] =
+    "No settings saved yet: enter the FTP account, then \"Setting\" > \"Save Setting\"";
 // The settings slots of analog channel 1..3's bars.
 settings::Multiplier coarseOf(int channel) {
     return settings::Multiplier(2 * (channel - 1));
@@ -33,11 +35,38 @@ void TForm1::PageControl1Enter() {
     PageControl1Change();
 }
 
+QString TForm1::StartSettingsPath() {
+    // Chosen against the folder the program starts in, once for the whole run:
+    // later folder changes (the local folder follows the user's data) must not
+    // move the settings or leave copies of the password among the data files.
+    return settings::SettingsFilePath(QDir::currentPath(),
+                                      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
 void TForm1::OnCreate() {
     m_transfer->prepareStartUp();
-    ReadCFGFile(QString::fromLatin1(settings::kCfgFileName));
-    const settings::CFGRecord& r = *CFGRecord;
+    // A first start has no settings yet: the controls keep their designed
+    // defaults, and there is no account to connect to.
+    const bool firstStart = !QFileInfo::exists(m_settingsPath);
+    if (!firstStart) {
+        ReadCFGFile(QString::fromLatin1(settings::kCfgFileName));
+        applySettings(*CFGRecord);
+    } else {
+        m_transfer->applySettings(settings::CFGRecord()); // the account group empty
+    }
+    m_csv->applyDates();
+    m_transfer->applyCopyFromDate(*CFGRecord);
+    m_local->showCount();
+    m_transfer->showRemoteCount();
+    if (firstStart) {
+        m_transfer->showDisconnected();
+        StatusBar1->showMessage(QString::fromLatin1(kNoSettingsYet));
+        return;
+    }
+    m_transfer->connectNow();
+}
 
+void TForm1::applySettings(const settings::CFGRecord& r) {
     m_csv->applySettings(r);
     m_transfer->applySettings(r);
     for (ChannelPage* c : m_channels)
@@ -49,15 +78,14 @@ void TForm1::OnCreate() {
     for (ChannelPage* c : m_channels)
         if (const int slot = c->description().settingsChannel; slot >= 0)
             sheet(c->description().page)->setCaption(r.channelName(settings::Channel(slot)));
-    m_csv->applyDates();
-    m_transfer->applyCopyFromDate(r);
-    m_local->showCount();
-    m_transfer->showRemoteCount();
-    m_transfer->connectNow();
+}
+
+QString TForm1::settingsFile(const QString& fileName) const {
+    return QFileInfo(m_settingsPath).dir().filePath(fileName);
 }
 
 void TForm1::ReadCFGFile(const QString& fileName) {
-    const settings::CfgResult result = settings::ReadCFGFile(cfgPath(fileName), *CFGRecord);
+    const settings::CfgResult result = settings::ReadCFGFile(settingsFile(fileName), *CFGRecord);
     switch (result.status) {
     case settings::CfgStatus::Ok:
         return;
@@ -83,7 +111,9 @@ void TForm1::SaveCFGFile(const QString& fileName) {
             r.setChannelName(settings::Channel(slot), c->channelName());
     }
     m_transfer->storeCopyFromDate(r);
-    const settings::CfgResult result = settings::SaveCFGFile(cfgPath(fileName), r);
+    const QString path = settingsFile(fileName);
+    settings::PrepareSettingsFolder(path);
+    const settings::CfgResult result = settings::SaveCFGFile(path, r);
     if (result.status == settings::CfgStatus::CannotCreate)
         Platform::instance().showWarning(QStringLiteral("Warning"),
                                          QString::fromLatin1(settings::kCfgAccessError));

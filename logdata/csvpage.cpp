@@ -359,10 +359,10 @@ void CsvPage::applySettings(const settings::CFGRecord& r) {
     ScrollBar2->setValue(r.aLevel());
     TLEVEL->setText(channels::LevelText(ScrollBar1->value()));
     ALEVEL->setText(channels::LevelText(ScrollBar2->value()));
-    // The levels are the stored values themselves, not the bar positions (which
-    // the bars keep within their ranges).
-    TLevel = r.tLevel();
-    ALevel = r.aLevel();
+    // A stored level beyond its bar's range is taken as the bar shows it, for
+    // loads too: what the user sees is what the readings are compared with.
+    TLevel = ScrollBar1->value();
+    ALevel = ScrollBar2->value();
     DriveComboBox1->setCurrentIndex(r.driveIndex() < DriveComboBox1->count() ? r.driveIndex() : -1);
 }
 

@@ -338,6 +338,13 @@ void TransferPage::connectNow() {
     ConnectBtnClick();
 }
 
+void TransferPage::showDisconnected() {
+    setStatus(false);
+    RestoreButtons();
+    AllButtonsTrue();
+    ConnectBtn->setEnabled(true);
+}
+
 void TransferPage::MonthCalendar1Click() {
     CopyFromDateText = transfer::DateText(MonthCalendar1->selectedDate());
     FromDateTime->setText(CopyFromDateText);

@@ -47,6 +47,9 @@ public:
     void showRemoteCount();
     // Logs on as the Connect button does (start-up).
     void connectNow();
+    // Start-up without an account to log on to: the page as a failed log-on leaves
+    // it, disconnected and ready for Connect.
+    void showDisconnected();
     // The one-second watch: a connection the server dropped ends the session.
     void watchConnection();
     // Exit: cancels a batch, ends the session, and asks for the window to close.

@@ -286,8 +286,10 @@ private slots:
         QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate::currentDate());
         QCOMPARE(c(f()).FromDateTime()->text(),
                  QLocale().toString(QDate::currentDate(), QLocale::ShortFormat).left(10));
+        // The date is saved where the settings were read, not among the fetched files.
+        QVERIFY(!QFile::exists(local + "/csv.cfg"));
         settings::CFGRecord saved;
-        QVERIFY(settings::ReadCFGFile(local + "/csv.cfg", saved).ok());
+        QVERIFY(settings::ReadCFGFile(w->path("csv.cfg"), saved).ok());
         QCOMPARE(settings::DayNumberToDate(saved.copyFromDate()), QDate::currentDate());
         QCOMPARE(saved.host(), QString("127.0.0.1"));
         verifyIdle();

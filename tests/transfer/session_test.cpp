@@ -13,6 +13,7 @@
 
 #include <QCalendarWidget>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -70,23 +71,76 @@ private slots:
     }
 
     void startupWithoutSettingsFile() {
+        // A first start: the designed defaults, a word in the status bar, and no
+        // attempt to log on to an account that was never entered.
         QVERIFY(w->open());
-        QCOMPARE(platform.warnings, QStringList{"Warning|csv.cfg access error"});
+        QCOMPARE(platform.warnings, QStringList());
+        QCOMPARE(platform.messages, QStringList());
+        QCOMPARE(platform.errors, QStringList());
         QCOMPARE(c(form()).HostTxt()->text(), QString());
         QCOMPARE(c(form()).UserTxt()->text(), QString());
-        QCOMPARE(c(form()).TabSheet1()->Caption(), QString());
-        QCOMPARE(c(form()).DecisionGraphA2()->TitleText(), QStringList{QString()});
-        QCOMPARE(c(form()).ScrollBarA1()->value(), 0);
-        QCOMPARE(c(form()).MulA1()->text(), QString("0"));
-        QCOMPARE(c(form()).TLEVEL()->text(), QString("0"));
+        QCOMPARE(c(form()).PassTxt()->text(), QString());
+        QCOMPARE(c(form()).TabSheet1()->Caption(), QString("Temperature 1"));
+        QCOMPARE(c(form()).T1Name()->text(), QString("Temperature 1 (deg.C)"));
+        QVERIFY(!c(form()).DecisionGraphA2()->TitleText().join(QString()).isEmpty());
+        QVERIFY(c(form()).MulA1()->text() != QString("0"));
         QCOMPARE(c(form()).MonthCalendar1()->selectedDate(), c(form()).MonthCalendar1()->minimumDate());
         QCOMPARE(c(form()).MonthCalendar2()->selectedDate(), QDate::currentDate());
         QVERIFY(!c(form()).MenuItem1()->isVisible());
-        // The connect attempt failed; the window stays usable and disconnected.
         QVERIFY(!c(form()).session().FtpConnected);
+        QVERIFY2(form().statusBar()->currentMessage().contains("No settings saved yet"),
+                 qPrintable(form().statusBar()->currentMessage()));
         QCOMPARE(c(form()).cSTATUS()->text(), QString("FTP Disconnected"));
         QVERIFY(c(form()).CopySelectedCancel()->isHidden());
         QVERIFY(!c(form()).CopySelected()->isHidden());
+        // Nothing was written anywhere by starting.
+        QVERIFY(!QFile::exists(w->path("csv.cfg")));
+        QVERIFY(!QFile::exists(w->path(".config/Tervane640/csv.cfg")));
+    }
+
+    void settingsStayWhereTheyAreRead() {
+        // Without a csv.cfg in the start folder, the settings go to the user's
+        // configuration folder, whatever local folder the user picked meanwhile.
+        QVERIFY(w->open());
+        QVERIFY(QDir(w->path("")).mkdir("data"));
+        c(form()).DirectoryListBoxPC()->setDirectory(w->path("data"));
+        c(form()).HostTxt()->setText("logger.example");
+        c(form()).PassTxt()->setText("a-long-password");
+        c(form()).SaveSetting1()->trigger();
+        QCOMPARE(platform.warnings, QStringList());
+        const QString config = w->path(".config/Tervane640/csv.cfg");
+        QVERIFY(QFile::exists(config));
+        QVERIFY(!QFile::exists(w->path("data/csv.cfg")));
+        QVERIFY(!QFile::exists(w->path("csv.cfg")));
+        QCOMPARE(QFileInfo(w->path(".config/Tervane640")).permissions() & 0x0077, QFileDevice::Permissions());
+        // A shorter password leaves no tail of the old one in the file.
+        c(form()).PassTxt()->setText("pw");
+        c(form()).SaveSetting1()->trigger();
+        QFile f(config);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(!f.readAll().contains("long-password"));
+        f.close();
+
+        // The next start, from the same folder, reads them back from there.
+        w->close();
+        QDir::setCurrent(w->path(""));
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).HostTxt()->text(), QString("logger.example"));
+        QCOMPARE(c(form()).PassTxt()->text(), QString("pw"));
+    }
+
+    void startFolderSettingsWin() {
+        // An installation that keeps csv.cfg in its start folder goes on using that
+        // one, also when it is read-only and saving cannot replace it.
+        settings::CFGRecord r;
+        r.setUserId("start");
+        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        QVERIFY(QDir(w->path("")).mkpath(".config/Tervane640"));
+        settings::CFGRecord other;
+        other.setUserId("config");
+        QVERIFY(settings::SaveCFGFile(w->path(".config/Tervane640/csv.cfg"), other).ok());
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).UserTxt()->text(), QString("start"));
     }
 
     void savedSettingsComeBack() {
@@ -103,7 +157,7 @@ private slots:
         c(form()).MonthCalendar1()->setSelectedDate(QDate(2020, 1, 1)); // not saved: the hidden calendar is
         c(form()).SaveSetting1()->trigger();
         QCOMPARE(platform.errors, QStringList());
-        QFile cfg(w->path("csv.cfg"));
+        QFile cfg(w->path(".config/Tervane640/csv.cfg"));
         QCOMPARE(cfg.size(), qint64(636));
         QCOMPARE(cfg.permissions() & (QFile::ReadOther | QFile::ReadGroup), QFileDevice::Permissions());
         w->close();
