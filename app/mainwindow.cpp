@@ -231,6 +231,22 @@ void TForm1::Exit1Click() {
     m_transfer->exitNow();
 }
 
+void TForm1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (m_shownOnce) return;
+    m_shownOnce = true;
+    // The start-up runs when the focus first enters the page control. Ask for the
+    // focus; where the desktop withholds it (no window manager, focus-stealing
+    // prevention) the start-up still runs shortly after the window appears, so
+    // the window never sits there half made.
+    activateWindow();
+    QTimer::singleShot(kStartUpFallbackMs, this, Guarded([this] {
+                           if (m_initialised) return;
+                           m_startUpByFallback = true;
+                           PageControl1Enter();
+                       }));
+}
+
 void TForm1::closeEvent(QCloseEvent* e) {
     // A handler still waits inside an engine call: the window closes once it has unwound.
     if (m_transfer->session().deferClose()) {

@@ -33,10 +33,15 @@ public:
 
     // The start-up has run (on the page control's first focus).
     bool Initialised() const { return m_initialised; }
+    // The start-up ran because the focus did not come within this time of the
+    // window first appearing.
+    static constexpr int kStartUpFallbackMs = 1500;
+    bool StartedWithoutFocus() const { return m_startUpByFallback; }
     // The FTP session of the transfer page.
     FtpSession& session() const;
 
 protected:
+    void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private slots:
@@ -52,6 +57,8 @@ private:
     void wirePages();
     void OnCreate();
     void applySettings(const settings::CFGRecord& r);
+    // What the controls hold, into the settings record.
+    void storeSettings(settings::CFGRecord& r) const;
     // The settings file of this run: csv.cfg in the start folder when one is there,
     // otherwise in the user's configuration folder. Chosen once, as the window is made.
     static QString StartSettingsPath();
@@ -75,5 +82,7 @@ private:
 
     std::unique_ptr<settings::CFGRecord> CFGRecord;
     bool m_initialised = false;
+    bool m_shownOnce = false;
+    bool m_startUpByFallback = false;
     QString m_settingsPath = StartSettingsPath();
 };

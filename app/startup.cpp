@@ -52,7 +52,12 @@ void TForm1::OnCreate() {
         ReadCFGFile(QString::fromLatin1(settings::kCfgFileName));
         applySettings(*CFGRecord);
     } else {
-        m_transfer->applySettings(settings::CFGRecord()); // the account group empty
+        // The designed defaults stay; the level boxes show what their bars hold,
+        // and the account group is empty.
+        settings::CFGRecord defaults;
+        storeSettings(defaults);
+        m_csv->applySettings(defaults);
+        m_transfer->applySettings(settings::CFGRecord());
     }
     m_csv->applyDates();
     m_transfer->applyCopyFromDate(*CFGRecord);
@@ -100,6 +105,18 @@ void TForm1::ReadCFGFile(const QString& fileName) {
 
 void TForm1::SaveCFGFile(const QString& fileName) {
     settings::CFGRecord& r = *CFGRecord;
+    storeSettings(r);
+    const QString path = settingsFile(fileName);
+    settings::PrepareSettingsFolder(path);
+    const settings::CfgResult result = settings::SaveCFGFile(path, r);
+    if (result.status == settings::CfgStatus::CannotCreate)
+        Platform::instance().showWarning(QStringLiteral("Warning"),
+                                         QString::fromLatin1(settings::kCfgAccessError));
+    else if (!result.ok())
+        throw EInOutError(result.errorText);
+}
+
+void TForm1::storeSettings(settings::CFGRecord& r) const {
     m_csv->storeSettings(r);
     m_transfer->storeSettings(r);
     for (const ChannelPage* c : m_channels) {
@@ -111,14 +128,6 @@ void TForm1::SaveCFGFile(const QString& fileName) {
             r.setChannelName(settings::Channel(slot), c->channelName());
     }
     m_transfer->storeCopyFromDate(r);
-    const QString path = settingsFile(fileName);
-    settings::PrepareSettingsFolder(path);
-    const settings::CfgResult result = settings::SaveCFGFile(path, r);
-    if (result.status == settings::CfgStatus::CannotCreate)
-        Platform::instance().showWarning(QStringLiteral("Warning"),
-                                         QString::fromLatin1(settings::kCfgAccessError));
-    else if (!result.ok())
-        throw EInOutError(result.errorText);
 }
 
 void TForm1::SaveSetting1Click() {
