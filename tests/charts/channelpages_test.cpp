@@ -132,7 +132,9 @@ private slots:
         QCOMPARE(form->MulA1->text(), QString("1"));
         QVERIFY(!form->MulA1->isEnabled());
         QCOMPARE(form->FastLineSeries5->ShowInLegend(), false);
-        QCOMPARE(form->Series14->LinePenVisible(), false);
+        // The range series is drawn faintly (dotted grey), the level as a dashed line.
+        QCOMPARE(form->Series14->role(), TChartSeries::Role::Range);
+        QCOMPARE(form->FastLineSeries5->role(), TChartSeries::Role::Level);
         QCOMPARE(form->Chart2->LeftAxis.Maximum, 105.0);
         QCOMPARE(form->DecisionGraphT3->LeftAxis.AutomaticMaximum, true);
     }
