@@ -198,11 +198,18 @@ void TDecisionGraph::applyTitle() {
     m_qchart->setTitle(escaped.join(QStringLiteral("<br>")));
 }
 
-QString TDecisionGraph::shownTitle() const {
-    // What the title item shows, as plain text.
-    for (QGraphicsItem* item : m_qchart->childItems())
-        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item))
-            return text->toPlainText().replace(QChar(0xa0), QLatin1Char(' '));
+QString TDecisionGraph::shownTitle() {
+    ensureLaidOut();
+    const QRectF plot = m_qchart->plotArea();
+    // What the title item above the plot shows, as plain text.
+    QGraphicsTextItem* top = nullptr;
+    for (QGraphicsItem* item : scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->toPlainText().isEmpty()) continue;
+        if (text->sceneBoundingRect().center().y() >= plot.top()) continue;
+        if (!top || text->sceneBoundingRect().top() < top->sceneBoundingRect().top()) top = text;
+    }
+    if (top) return top->toPlainText().replace(QChar(0xa0), QLatin1Char(' '));
     return {};
 }
 
@@ -292,7 +299,7 @@ void TDecisionGraph::setVerticalRange(double lo, double hi) {
     // whether it was ever shown. The spacing and the range change together: the
     // axis builds one label per tick at every intermediate state, so the order is
     // chosen that never asks for more ticks than before or after.
-    const int maxTicks = height() >= 400 ? 12 : 10;
+    const int maxTicks = height() >= 400 ? 12 : 9;
     const AxisTicks t = NiceTicks(lo, hi, maxTicks);
     const double oldStep = m_axisY->tickInterval();
     m_axisY->setLabelFormat(QStringLiteral("%.") + QString::number(t.decimals) + QLatin1Char('f'));
@@ -377,7 +384,9 @@ void TDecisionGraph::Refresh() {
     m_zoomed = false;
     m_yZoomed = false;
     updateAxes();
-    updateDrawnPoints();
+    // Lay the chart out for the new labels now, not at some later event, so the
+    // next paint (or a printout) never shows labels cut to the old axis width.
+    ensureLaidOut();
     viewport()->update();
 }
 

@@ -121,7 +121,7 @@ struct THighTeeFunction {
 
 // Round tick spacing for a vertical axis: a step of 1, 2, 2.5 or 5 times a
 // power of ten giving at most maxTicks ticks between lo and hi (and, for
-// maxTicks of 10 or more, at least 4).
+// maxTicks of 9 or more, at least 4).
 struct AxisTicks {
     double step = 1;
     int decimals = 0; // digits after the point the labels need
@@ -191,7 +191,7 @@ public:
     // a printout keeps the proportions of the screen.
     QFont labelFont() const { return m_labelFont; }
     // The heading as plain text, blanks kept.
-    QString shownTitle() const;
+    QString shownTitle();
     // Sizes and lays out a chart that has never been shown, so that it can be
     // painted or printed like a shown one.
     void ensureLaidOut();
