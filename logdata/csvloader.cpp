@@ -19,10 +19,8 @@ constexpr int kWidths[24] = {48, 50, 50, 46, 46, 46, 46, 32, 32, 32, 32, 22,
 } // namespace
 
 namespace {
-// Work between two looks at the window's events, and the delay before a load
-// reports its progress.
+// Work between two looks at the window's events, and between two progress reports.
 constexpr qint64 kPumpMs = 50;
-constexpr qint64 kProgressAfterMs = 500;
 constexpr qint64 kProgressEveryMs = 100;
 } // namespace
 
@@ -50,7 +48,7 @@ void CsvLoader::pump(qint64 done, qint64 total) {
     const qint64 now = m_clock.elapsed();
     if (now - m_lastPump < kPumpMs) return;
     m_lastPump = now;
-    if (in.progress && now >= kProgressAfterMs && now - m_lastProgress >= kProgressEveryMs) {
+    if (in.progress && now >= in.progressAfterMs && now - m_lastProgress >= kProgressEveryMs) {
         m_lastProgress = now;
         m_reportedProgress = true;
         in.progress(done, total);

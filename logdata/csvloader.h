@@ -42,10 +42,11 @@ struct LoadInputs {
     std::function<bool()> xMode;           // labels from Date,Time instead of row numbers
     std::function<double(int)> multiplier; // analog channel 1..3
     std::function<void()> alert;           // a reading is over its level
-    // Progress of a load that has run for half a second or more: bytes read of
+    // Progress of a load that has run for half a second (progressAfterMs) or more: bytes read of
     // the file's size, about ten times a second, and (0, 0) once it has ended.
     // The page shows it in its status bar.
     std::function<void(qint64 done, qint64 total)> progress;
+    qint64 progressAfterMs = 500;
 };
 
 class CsvLoader : public QObject {
