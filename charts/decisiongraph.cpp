@@ -299,6 +299,10 @@ void TDecisionGraph::setVerticalRange(double lo, double hi) {
     // whether it was ever shown. The spacing and the range change together: the
     // axis builds one label per tick at every intermediate state, so the order is
     // chosen that never asks for more ticks than before or after.
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(hi - lo) || !(hi > lo)) {
+        lo = std::isfinite(lo) ? lo : 0;
+        hi = lo + 1;
+    }
     const int maxTicks = height() >= 400 ? 12 : 9;
     const AxisTicks t = NiceTicks(lo, hi, maxTicks);
     const double oldStep = m_axisY->tickInterval();
