@@ -143,6 +143,15 @@ private slots:
         QTest::newRow("50 rows in a fresh window") << QByteArray() << rangedFile(50, 0, 0.01);
         QTest::newRow("tiny after huge temperatures") << rangedFile(20, 0, 1000) << rangedFile(20, 0, 0.001);
         QTest::newRow("empty file after a full one") << rangedFile(100, 999000) << QByteArray("\r\n");
+        QByteArray noise(1 << 20, Qt::Uninitialized);
+        quint32 x = 2463534242u;
+        for (char& c : noise) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            c = static_cast<char>((x & 0xff) == 26 ? 27 : x & 0xff); // no Ctrl-Z: it would end the file
+        }
+        QTest::newRow("a megabyte of random bytes") << rangedFile(100, 0) << noise;
     }
     void everyChartHasReadableAxesAfterAnyPreviousFile() {
         QFETCH(QByteArray, first);
