@@ -155,12 +155,15 @@ CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
     m_lastSeparator = separator;
     if (!reader.open(path)) throw EInOutError(reader.errorString());
     std::string_view line;
+    // Look at the window's events every 256 lines or every megabyte, whichever is first.
     unsigned sinceLook = 0;
+    qint64 lookedAt = 0;
     bool cancelled = false;
     while (reader.next(line)) {
         AddCSVLine(line, separator);
-        if (++sinceLook >= 256) {
+        if (++sinceLook >= 256 || reader.position() - lookedAt >= (1 << 20)) {
             sinceLook = 0;
+            lookedAt = reader.position();
             pump(reader.position(), reader.size());
             if (m_cancel) {
                 cancelled = true;
