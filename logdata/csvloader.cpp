@@ -18,12 +18,6 @@ constexpr int kWidths[24] = {48, 50, 50, 46, 46, 46, 46, 32, 32, 32, 32, 22,
                              22, 22, 22, 22, 22, 22, 22, 22, 22, 22, 22, 40};
 } // namespace
 
-namespace {
-// Work between two looks at the window's events, and between two progress reports.
-constexpr qint64 kPumpMs = 50;
-constexpr qint64 kProgressEveryMs = 100;
-} // namespace
-
 CsvLoader::CsvLoader(const LoadTargets& targets, LoadInputs inputs) : t(targets), in(std::move(inputs)) {
     // The alarm levels and the range series must stand out on the white plot.
     for (TChartSeries* s : {t.Series5, t.Series10, t.FastLineSeries5, t.FastLineSeries10})
@@ -46,9 +40,10 @@ bool CsvLoader::eventFilter(QObject* watched, QEvent* event) {
 
 void CsvLoader::pump(qint64 done, qint64 total) {
     const qint64 now = m_clock.elapsed();
-    if (now - m_lastPump < kPumpMs) return;
+    if (now - m_lastPump < in.lookEveryMs) return;
     m_lastPump = now;
-    if (in.progress && now >= in.progressAfterMs && now - m_lastProgress >= kProgressEveryMs) {
+    if (in.progress && now >= in.progressAfterMs &&
+        (!m_reportedProgress || now - m_lastProgress >= in.progressEveryMs)) {
         m_lastProgress = now;
         m_reportedProgress = true;
         in.progress(done, total);

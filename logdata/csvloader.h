@@ -47,6 +47,9 @@ struct LoadInputs {
     // The page shows it in its status bar.
     std::function<void(qint64 done, qint64 total)> progress;
     qint64 progressAfterMs = 500;
+    qint64 progressEveryMs = 100;
+    // Work between two looks at the window's events (Escape, Cancel, repaints).
+    qint64 lookEveryMs = 50;
 };
 
 class CsvLoader : public QObject {

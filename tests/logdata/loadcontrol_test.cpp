@@ -74,7 +74,10 @@ class LoadControlTest : public QObject {
         in.aLevel = [] { return 0; };
         in.xMode = [] { return false; };
         in.multiplier = [this](int ch) { return ch == 1 ? mul1 : 1.0; };
+        // Progress at every look at the events, which come every 256 lines.
         in.progressAfterMs = 0;
+        in.progressEveryMs = 0;
+        in.lookEveryMs = 0;
         return in;
     }
     int loadedRows() const { return form->findChild<TStringGrid*>("StringGrid1")->RowCount() - 1; }
