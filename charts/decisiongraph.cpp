@@ -172,9 +172,18 @@ void TDecisionGraph::applyStyle(TChartSeries* s) {
     }
     s->m_drawn->setName(s->m_title);
     s->m_drawn->setPen(s->drawnPen());
-    const auto markers = m_qchart->legend()->markers(s->m_drawn);
-    for (QLegendMarker* m : markers)
-        m->setVisible(s->m_showInLegend);
+    applyLegendVisibility();
+}
+
+void TDecisionGraph::applyLegendVisibility() {
+    // Adding or removing a series, or laying out a chart that is not shown,
+    // resets the legend's markers: set them all again.
+    for (TChartSeries* s : m_series) {
+        if (!s->m_drawn) continue;
+        const auto markers = m_qchart->legend()->markers(s->m_drawn);
+        for (QLegendMarker* m : markers)
+            m->setVisible(s->m_showInLegend);
+    }
 }
 
 void TDecisionGraph::setTitleText(const QStringList& lines) {
@@ -390,9 +399,13 @@ void TDecisionGraph::Refresh() {
     m_zoomed = false;
     m_yZoomed = false;
     updateAxes();
-    // Lay the chart out for the new labels now, not at some later event, so the
-    // next paint (or a printout) never shows labels cut to the old axis width.
-    ensureLaidOut();
+    // Lay a shown chart out for the new labels now, not at some later event, so
+    // the next paint never shows labels cut to the old axis width. A hidden one
+    // is laid out when it is shown or printed.
+    if (isVisible())
+        ensureLaidOut();
+    else
+        updateDrawnPoints();
     viewport()->update();
 }
 
@@ -431,14 +444,14 @@ void TDecisionGraph::showEvent(QShowEvent* e) {
 }
 
 void TDecisionGraph::ensureLaidOut() {
-    // A widget that was never shown gets no resize event: the chart inside has
-    // no size yet, so no plot area, axes or labels.
-    if (m_qchart->size().toSize() != size()) {
-        QResizeEvent ev(size(), m_qchart->size().toSize());
-        QChartView::resizeEvent(&ev);
+    // A widget that was never shown has had no resize event: the chart inside
+    // has no size yet, so no plot area, axes or labels. Rendering it once sends
+    // the pending events the way showing it would.
+    if (!isVisible() && m_qchart->size().toSize() != size()) (void)grab(QRect(0, 0, 1, 1));
+    if (isVisible()) {
+        m_qchart->layout()->activate();
+        QCoreApplication::sendPostedEvents(m_qchart, QEvent::LayoutRequest);
     }
-    m_qchart->layout()->activate();
-    QCoreApplication::sendPostedEvents(m_qchart, QEvent::LayoutRequest);
     updateAxes();
     updateDrawnPoints();
 }

@@ -220,6 +220,7 @@ private:
     void seriesChanged() { m_dirty = true; }
     void applyStyle(TChartSeries* s);
     void applyTitle();
+    void applyLegendVisibility();
     void updateAxes();
     void updateDrawnPoints();
     int totalPoints() const;

@@ -222,18 +222,19 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("heading");
         QTest::addColumn<bool>("xmode");
-        QTest::newRow("Temperature 1, dates and times below") << "PrintT1"
-                                                              << "Temperature" << true;
-        QTest::newRow("Counter 1 from 999,000") << "PrintT3"
-                                                << "Counter" << false;
-        QTest::newRow("Power voltage") << "PrintA4"
-                                       << "Power" << false;
+        QTest::addColumn<QString>("legend");
+        QTest::newRow("Temperature 1, dates and times below")
+            << QString("PrintT1") << QString("Temperature") << true << QString("T1");
+        QTest::newRow("Counter 1 from 999,000")
+            << QString("PrintT3") << QString("Counter") << false << QString("C1");
+        QTest::newRow("Power voltage") << QString("PrintA4") << QString("Power") << false << QString("A4");
     }
     void chartPrintoutIsReadable() {
         if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("poppler-utils are not installed");
         QFETCH(QString, button);
         QFETCH(QString, heading);
         QFETCH(bool, xmode);
+        QFETCH(QString, legend);
         find<QCheckBox>("Xmode")->setChecked(xmode);
         open("a.csv", rangedFile(300, 999000));
         // The page of the chart has never been shown.
@@ -246,9 +247,13 @@ private slots:
         const PdfPage& pg = pages[0];
         QVERIFY(pg.width > pg.height); // landscape
         const Word* head = nullptr;
-        for (const Word& w : pg.words)
+        bool legendShown = false;
+        for (const Word& w : pg.words) {
             if (w.text == heading) head = &w;
+            legendShown |= w.text == legend;
+        }
         QVERIFY(head);
+        QVERIFY2(legendShown, qPrintable(legend));
         // The chart fills the page: the words span most of its width.
         double left = 1e9, right = 0;
         for (const Word& w : pg.words) {
