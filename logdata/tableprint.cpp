@@ -125,8 +125,9 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
         }
     };
 
+    const int totalPages = rowBlocks * static_cast<int>(bands.size());
     int page = 0;
-    for (int block = 0; block < rowBlocks; ++block) {
+    for (int block = 0; block < rowBlocks && !res.cancelled; ++block) {
         const int firstRow = 1 + block * perPage;
         const int lastRow = std::min(dataRows, firstRow + perPage - 1);
         for (const Band& band : bands) {
@@ -146,6 +147,10 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
             const double fy = pageH - kFooter / 2.0;
             const double fw = fm.horizontalAdvance(foot) / scale;
             painter.drawText(QPointF((pageW - fw) / 2 * scale, fy * scale), foot);
+            if (src.progress && !src.progress(page, totalPages)) {
+                res.cancelled = true;
+                break;
+            }
         }
     }
     res.pages = page;

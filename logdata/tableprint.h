@@ -17,6 +17,9 @@ struct TableSource {
     int rowCount = 0;
     int colCount = 0;
     std::function<QString(int col, int row)> cell;
+    // Called after each page with the pages done and the pages in all; returning
+    // false ends the printout there (a Cancel button). May be empty.
+    std::function<bool(int done, int pages)> progress;
 };
 
 struct TablePrintResult {
@@ -25,6 +28,7 @@ struct TablePrintResult {
     int pages = 0;        // pages printed
     int columnsShown = 0; // columns that reached the paper, the row numbers included
     int columnsLeftOut = 0;
+    bool cancelled = false; // ended early by the progress function
 };
 
 // At most this many column pages per block of rows: a line of 200,000 fields

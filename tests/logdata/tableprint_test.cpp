@@ -182,6 +182,26 @@ private slots:
                 QString("columns %1 to 200023 are not printed").arg(res.columnsShown)));
         }
     }
+
+    void progressAndCancel() {
+        logdata::TableSource s = loggerTable(1440);
+        QList<int> done;
+        int total = 0;
+        s.progress = [&](int page, int pages) {
+            done << page;
+            total = pages;
+            return page < 3; // Cancel after the third page
+        };
+        QPdfWriter w(dir.filePath("cancelled.pdf"));
+        w.setResolution(300);
+        w.setPageSize(QPageSize(QPageSize::A4));
+        const auto res = logdata::PrintTable(s, w);
+        QVERIFY(res.ok && res.cancelled);
+        QCOMPARE(done, (QList<int>{1, 2, 3}));
+        QVERIFY(total > 3);
+        QCOMPARE(res.pages, 3);
+        QCOMPARE(pdfWords(dir.filePath("cancelled.pdf")).size(), 3);
+    }
 };
 
 QTEST_MAIN(TablePrintTest)
