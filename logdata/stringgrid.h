@@ -54,7 +54,11 @@ public:
     // The rows as the table printout reads them (valid while the grid lives and
     // is not changed).
     logdata::TableSource printSource() const {
-        return {m_rowCount, m_colCount, [this](int col, int row) { return cellText(col, row); }};
+        logdata::TableSource src;
+        src.rowCount = m_rowCount;
+        src.colCount = m_colCount;
+        src.cell = [this](int col, int row) { return cellText(col, row); };
+        return src;
     }
 
 private:
