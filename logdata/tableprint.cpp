@@ -83,7 +83,21 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
             widths.push_back(std::min(
                 std::max<double>(TablePrintColumnWidth(c), (chars[static_cast<std::size_t>(c)] + 1) * charW),
                 (right - kLeft) / 2));
+        // A table that is a little too wide for the page (a logger table whose
+        // columns had to widen) is narrowed to fit: the columns and the font.
+        double total = kLeft;
+        for (int c = 0; c < cols; ++c)
+            total += width(c);
+        if (cols <= measured && total > right && total <= 1.3 * right) {
+            const double squeeze = (right - kLeft) / (total - kLeft);
+            for (double& w : widths)
+                w *= squeeze;
+            font.setPointSizeF(font.pointSizeF() * squeeze);
+            painter.setFont(font);
+        }
     }
+    const QFontMetricsF fmDrawn(painter.font(), &device);
+    const double drawnCharW = std::max(1.0, fmDrawn.horizontalAdvance(QLatin1Char('0')) / scale);
 
     // Column pages: each holds column 0 and the columns after the previous page's.
     std::vector<Band> bands;
@@ -94,7 +108,7 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
         do {
             x += width(c);
             ++c;
-        } while (c < cols && x + width(c) <= right);
+        } while (c < cols && x + width(c) <= right + 0.5);
         b.last = c - 1;
         bands.push_back(b);
     }
@@ -112,7 +126,7 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
         if (!src.cell) return;
         QString text = src.cell(col, row);
         if (text.isEmpty()) return;
-        const int room = std::max(1, static_cast<int>((pageW - x) / charW) + 1);
+        const int room = std::max(1, static_cast<int>((pageW - x) / drawnCharW) + 1);
         if (text.size() > room) text.truncate(room);
         painter.drawText(QPointF(x * scale, (y + ascent) * scale), text);
     };

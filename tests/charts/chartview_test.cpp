@@ -8,6 +8,7 @@
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "logdata/stringgrid.h"
+#include "logdata/tableprint.h"
 #include "loggerfiles.h"
 
 #include <QCheckBox>
@@ -17,6 +18,7 @@
 #include <QGraphicsTextItem>
 #include <QImage>
 #include <QLineEdit>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -307,6 +309,35 @@ private slots:
         QCOMPARE(grid->Cells(0, loaded), QString::number(loaded));
         QCOMPARE(chart("DecisionGraphT1")->findSeries("FastLineSeries1")->count(), std::min(loaded, 16382));
         QCOMPARE(platform.errors, QStringList());
+    }
+
+    void theLoadedTablePrintsEveryRow() {
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("poppler-utils are not installed");
+        open("091201.csv", testfiles::loggerFile(1440));
+        const QString pdf = keep("table.pdf");
+        QPdfWriter w(pdf);
+        w.setResolution(300);
+        w.setPageSize(QPageSize(QPageSize::A4));
+        const auto res = logdata::PrintTable(find<TStringGrid>("StringGrid1")->printSource(), w);
+        QVERIFY(res.ok);
+        QSet<QString> firstCells;
+        int pagesWithHeading = 0;
+        const QList<PdfPage> pages = pdfPages(pdf);
+        QCOMPARE(pages.size(), res.pages);
+        for (const PdfPage& pg : pages) {
+            double left = 1e9;
+            for (const Word& wd : pg.words)
+                left = std::min(left, wd.x0);
+            bool heading = false;
+            for (const Word& wd : pg.words) {
+                if (wd.x0 < left + 1) firstCells.insert(wd.text);
+                heading |= wd.text == "Status";
+            }
+            pagesWithHeading += heading;
+        }
+        QCOMPARE(pagesWithHeading, pages.size());
+        for (int r = 1; r <= 1440; ++r)
+            QVERIFY2(firstCells.contains(QString::number(r)), qPrintable(QString::number(r)));
     }
 };
 
