@@ -1,7 +1,9 @@
 #include "charts/decisiongraph.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGraphicsLayout>
+#include <QGraphicsTextItem>
 #include <QLegendMarker>
 #include <QMouseEvent>
 #include <QPainter>
@@ -57,6 +59,33 @@ void TChartSeries::setPenStyle(Qt::PenStyle s) {
     m_chart->applyStyle(this);
 }
 
+void TChartSeries::setRole(Role r) {
+    m_role = r;
+    if (r == Role::Range) m_lineVisible = true; // drawn faintly, so the axis top can be read
+    m_chart->applyStyle(this);
+}
+
+QPen TChartSeries::drawnPen() const {
+    QPen pen(m_color);
+    pen.setWidth(1);
+    pen.setStyle(m_penStyle);
+    switch (m_role) {
+    case Role::Data:
+        break;
+    case Role::Level:
+        pen.setColor(QColor::fromRgb(kLevelColor));
+        pen.setStyle(Qt::DashLine);
+        pen.setWidth(2);
+        break;
+    case Role::Range:
+        pen.setColor(QColor(150, 150, 150));
+        pen.setStyle(Qt::DotLine);
+        break;
+    }
+    pen.setCosmetic(true);
+    return pen;
+}
+
 void TChartSeries::setShowInLegend(bool v) {
     m_showInLegend = v;
     m_chart->applyStyle(this);
@@ -74,6 +103,10 @@ TDecisionGraph::TDecisionGraph(const QString& name, QWidget* parent) : QChartVie
     QFont titleFont(QStringLiteral("Arial"));
     titleFont.setPixelSize(11);
     m_qchart->setTitleFont(titleFont);
+    // Every text in pixels: a printout scales them with the chart.
+    m_labelFont = QFont(QStringLiteral("Arial"));
+    m_labelFont.setPixelSize(11);
+    m_qchart->legend()->setFont(m_labelFont);
     m_qchart->setTitleBrush(Qt::black);
     m_axisX = new QValueAxis(m_qchart);
     m_axisY = new QValueAxis(m_qchart);
@@ -82,6 +115,12 @@ TDecisionGraph::TDecisionGraph(const QString& name, QWidget* parent) : QChartVie
     m_axisX->setTickCount(2);
     m_axisX->setGridLineVisible(false);
     m_axisX->setRange(0, 1);
+    m_axisY->setLabelsFont(m_labelFont);
+    m_axisY->setGridLineVisible(true);
+    m_axisY->setRange(0, 1);
+    m_axisY->setTickInterval(0.1);
+    m_axisY->setTickAnchor(0);
+    m_axisY->setTickType(QValueAxis::TicksDynamic);
     m_qchart->addAxis(m_axisX, Qt::AlignBottom);
     m_qchart->addAxis(m_axisY, Qt::AlignLeft);
     m_qchart->legend()->setAlignment(Qt::AlignRight);
@@ -132,14 +171,19 @@ void TDecisionGraph::applyStyle(TChartSeries* s) {
         m_dirty = true;
     }
     s->m_drawn->setName(s->m_title);
-    QPen pen(s->m_color);
-    pen.setWidth(1);
-    pen.setStyle(s->m_penStyle);
-    pen.setCosmetic(true);
-    s->m_drawn->setPen(pen);
-    const auto markers = m_qchart->legend()->markers(s->m_drawn);
-    for (QLegendMarker* m : markers)
-        m->setVisible(s->m_showInLegend);
+    s->m_drawn->setPen(s->drawnPen());
+    applyLegendVisibility();
+}
+
+void TDecisionGraph::applyLegendVisibility() {
+    // Adding or removing a series, or laying out a chart that is not shown,
+    // resets the legend's markers: set them all again.
+    for (TChartSeries* s : m_series) {
+        if (!s->m_drawn) continue;
+        const auto markers = m_qchart->legend()->markers(s->m_drawn);
+        for (QLegendMarker* m : markers)
+            m->setVisible(s->m_showInLegend);
+    }
 }
 
 void TDecisionGraph::setTitleText(const QStringList& lines) {
@@ -156,10 +200,26 @@ void TDecisionGraph::setTitleFirstLine(const QString& text) {
 }
 
 void TDecisionGraph::applyTitle() {
+    // The chart shows its title as rich text: escape it, and keep every blank.
     QStringList escaped;
     for (const QString& l : m_titleText)
-        escaped << l.toHtmlEscaped();
+        escaped << l.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
     m_qchart->setTitle(escaped.join(QStringLiteral("<br>")));
+}
+
+QString TDecisionGraph::shownTitle() {
+    ensureLaidOut();
+    const QRectF plot = m_qchart->plotArea();
+    // What the title item above the plot shows, as plain text.
+    QGraphicsTextItem* top = nullptr;
+    for (QGraphicsItem* item : scene()->items()) {
+        auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->toPlainText().isEmpty()) continue;
+        if (text->sceneBoundingRect().center().y() >= plot.top()) continue;
+        if (!top || text->sceneBoundingRect().top() < top->sceneBoundingRect().top()) top = text;
+    }
+    if (top) return top->toPlainText().replace(QChar(0xa0), QLatin1Char(' '));
+    return {};
 }
 
 void TDecisionGraph::setLegendStyle(LegendStyle s) {
@@ -214,21 +274,70 @@ void TDecisionGraph::updateAxes() {
         lo = m_yMinZoom;
         hi = m_yMaxZoom;
     }
-    m_axisY->setRange(lo, hi);
-    // Ticks at round values (1, 2 or 5 times a power of ten), about one per 40 pixels.
-    const double pixels = std::max<qreal>(80.0, m_qchart->plotArea().height());
-    const double rough = (hi - lo) / std::max(2.0, pixels / 40.0);
-    const double p10 = std::pow(10.0, std::floor(std::log10(rough)));
-    double step = p10;
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (p10 * m >= rough) {
-            step = p10 * m;
-            break;
+    setVerticalRange(lo, hi);
+}
+
+AxisTicks NiceTicks(double lo, double hi, int maxTicks) {
+    AxisTicks t;
+    maxTicks = std::max(2, maxTicks);
+    const double span = hi - lo;
+    if (!(span > 0) || !std::isfinite(span)) return t;
+    // Start one decade below the step that would give maxTicks, then widen.
+    double p10 = std::pow(10.0, std::floor(std::log10(span / maxTicks)) - 1);
+    const double mant[4] = {1.0, 2.0, 2.5, 5.0};
+    for (int guard = 0; guard < 8; ++guard, p10 *= 10) {
+        for (double m : mant) {
+            const double step = m * p10;
+            const double first = std::ceil(lo / step - 1e-9);
+            const double last = std::floor(hi / step + 1e-9);
+            const double count = last - first + 1;
+            if (count <= maxTicks) {
+                t.step = step;
+                t.count = static_cast<int>(count);
+                const int exp10 = static_cast<int>(std::lround(std::log10(p10)));
+                t.decimals = std::max(0, -exp10 + (m == 2.5 ? 1 : 0));
+                return t;
+            }
         }
-    m_axisY->setTickType(QValueAxis::TicksDynamic);
-    m_axisY->setTickAnchor(0);
-    m_axisY->setTickInterval(step);
-    m_axisY->setLabelFormat(step < 1 ? QStringLiteral("%.1f") : QStringLiteral("%.0f"));
+    }
+    return t;
+}
+
+void TDecisionGraph::setVerticalRange(double lo, double hi) {
+    // Ticks at round values, 4 to 12 of them, whatever the chart's size and
+    // whether it was ever shown. The spacing and the range change together: the
+    // axis builds one label per tick at every intermediate state, so the order is
+    // chosen that never asks for more ticks than before or after.
+    if (!std::isfinite(lo) || !std::isfinite(hi) || !std::isfinite(hi - lo) || !(hi > lo)) {
+        lo = std::isfinite(lo) ? lo : 0;
+        hi = lo + 1;
+    }
+    const int maxTicks = height() >= 400 ? 12 : 9;
+    const AxisTicks t = NiceTicks(lo, hi, maxTicks);
+    const double oldStep = m_axisY->tickInterval();
+    m_axisY->setLabelFormat(QStringLiteral("%.") + QString::number(t.decimals) + QLatin1Char('f'));
+    if (t.step >= oldStep || !(oldStep > 0)) {
+        m_axisY->setTickInterval(t.step);
+        m_axisY->setRange(lo, hi);
+    } else {
+        m_axisY->setRange(lo, hi);
+        m_axisY->setTickInterval(t.step);
+    }
+}
+
+QStringList TDecisionGraph::leftAxisLabels() const {
+    QStringList out;
+    const double step = m_axisY->tickInterval();
+    if (!(step > 0)) return out;
+    const double lo = m_axisY->min(), hi = m_axisY->max();
+    const QByteArray fmt = m_axisY->labelFormat().toLatin1();
+    for (double k = std::ceil(lo / step - 1e-9); k * step <= hi + step * 1e-9; k += 1)
+        out << QString::asprintf(fmt.constData(), k * step == 0 ? 0.0 : k * step);
+    return out;
+}
+
+bool TDecisionGraph::leftAxisGridVisible() const {
+    return m_axisY->isGridLineVisible() && m_axisY->isVisible();
 }
 
 void TDecisionGraph::updateDrawnPoints() {
@@ -255,9 +364,10 @@ void TDecisionGraph::updateDrawnPoints() {
             for (int i = first; i <= last; ++i)
                 pts.append(QPointF(i, ys[static_cast<std::size_t>(i)]));
         } else {
-            // More points than pixels: keep the first, lowest, highest and last point
-            // of each pixel column, so the drawn line looks the same, much faster.
-            pts.reserve(buckets * 4);
+            // More points than pixels: keep the lowest and highest point of each pixel
+            // column, in their order (and the very first and last point), so the
+            // drawn line looks the same with a fraction of the points to draw.
+            pts.reserve(buckets * 2 + 2);
             const double per = static_cast<double>(visible) / buckets;
             for (int b = 0; b < buckets; ++b) {
                 const int i0 = first + static_cast<int>(b * per);
@@ -269,10 +379,11 @@ void TDecisionGraph::updateDrawnPoints() {
                     if (v < ys[static_cast<std::size_t>(imin)]) imin = i;
                     if (v > ys[static_cast<std::size_t>(imax)]) imax = i;
                 }
-                int idx[4] = {i0, std::min(imin, imax), std::max(imin, imax), i1};
+                const int idx[4] = {b == 0 ? i0 : -1, std::min(imin, imax), std::max(imin, imax),
+                                    b == buckets - 1 ? i1 : -1};
                 int prev = -1;
                 for (int i : idx) {
-                    if (i == prev) continue;
+                    if (i < 0 || i == prev) continue;
                     pts.append(QPointF(i, ys[static_cast<std::size_t>(i)]));
                     prev = i;
                 }
@@ -288,7 +399,13 @@ void TDecisionGraph::Refresh() {
     m_zoomed = false;
     m_yZoomed = false;
     updateAxes();
-    updateDrawnPoints();
+    // Lay a shown chart out for the new labels now, not at some later event, so
+    // the next paint never shows labels cut to the old axis width. A hidden one
+    // is laid out when it is shown or printed.
+    if (isVisible())
+        ensureLaidOut();
+    else
+        updateDrawnPoints();
     viewport()->update();
 }
 
@@ -317,6 +434,25 @@ void TDecisionGraph::undoZoom() {
 
 void TDecisionGraph::resizeEvent(QResizeEvent* e) {
     QChartView::resizeEvent(e);
+    updateAxes();
+    updateDrawnPoints();
+}
+
+void TDecisionGraph::showEvent(QShowEvent* e) {
+    QChartView::showEvent(e);
+    ensureLaidOut();
+}
+
+void TDecisionGraph::ensureLaidOut() {
+    // A widget that was never shown has had no resize event: the chart inside
+    // has no size yet, so no plot area, axes or labels. Rendering it once sends
+    // the pending events the way showing it would.
+    if (!isVisible() && m_qchart->size().toSize() != size()) (void)grab(QRect(0, 0, 1, 1));
+    if (isVisible()) {
+        m_qchart->layout()->activate();
+        QCoreApplication::sendPostedEvents(m_qchart, QEvent::LayoutRequest);
+    }
+    updateAxes();
     updateDrawnPoints();
 }
 
@@ -337,7 +473,7 @@ QList<QPair<double, QString>> TDecisionGraph::visibleLabels() const {
     const int last = std::min(n - 1, static_cast<int>(std::floor(m_xMax)));
     if (first > last) return out;
     // Space the labels by the widest text of the visible range (sampled).
-    const QFontMetrics fm(font());
+    const QFontMetrics fm(m_labelFont);
     int widest = 10;
     const int sampleStep = std::max(1, (last - first) / 50);
     for (int i = first; i <= last; i += sampleStep)
@@ -366,13 +502,18 @@ QList<QPair<double, QString>> TDecisionGraph::visibleLabels() const {
 
 void TDecisionGraph::drawForeground(QPainter* painter, const QRectF& rect) {
     QChartView::drawForeground(painter, rect);
+    drawBottomLabels(painter);
+}
+
+void TDecisionGraph::drawBottomLabels(QPainter* painter) const {
+    // In scene coordinates, with the label font in pixels.
     const auto labels = visibleLabels();
     if (labels.isEmpty()) return;
     const QRectF plot = m_qchart->plotArea();
     painter->save();
     painter->setPen(Qt::black);
-    painter->setFont(font());
-    const QFontMetrics fm(font());
+    painter->setFont(m_labelFont);
+    const QFontMetrics fm(m_labelFont);
     for (const auto& [x, text] : labels) {
         const double px = plot.left() + (x - m_xMin) / (m_xMax - m_xMin) * plot.width();
         const QPointF scenePos = m_qchart->mapToScene(QPointF(px, plot.bottom()));
@@ -454,13 +595,8 @@ void TDecisionGraph::wheelEvent(QWheelEvent* e) {
 // ---------------------------------------------------------------- printing
 
 void TDecisionGraph::PrintChart(QPrinter& printer) {
-    if (!isVisible()) {
-        // A chart that was never shown has not been laid out yet.
-        QResizeEvent ev(size(), size());
-        resizeEvent(&ev);
-        m_qchart->layout()->activate();
-        updateDrawnPoints();
-    }
+    Refresh();
+    ensureLaidOut();
     printer.setDocName(objectName());
     QPainter painter;
     if (!painter.begin(&printer))
@@ -469,9 +605,16 @@ void TDecisionGraph::PrintChart(QPrinter& printer) {
     const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
     const QRectF target(0, 0, page.width(), page.height());
     // Fit the chart to the page, keeping its proportions.
-    const QSizeF src = viewport()->size();
+    const QSizeF src = m_qchart->size();
     const double scale = std::min(target.width() / src.width(), target.height() / src.height());
+    // Centred on the page; every text is sized in pixels, so it scales with the chart.
+    painter.translate((target.width() - src.width() * scale) / 2,
+                      (target.height() - src.height() * scale) / 2);
     painter.scale(scale, scale);
-    render(&painter, QRectF(QPointF(0, 0), src), viewport()->rect());
+    const QRectF sceneRect = m_qchart->sceneBoundingRect();
+    painter.fillRect(QRectF(QPointF(0, 0), src), Qt::white);
+    scene()->render(&painter, QRectF(QPointF(0, 0), src), sceneRect);
+    painter.translate(-sceneRect.topLeft());
+    drawBottomLabels(&painter);
     if (!painter.end()) throw std::runtime_error("Printing " + objectName().toStdString() + " failed");
 }

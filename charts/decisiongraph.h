@@ -14,7 +14,9 @@
 
 #include <QChartView>
 #include <QColor>
+#include <QFont>
 #include <QLineSeries>
+#include <QPen>
 #include <QStringList>
 #include <QValueAxis>
 #include <vector>
@@ -27,6 +29,11 @@ class TDecisionGraph;
 class TChartSeries {
 public:
     enum class Kind { FastLine, Line };
+    // What a series stands for, which decides how it is drawn: a data line in its
+    // own colour; an alarm level as a dashed line in the level colour, whatever
+    // colour it was given (a white level is invisible on the white plot); a range
+    // series as a faint dotted line.
+    enum class Role { Data, Level, Range };
 
     TChartSeries(TDecisionGraph* chart, const QString& name, Kind kind);
     virtual ~TChartSeries() = default;
@@ -64,6 +71,10 @@ public:
     void setPointerVisible(bool v) { m_pointerVisible = v; }
     bool ShowInLegend() const { return m_showInLegend; }
     void setShowInLegend(bool v);
+    Role role() const { return m_role; }
+    void setRole(Role r);
+    // The pen the series is drawn with (after its role).
+    QPen drawnPen() const;
     bool XValuesDateTime() const { return m_xDateTime; }
     void setXValuesDateTime(bool v) { m_xDateTime = v; }
 
@@ -82,6 +93,7 @@ private:
     bool m_pointerVisible = false;
     bool m_showInLegend = true;
     bool m_xDateTime = false;
+    Role m_role = Role::Data;
     std::vector<double> m_y;
     std::vector<QRgb> m_colors;
     QStringList m_labels;
@@ -106,6 +118,19 @@ struct THighTeeFunction {
     int Period = 20;
     TChartSeries* series = nullptr;
 };
+
+// Round tick spacing for a vertical axis: a step of 1, 2, 2.5 or 5 times a
+// power of ten giving at most maxTicks ticks between lo and hi (and, for
+// maxTicks of 9 or more, at least 4).
+struct AxisTicks {
+    double step = 1;
+    int decimals = 0; // digits after the point the labels need
+    int count = 0;    // ticks within [lo, hi]
+};
+AxisTicks NiceTicks(double lo, double hi, int maxTicks);
+
+// The level colour (an alarm level line and its legend swatch).
+inline constexpr QRgb kLevelColor = 0xffe06000;
 
 struct TChartAxis {
     bool Automatic = false;
@@ -159,6 +184,17 @@ public:
     void undoZoom();
     // Label texts the bottom axis shows now, with their X values.
     QList<QPair<double, QString>> visibleLabels() const;
+    // Tick labels of the vertical axis now (values as shown).
+    QStringList leftAxisLabels() const;
+    bool leftAxisGridVisible() const;
+    // The font of every text of the chart but the heading; sized in pixels so that
+    // a printout keeps the proportions of the screen.
+    QFont labelFont() const { return m_labelFont; }
+    // The heading as plain text, blanks kept.
+    QString shownTitle();
+    // Sizes and lays out a chart that has never been shown, so that it can be
+    // painted or printed like a shown one.
+    void ensureLaidOut();
 
     // Prints the whole chart on one page of the printer (landscape or not, as the
     // printer is set). The document is titled with the chart's name. Throws
@@ -170,11 +206,13 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
+    void drawBottomLabels(QPainter* painter) const;
 
 private:
     friend class TChartSeries;
@@ -182,14 +220,17 @@ private:
     void seriesChanged() { m_dirty = true; }
     void applyStyle(TChartSeries* s);
     void applyTitle();
+    void applyLegendVisibility();
     void updateAxes();
     void updateDrawnPoints();
     int totalPoints() const;
+    void setVerticalRange(double lo, double hi);
     const TChartSeries* labelSource() const;
 
     QChart* m_qchart;
     QValueAxis* m_axisX;
     QValueAxis* m_axisY;
+    QFont m_labelFont;
     std::vector<TChartSeries*> m_series;
     QStringList m_titleText;
     LegendStyle m_legendStyle = LegendStyle::Auto;

@@ -179,8 +179,12 @@ void TFileListBox::Update() {
     if (d.exists()) QDir::setCurrent(m_dir);
     const QStringList filters = m_mask.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     // Name filters match without regard to case, as the logger's users expect.
-    const QStringList names =
-        d.entryList(filters, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    // Regular files only: no FIFOs, sockets or devices (opening one could block),
+    // and no hidden dot-files.
+    QStringList names;
+    const QFileInfoList infos = d.entryInfoList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& fi : infos)
+        if (fi.isFile() && !fi.fileName().startsWith(QLatin1Char('.'))) names << fi.fileName();
     // Re-reading is done after every downloaded file: change only what changed
     // (both lists are in the same order), so a long list stays cheap to refresh.
     const QIcon glyph = m_glyphs ? style()->standardIcon(QStyle::SP_FileIcon) : QIcon();

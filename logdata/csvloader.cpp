@@ -6,8 +6,10 @@
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 
 namespace {
 const QColor kWhite(255, 255, 255), kBlue(0, 0, 255), kGreen(0, 128, 0), kYellow(255, 255, 0),
@@ -16,7 +18,38 @@ constexpr int kWidths[24] = {48, 50, 50, 46, 46, 46, 46, 32, 32, 32, 32, 22,
                              22, 22, 22, 22, 22, 22, 22, 22, 22, 22, 22, 40};
 } // namespace
 
-CsvLoader::CsvLoader(const LoadTargets& targets, LoadInputs inputs) : t(targets), in(std::move(inputs)) {}
+CsvLoader::CsvLoader(const LoadTargets& targets, LoadInputs inputs) : t(targets), in(std::move(inputs)) {
+    // The alarm levels and the range series must stand out on the white plot.
+    for (TChartSeries* s : {t.Series5, t.Series10, t.FastLineSeries5, t.FastLineSeries10})
+        if (s) s->setRole(TChartSeries::Role::Level);
+    for (TChartSeries* s : {t.Series11, t.Series12, t.Series13, t.Series14})
+        if (s) s->setRole(TChartSeries::Role::Range);
+}
+
+CsvLoader::~CsvLoader() = default;
+
+bool CsvLoader::eventFilter(QObject* watched, QEvent* event) {
+    // Escape ends a running load.
+    if (m_loading && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        Cancel();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CsvLoader::pump(qint64 done, qint64 total) {
+    const qint64 now = m_clock.elapsed();
+    if (now - m_lastPump < in.lookEveryMs) return;
+    m_lastPump = now;
+    if (in.progress && now >= in.progressAfterMs &&
+        (!m_reportedProgress || now - m_lastProgress >= in.progressEveryMs)) {
+        m_lastProgress = now;
+        m_reportedProgress = true;
+        in.progress(done, total);
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
 int CsvLoader::ColumnWidth(int col) {
     // Columns past the table of widths keep the table's default width.
@@ -53,8 +86,50 @@ void CsvLoader::finish() {
         if (c) c->Refresh();
 }
 
-void CsvLoader::LoadCSVFile(const QString& fileName, char separator) {
-    if (fileName.isEmpty()) return;
+CsvLoader::Result CsvLoader::ReloadCSVFile() {
+    if (m_lastFile.isEmpty()) return Result::Nothing;
+    return LoadCSVFile(m_lastFile, m_lastSeparator);
+}
+
+CsvLoader::Result CsvLoader::LoadCSVFile(const QString& fileName, char separator) {
+    if (fileName.isEmpty()) return Result::Nothing;
+    if (m_loading) {
+        // Asked for from an event handled during a load: the running load gives way.
+        m_pending = QDir::current().absoluteFilePath(fileName);
+        m_pendingSeparator = separator;
+        m_cancel = true;
+        return Result::Queued;
+    }
+    m_loading = true;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app) app->installEventFilter(this);
+    struct Done {
+        CsvLoader* self;
+        QCoreApplication* app;
+        ~Done() {
+            if (app) app->removeEventFilter(self);
+            self->m_loading = false;
+            self->m_pending.clear();
+            if (self->m_reportedProgress && self->in.progress) self->in.progress(0, 0);
+            self->m_reportedProgress = false;
+        }
+    } done{this, app};
+    QString name = fileName;
+    char sep = separator;
+    for (;;) {
+        m_cancel = false;
+        m_pending.clear();
+        const Result r = loadOne(name, sep);
+        if (m_pending.isEmpty()) return r;
+        name = m_pending;
+        sep = m_pendingSeparator;
+    }
+}
+
+CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
+    m_clock.start();
+    m_lastPump = 0;
+    m_lastProgress = 0;
     TStringGrid* grid = t.StringGrid1;
     grid->beginUpdate();
     struct Finish {
@@ -71,13 +146,30 @@ void CsvLoader::LoadCSVFile(const QString& fileName, char separator) {
 
     logdata::LineReader reader;
     const QString path = QDir::current().absoluteFilePath(fileName);
+    m_lastFile = path;
+    m_lastSeparator = separator;
     if (!reader.open(path)) throw EInOutError(reader.errorString());
     std::string_view line;
-    while (reader.next(line))
+    // Look at the window's events every 256 lines or every megabyte, whichever is first.
+    unsigned sinceLook = 0;
+    qint64 lookedAt = 0;
+    bool cancelled = false;
+    while (reader.next(line)) {
         AddCSVLine(line, separator);
+        if (++sinceLook >= 256 || reader.position() - lookedAt >= (1 << 20)) {
+            sinceLook = 0;
+            lookedAt = reader.position();
+            pump(reader.position(), reader.size());
+            if (m_cancel) {
+                cancelled = true;
+                break;
+            }
+        }
+    }
     if (reader.failed()) throw EInOutError(reader.errorString());
     reader.close();
     grid->setRowCount(grid->RowCount() - 1); // the spare empty row
+    return cancelled ? Result::Cancelled : Result::Loaded;
 }
 
 void CsvLoader::AddCSVLine(std::string_view line, char separator) {
@@ -131,10 +223,10 @@ void CsvLoader::AddCSVLine(std::string_view line, char separator) {
 
 void CsvLoader::AddCSVField(std::string_view field, int fieldNo, const QString& label) {
     auto overT = [&](const logdata::Decoded& d) {
-        if (d.figure && *d.figure > in.tLevel() && in.alert) in.alert();
+        if (d.figure && logdata::IsOverLevel(d, in.tLevel()) && in.alert) in.alert();
     };
     auto overA = [&](const logdata::Decoded& d) {
-        if (d.figure && *d.figure > in.aLevel() && in.alert) in.alert();
+        if (d.figure && logdata::IsOverLevel(d, in.aLevel()) && in.alert) in.alert();
     };
     switch (fieldNo) {
     case 1: {

@@ -4,12 +4,36 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace logdata {
 
 namespace {
 constexpr std::size_t kChunk = 1 << 16;
 constexpr char kCR = 13, kLF = 10, kEOF = 26;
+
+// The first CR, LF or (when `eof`) Ctrl-Z in [p, end), or end.
+const char* findLineEnd(const char* p, const char* end, bool eof) {
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8(kCR), lf = _mm_set1_epi8(kLF), z = _mm_set1_epi8(eof ? kEOF : kCR);
+    while (end - p >= 16) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(c, cr), _mm_cmpeq_epi8(c, lf)), _mm_cmpeq_epi8(c, z));
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
+        if (mask) return p + __builtin_ctz(mask);
+        p += 16;
+    }
+#endif
+    for (; p < end; ++p)
+        if (*p == kCR || *p == kLF || (eof && *p == kEOF)) return p;
+    return end;
+}
 } // namespace
 
 QString FileOpenErrorText(int err) {
@@ -43,12 +67,29 @@ bool LineReader::open(const QString& path) {
         return false;
     }
     const QByteArray native = QFile::encodeName(path);
+    // Non-blocking, so that opening a FIFO does not wait for a writer; what is
+    // not a regular file is refused before anything is read.
     errno = 0;
-    m_file = std::fopen(native.constData(), "rb");
-    if (!m_file) {
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         m_error = FileOpenErrorText(errno);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        m_error = QStringLiteral("Not a regular file");
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_file = ::fdopen(fd, "rb");
+    if (!m_file) {
+        m_error = FileOpenErrorText(errno);
+        ::close(fd);
+        return false;
+    }
+    m_size = static_cast<qint64>(st.st_size);
+    m_consumed = 0;
     m_buf.clear();
     m_pos = 0;
     m_eof = false;
@@ -62,6 +103,8 @@ void LineReader::openBytes(std::string_view bytes) {
     m_error.clear();
     m_mem = bytes;
     m_memory = true;
+    m_size = static_cast<qint64>(bytes.size());
+    m_consumed = 0;
     m_mayHaveEof = std::memchr(bytes.data(), kEOF, bytes.size()) != nullptr;
     m_pos = 0;
     m_eof = false;
@@ -77,6 +120,7 @@ void LineReader::close() {
 
 bool LineReader::fill() {
     if (m_memory || !m_file) return false;
+    m_consumed += static_cast<qint64>(m_buf.size());
     m_buf.resize(kChunk);
     const std::size_t n = std::fread(m_buf.data(), 1, kChunk, m_file);
     m_buf.resize(n);
@@ -121,15 +165,9 @@ bool LineReader::next(std::string_view& line) {
         }
         const char* begin = data.data() + m_pos;
         const std::size_t avail = data.size() - m_pos;
-        // Find the first CR or Ctrl-Z in what is buffered (memchr is vectorised).
+        // Find the first CR, LF or Ctrl-Z in what is buffered.
         const char* stop = begin + avail;
-        const char* cr = static_cast<const char*>(std::memchr(begin, kCR, avail));
-        const char* end = cr ? cr : stop;
-        if (m_mayHaveEof) {
-            const char* z =
-                static_cast<const char*>(std::memchr(begin, kEOF, static_cast<std::size_t>(end - begin)));
-            if (z) end = z;
-        }
+        const char* end = findLineEnd(begin, stop, m_mayHaveEof);
         const std::size_t len = static_cast<std::size_t>(end - begin);
         if (end == stop) {
             m_line.append(begin, len);
@@ -141,8 +179,8 @@ bool LineReader::next(std::string_view& line) {
         if (*end == kEOF) {
             m_eof = true;
             if (!spanning && len == 0) return false;
-        } else {
-            m_skipLf = true;
+        } else if (*end == kCR) {
+            m_skipLf = true; // an LF right after the CR belongs to this line end
         }
         if (spanning) {
             m_line.append(begin, len);

@@ -1,6 +1,6 @@
-// Reads a logger file as lines of single-byte characters: a line ends at CR, an
-// LF directly after that CR belongs to the line end, any other LF is an ordinary
-// character, and Ctrl-Z ends the input. Lines have no length limit.
+// Reads a logger file as lines of single-byte characters: a line ends at CR,
+// at CR LF (one line end) or at a lone LF, as files from Unix servers carry
+// them; Ctrl-Z ends the input. Lines have no length limit.
 #pragma once
 
 #include <QByteArray>
@@ -19,7 +19,13 @@ public:
     LineReader& operator=(const LineReader&) = delete;
 
     // Opens the file for reading. On failure returns false and errorString() tells why.
+    // Only regular files are opened: a FIFO, socket, device or folder is refused
+    // without waiting on it.
     bool open(const QString& path);
+    // Size of the opened file in bytes (0 for in-memory input).
+    qint64 size() const { return m_size; }
+    // Bytes consumed so far (for progress).
+    qint64 position() const { return m_consumed + static_cast<qint64>(m_pos); }
     // Reads from memory instead of a file (the bytes must outlive the reader).
     void openBytes(std::string_view bytes);
     void close();
@@ -36,6 +42,8 @@ private:
     bool fill();
 
     std::FILE* m_file = nullptr;
+    qint64 m_size = 0;
+    qint64 m_consumed = 0;  // bytes of the chunks before the current one
     std::string m_buf;      // chunk read from the file
     std::size_t m_pos = 0;  // next unread byte in m_buf / m_mem
     std::string_view m_mem; // in-memory input

@@ -27,11 +27,13 @@ Decoded DecodeTField(std::string_view s) {
         d.value = (10 * figure + (u[5] - 48)) / 10.0;
         if (s[0] == '-') d.value = -d.value;
         d.figure = figure;
+        d.negative = s[0] == '-';
     } else if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         const int whole = 1000 * digit(s, 1) + 100 * digit(s, 2) + 10 * digit(s, 3) + digit(s, 5);
         d.value = whole / 10.0;
         if (s[0] == '-') d.value = -d.value;
         d.figure = 100 * digit(s, 1) + 10 * digit(s, 2) + digit(s, 3);
+        d.negative = s[0] == '-';
     } else if (s.size() == 6) {
         long long v = 0;
         for (std::size_t k = 0; k < 6; ++k)

@@ -61,8 +61,18 @@ template <class Fn> void ForEachCSVField(std::string_view line, char separator, 
 
 struct Decoded {
     double value = 0.0;
-    std::optional<int> figure; // the level figure compared with the alarm level
+    std::optional<int> figure; // the level figure, without sign
+    bool negative = false;     // the reading carries a minus sign
 };
+
+// Whether a decoded reading is over an alarm level: its level figure, taken with
+// the reading's sign, is greater than the level. So against a freezer's level of
+// -18, -020.0 is not over and -010.0 is; -050.0 is never over a level of 40.
+// A reading without a level figure is never over.
+inline bool IsOverLevel(const Decoded& d, int level) {
+    if (!d.figure) return false;
+    return (d.negative ? -*d.figure : *d.figure) > level;
+}
 
 // T-group fields (T1, T2, C1, SQ): signed "+025.3", six-digit "000123" or two-digit "23".
 Decoded DecodeTField(std::string_view text);

@@ -5,6 +5,8 @@
 // cells when shown, so a table of 100,000 rows costs little more than the file.
 #pragma once
 
+#include "logdata/tableprint.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QHash>
@@ -49,6 +51,15 @@ public:
 
     // Used by the model.
     QString cellText(int col, int row) const;
+    // The rows as the table printout reads them (valid while the grid lives and
+    // is not changed).
+    logdata::TableSource printSource() const {
+        logdata::TableSource src;
+        src.rowCount = m_rowCount;
+        src.colCount = m_colCount;
+        src.cell = [this](int col, int row) { return cellText(col, row); };
+        return src;
+    }
 
 private:
     friend class TStringGridModel;

@@ -4,11 +4,16 @@
 //
 //   bench_load            generates the files in a temporary folder and runs all
 //   bench_load parse F    (internal) parses F, prints "seconds"
-//   bench_load load F     (internal) loads F through the window, prints "ms maxrss_kb"
+//   bench_load load F     (internal) loads F through the window, prints "ms maxrss_kb rows"
+//   bench_load sequence D (internal) loads the files of D one after another in one
+//                         window, prints "ms" per file
+//   bench_load zoom F     (internal) loads F, then times the repaint of the shown
+//                         Temperature 1 chart after a zoom, prints "ms"
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
 #include "controls.h"
+#include "charts/decisiongraph.h"
 #include "fakeplatform.h"
 #include "localfiles/folderlists.h"
 #include "logdata/linereader.h"
@@ -87,6 +92,71 @@ int runLoad(int argc, char** argv, const QString& path) {
     return 0;
 }
 
+// A logger file whose counter C1 runs from `base` and whose T1 is `tScale` times a small figure.
+QByteArray rangedFile(int rows, int base, double tScale) {
+    QByteArray out;
+    for (int i = 0; i < rows; ++i) {
+        QList<QByteArray> f = testfiles::loggerRow(i).split(',');
+        f[4] = QByteArray::number(base + i).rightJustified(6, '0');
+        f[2] =
+            "+" +
+            QByteArray::number(std::min(999.9, 0.0009 * tScale * (1 + i % 7)), 'f', 1).rightJustified(5, '0');
+        out += f.join(',') + "\r\n";
+    }
+    return out;
+}
+
+int runSequence(int argc, char** argv, const QString& dir) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    FakePlatform platform;
+    QDir::setCurrent(dir);
+    TForm1 form;
+    form.show();
+    c(form).PageControl1()->setActivePage(c(form).TabSheet4());
+    QCoreApplication::processEvents();
+    const QStringList files = QDir(dir).entryList({"*.csv"}, QDir::Files, QDir::Name);
+    for (const QString& f : files) {
+        c(form).FileListBox1()->Update();
+        c(form).FileListBox1()->selectName(f);
+        QElapsedTimer t;
+        t.start();
+        c(form).invoke("FileListBox1DblClick");
+        c(form).TabSheet4()->repaint();
+        std::printf("%.1f ", t.nsecsElapsed() / 1e6);
+    }
+    std::printf("\n");
+    return 0;
+}
+
+int runZoom(int argc, char** argv, const QString& path) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TApplication app(argc, argv);
+    FakePlatform platform;
+    const QFileInfo fi(path);
+    QDir::setCurrent(fi.absolutePath());
+    TForm1 form;
+    form.show();
+    c(form).PageControl1()->setActivePage(c(form).TabSheet1());
+    QCoreApplication::processEvents();
+    c(form).FileListBox1()->selectName(fi.fileName());
+    c(form).invoke("FileListBox1DblClick");
+    TDecisionGraph* chart = c(form).DecisionGraphT1();
+    chart->repaint();
+    double best = 1e9;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer t;
+        t.start();
+        chart->zoomX(500 + 50 * i, 12000 + 100 * i); // as a mouse zoom ends
+        chart->viewport()->repaint();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+        chart->undoZoom();
+        chart->viewport()->repaint();
+    }
+    std::printf("%.2f %d\n", best, chart->findSeries("FastLineSeries1")->count());
+    return 0;
+}
+
 // Merges 1..31 December 2009 in `dir` through the window: "merge_ms rows".
 int runMerge(int argc, char** argv, const QString& dir) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -138,13 +208,17 @@ int main(int argc, char** argv) {
         return runLoad(argc, argv, QString::fromLocal8Bit(argv[2]));
     if (argc == 3 && QByteArray(argv[1]) == "merge")
         return runMerge(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "sequence")
+        return runSequence(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "zoom")
+        return runZoom(argc, argv, QString::fromLocal8Bit(argv[2]));
 
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString self = QCoreApplication::applicationFilePath();
     std::printf("%-12s %6s %12s %14s %14s %8s %8s %14s %8s\n", "file", "MB", "parser MB/s", "wc-l own MB/s",
                 "wc-l proc MB/s", "ratio", "ratio2", "load+paint ms", "peak MB");
-    for (int rows : {16382, 100000}) {
+    for (int rows : {16382, 100000, 1000000}) {
         const QString path = dir.filePath(QString("%1rows.csv").arg(rows));
         testfiles::writeFile(path, testfiles::loggerFile(rows));
         const double mb = QFileInfo(path).size() / 1e6;
@@ -163,6 +237,60 @@ int main(int argc, char** argv) {
         std::printf("%-12s %6.2f %12.0f %14.0f %14.0f %8.2f %8.2f %14.1f %8.1f\n",
                     qPrintable(QString("%1 rows").arg(rows)), mb, mb / parseS, mb / wcS, mb / wcProcS,
                     wcS / parseS, wcProcS / parseS, bestMs, peakKb / 1024.0);
+    }
+
+    // Files whose ranges differ by factors up to 10^6, loaded one after another.
+    {
+        const QString seq = dir.filePath("sequence");
+        QDir().mkpath(seq);
+        const struct {
+            int base;
+            double tScale;
+        } steps[] = {{0, 1},      {999000, 1}, {0, 1000000},      {9, 10}, {999000, 1000},
+                     {100000, 1}, {0, 1},      {999000, 1000000}, {0, 1},  {50000, 100}};
+        int n = 0;
+        for (const auto& st : steps)
+            testfiles::writeFile(seq + QString("/%1.csv").arg(n++, 2, 10, QChar('0')),
+                                 rangedFile(100, st.base, st.tScale));
+        const QStringList ms = run(self, {"sequence", seq}).split(' ', Qt::SkipEmptyParts);
+        double worst = 0;
+        for (const QString& m : ms)
+            worst = std::max(worst, m.toDouble());
+        std::printf("\n%-58s %10s %10s\n", "100-row files, ranges differing up to 10^6, one window",
+                    "worst ms", "target ms");
+        std::printf("%-58s %10.1f %10.1f\n", qPrintable("each load: " + ms.join(' ')), worst, 100.0);
+    }
+
+    // The repaint of a 16,382-point chart after a zoom.
+    {
+        const QString path = dir.filePath("16382rows.csv");
+        const QStringList f = run(self, {"zoom", path}).split(' ');
+        std::printf("\n%-58s %10s %10s\n", "Temperature 1 chart, 16,382 points", "zoom ms", "target ms");
+        std::printf("%-58s %10.2f %10.1f\n",
+                    qPrintable(QString("repaint after a zoom (%1 points), best of 20").arg(f.value(1))),
+                    f.value(0).toDouble(), 16.0);
+    }
+
+    // 50 MB of random bytes: the load must end (loaded or refused) within 2 s. A
+    // Ctrl-Z would end the file within its first few hundred bytes, so there is none.
+    {
+        const QString path = dir.filePath("random.csv");
+        QByteArray bytes(50 * 1000 * 1000, Qt::Uninitialized);
+        quint64 x = 0x9e3779b97f4a7c15ull;
+        for (char& c : bytes) {
+            x ^= x << 13;
+            x ^= x >> 7;
+            x ^= x << 17;
+            c = static_cast<char>(x >> 24);
+            if (c == 26) c = 27;
+        }
+        testfiles::writeFile(path, bytes);
+        const QStringList f = run(self, {"load", path}).split(' ');
+        std::printf("\n%-58s %10s %10s %10s\n", "50 MB of random bytes (no Ctrl-Z)", "load ms", "peak MB",
+                    "target ms");
+        std::printf("%-58s %10.1f %10.1f %10.1f\n",
+                    qPrintable(QString("loaded, %1 table rows").arg(f.value(2))), f.value(0).toDouble(),
+                    f.value(1).toDouble() / 1024.0, 2000.0);
     }
 
     // A month of day files merged and loaded, beside cat joining the same files.

@@ -134,7 +134,9 @@ private slots:
         QCOMPARE(c(form).MulA1()->text(), QString("1"));
         QVERIFY(!c(form).MulA1()->isEnabled());
         QCOMPARE(c(form).FastLineSeries5()->ShowInLegend(), false);
-        QCOMPARE(c(form).Series14()->LinePenVisible(), false);
+        // The range series is drawn faintly (dotted grey), the level as a dashed line.
+        QCOMPARE(c(form).Series14()->role(), TChartSeries::Role::Range);
+        QCOMPARE(c(form).FastLineSeries5()->role(), TChartSeries::Role::Level);
         QCOMPARE(c(form).Chart2()->LeftAxis.Maximum, 105.0);
         QCOMPARE(c(form).DecisionGraphT3()->LeftAxis.AutomaticMaximum, true);
     }

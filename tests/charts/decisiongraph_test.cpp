@@ -69,6 +69,28 @@ private slots:
         QVERIFY(line->drawn() != nullptr);
     }
 
+    void niceTicksGiveFourToTwelveLabels_data() {
+        QTest::addColumn<int>("maxTicks");
+        QTest::newRow("overview chart") << 9;
+        QTest::newRow("channel chart") << 12;
+    }
+    void niceTicksGiveFourToTwelveLabels() {
+        // Spans from 10^-6 to 10^7, at offsets from negative to a million.
+        QFETCH(int, maxTicks);
+        for (double span = 1e-6; span < 1e7; span *= 1.37)
+            for (double lo : {-45.0, -1.0, 0.0, 0.3, 999000.0}) {
+                const AxisTicks t = NiceTicks(lo, lo + span, maxTicks);
+                const QString what =
+                    QString("%1..%2: %3 ticks of %4").arg(lo).arg(lo + span).arg(t.count).arg(t.step);
+                QVERIFY2(t.count >= 4 && t.count <= maxTicks, qPrintable(what));
+                // The labels' decimals tell neighbouring ticks apart.
+                const double first = std::ceil(lo / t.step) * t.step;
+                QVERIFY2(QString::number(first, 'f', t.decimals) !=
+                             QString::number(first + t.step, 'f', t.decimals),
+                         qPrintable(what));
+            }
+    }
+
     void emptyChartKeepsItsAxis() {
         TDecisionGraph chart("DecisionGraphA4");
         chart.LeftAxis = {false, false, false, -1, 20};

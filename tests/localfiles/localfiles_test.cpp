@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalServer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 class LocalFilesTest : public QObject {
     Q_OBJECT
@@ -192,6 +194,33 @@ private slots:
         c(form).Refresh2()->trigger();
         QCOMPARE(c(form).LocalFiles1cnt()->text(), QString("5"));
         QVERIFY(c(form).FileListBox1()->names().contains("091204.csv"));
+    }
+
+    void listsShowRegularVisibleFilesOnly() {
+        // A FIFO, a socket, a folder and a hidden file, all named like day files.
+        QVERIFY(::mkfifo(QFile::encodeName(dir->filePath("091204.csv")).constData(), 0600) == 0);
+        QLocalServer socket;
+        QVERIFY(socket.listen(dir->filePath("091205.csv")));
+        QVERIFY(QDir(dir->path()).mkdir("091206.csv"));
+        touch(".091207.csv");
+        touch("091208.csv");
+        for (const char* name : {"FileListBoxPC", "FileListBox1", "FileListBox8"}) {
+            auto* list = form->findChild<TFileListBox*>(name);
+            list->Update();
+            for (const QString& n : list->names()) {
+                QVERIFY2(QFileInfo(dir->filePath(n)).isFile(), qPrintable(n));
+                QVERIFY2(!n.startsWith('.'), qPrintable(n));
+            }
+        }
+        QCOMPARE(form->findChild<TFileListBox*>("FileListBox1")->names(),
+                 (QStringList{"-091201-091202.csv", "091201.csv", "091202.csv", "091203.csv", "091208.csv"}));
+        // Delete All leaves the hidden file, the FIFO and the folder alone.
+        platform.answers.enqueue(Platform::Answer::Yes);
+        form->findChild<QAction*>("DeleteAll1")->trigger();
+        QVERIFY(QFileInfo::exists(dir->filePath(".091207.csv")));
+        QVERIFY(QFileInfo::exists(dir->filePath("091204.csv")));
+        QVERIFY(QFileInfo(dir->filePath("091206.csv")).isDir());
+        QVERIFY(!QFileInfo::exists(dir->filePath("091208.csv")));
     }
 };
 

@@ -140,19 +140,28 @@ private slots:
         QTest::addColumn<QByteArray>("t1");
         QTest::addColumn<QByteArray>("a4");
         QTest::addColumn<int>("beeps");
-        // T level 40, A level 13; the row's other fields stay under both levels.
-        QTest::newRow("+041.0 over") << QByteArray("+041.0") << QByteArray("12.0") << 1;
-        QTest::newRow("+040.9 not over") << QByteArray("+040.9") << QByteArray("12.0") << 0;
-        QTest::newRow("-041.0 over (unsigned figure)") << QByteArray("-041.0") << QByteArray("12.0") << 1;
-        QTest::newRow("A4 over the A level") << QByteArray("+020.0") << QByteArray("14.0") << 1;
+        QTest::addColumn<int>("tLevel");
+        // A level 13; the row's other fields stay under both levels. The reading's
+        // sign counts: a freezer's level of -18 is passed by -010.0, not by -020.0.
+        QTest::newRow("+041.0 over 40") << QByteArray("+041.0") << QByteArray("12.0") << 1 << 40;
+        QTest::newRow("+040.9 not over 40") << QByteArray("+040.9") << QByteArray("12.0") << 0 << 40;
+        QTest::newRow("-041.0 not over 40") << QByteArray("-041.0") << QByteArray("12.0") << 0 << 40;
+        QTest::newRow("-050.0 not over 40") << QByteArray("-050.0") << QByteArray("12.0") << 0 << 40;
+        QTest::newRow("-020.0 not over -18") << QByteArray("-020.0") << QByteArray("12.0") << 0 << -18;
+        QTest::newRow("-018.9 not over -18") << QByteArray("-018.9") << QByteArray("12.0") << 0 << -18;
+        QTest::newRow("-010.0 over -18") << QByteArray("-010.0") << QByteArray("12.0") << 1 << -18;
+        QTest::newRow("+001.0 over -18") << QByteArray("+001.0") << QByteArray("12.0") << 1 << -18;
+        QTest::newRow("A4 over the A level") << QByteArray("+020.0") << QByteArray("14.0") << 1 << 40;
     }
     void alarms() {
         QFETCH(QByteArray, t1);
         QFETCH(QByteArray, a4);
         QFETCH(int, beeps);
-        c(form).ScrollBar1()->setValue(40);
+        QFETCH(int, tLevel);
+        c(form).ScrollBar1()->setValue(tLevel);
         c(form).ScrollBar2()->setValue(13);
-        write("a.csv", row(t1, "000123", "10.0", a4) + "\r\n");
+        // T2 stays colder than either level.
+        write("a.csv", row(t1, "000123", "10.0", a4).replace(",+024.1,", ",-030.0,") + "\r\n");
         open("a.csv");
         QCOMPARE(platform.beeps, beeps);
     }

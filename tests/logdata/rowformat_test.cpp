@@ -36,8 +36,14 @@ private slots:
         QTest::newRow("CR LF") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
         QTest::newRow("CR alone") << QByteArray("a\rb\r") << QStringList{"a", "b"};
         QTest::newRow("CR CR gives an empty line") << QByteArray("a\r\rb") << QStringList{"a", "", "b"};
-        QTest::newRow("LF alone is an ordinary character") << QByteArray("a\nb\n") << QStringList{"a\nb\n"};
-        QTest::newRow("LF CR") << QByteArray("a\n\rb") << QStringList{"a\n", "b"};
+        QTest::newRow("LF alone ends a line") << QByteArray("a\nb\n") << QStringList{"a", "b"};
+        QTest::newRow("LF CR is two line ends") << QByteArray("a\n\rb") << QStringList{"a", "", "b"};
+        QTest::newRow("LF LF gives an empty line") << QByteArray("a\n\nb") << QStringList{"a", "", "b"};
+        QTest::newRow("CR, CR LF and LF mixed")
+            << QByteArray("a\rb\r\nc\nd") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("Ctrl-Z after LF") << QByteArray("a\n\x1a"
+                                                       "b\n")
+                                         << QStringList{"a"};
         QTest::newRow("last line without terminator") << QByteArray("a\r\nb") << QStringList{"a", "b"};
         QTest::newRow("Ctrl-Z ends the file") << QByteArray("a\r\nb\x1a\r\nc\r\n") << QStringList{"a", "b"};
         QTest::newRow("Ctrl-Z at a line start") << QByteArray("a\r\n\x1a"

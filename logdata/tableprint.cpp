@@ -1,0 +1,179 @@
+#include "logdata/tableprint.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <algorithm>
+#include <vector>
+
+namespace logdata {
+
+namespace {
+// Advance after each column, in units of 16 dots of a 300 dpi page; entry j+1
+// is the width of column j. Columns past the table take the last entry.
+constexpr int kAdvance[25] = {0, 5, 10, 10, 8, 8, 8, 8, 4, 4, 4, 5, 4, 4, 4, 4, 4, 4, 5, 4, 4, 4, 4, 4, 4};
+constexpr double kDots = 300.0;  // the layout's resolution
+constexpr int kLeft = 150;       // x of column 0
+constexpr int kTop = 240;        // y of the heading row
+constexpr int kRowPitch = 36;    // one row
+constexpr int kFooter = 110;     // room under the last row for the page number
+constexpr int kRightMargin = 20; // keep clear of the printable edge
+
+struct Band {
+    int first = 1; // first data column of the band (column 0 is on every page)
+    int last = 0;  // last data column, inclusive
+};
+} // namespace
+
+int TablePrintColumnWidth(int col) {
+    return 16 * kAdvance[std::clamp(col + 1, 1, 24)];
+}
+
+TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
+    TablePrintResult res;
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        res.error = QStringLiteral("The printer refused the print job");
+        return res;
+    }
+    const double scale = device.logicalDpiY() / kDots;
+    const QRectF paint = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    const double pageW = paint.width() / scale, pageH = paint.height() / scale;
+
+    QFont font;
+    font.setFamilies({QStringLiteral("Currier New"), QStringLiteral("Courier New"),
+                      QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSize(8);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    const QFontMetricsF fm(font, &device);
+    const double ascent = fm.ascent() / scale;
+    const double charW = std::max(1.0, fm.horizontalAdvance(QLatin1Char('0')) / scale);
+
+    const int cols = std::max(1, src.colCount);
+    const int rows = std::max(0, src.rowCount);
+
+    // Column widths: the advance table's, widened where the texts would touch the
+    // next column (row numbers past 999, full-width dates and times), judged from
+    // the heading row and a bounded sample of rows.
+    const double right = pageW - kRightMargin;
+    std::vector<double> widths;
+    auto width = [&](int c) -> double {
+        if (c < static_cast<int>(widths.size())) return widths[static_cast<std::size_t>(c)];
+        return TablePrintColumnWidth(c);
+    };
+    {
+        constexpr int kSampleRows = 2000, kMeasuredCols = 64;
+        const int measured = std::min(cols, kMeasuredCols);
+        std::vector<int> chars(static_cast<std::size_t>(measured), 0);
+        chars[0] = static_cast<int>(QString::number(std::max(0, rows - 1)).size());
+        auto sample = [&](int r) {
+            for (int c = 1; c < measured; ++c)
+                chars[static_cast<std::size_t>(c)] =
+                    std::max(chars[static_cast<std::size_t>(c)], static_cast<int>(src.cell(c, r).size()));
+        };
+        if (src.cell) {
+            for (int r = 0; r < std::min(rows, kSampleRows); ++r)
+                sample(r);
+            if (rows > kSampleRows) sample(rows - 1);
+        }
+        for (int c = 0; c < measured; ++c)
+            widths.push_back(std::min(
+                std::max<double>(TablePrintColumnWidth(c), (chars[static_cast<std::size_t>(c)] + 1) * charW),
+                (right - kLeft) / 2));
+        // A table that is a little too wide for the page (a logger table whose
+        // columns had to widen) is narrowed to fit: the columns and the font.
+        double total = kLeft;
+        for (int c = 0; c < cols; ++c)
+            total += width(c);
+        if (cols <= measured && total > right && total <= 1.3 * right) {
+            const double squeeze = (right - kLeft) / (total - kLeft);
+            for (double& w : widths)
+                w *= squeeze;
+            font.setPointSizeF(font.pointSizeF() * squeeze);
+            painter.setFont(font);
+        }
+    }
+    const QFontMetricsF fmDrawn(painter.font(), &device);
+    const double drawnCharW = std::max(1.0, fmDrawn.horizontalAdvance(QLatin1Char('0')) / scale);
+
+    // Column pages: each holds column 0 and the columns after the previous page's.
+    std::vector<Band> bands;
+    for (int c = 1; c < cols && static_cast<int>(bands.size()) < kMaxColumnPages;) {
+        Band b;
+        b.first = c;
+        double x = kLeft + width(0);
+        do {
+            x += width(c);
+            ++c;
+        } while (c < cols && x + width(c) <= right + 0.5);
+        b.last = c - 1;
+        bands.push_back(b);
+    }
+    if (bands.empty()) bands.push_back(Band{1, 0}); // the row numbers only
+    const int lastShown = bands.back().last;
+    res.columnsShown = lastShown + 1;
+    res.columnsLeftOut = cols - 1 - lastShown;
+
+    const int perPage = std::max(1, static_cast<int>((pageH - kFooter - kTop) / kRowPitch) - 1);
+    const int dataRows = std::max(0, rows - 1);
+    const int rowBlocks = std::max(1, (dataRows + perPage - 1) / perPage);
+
+    // Draws a cell; a text is cut where it would leave the page.
+    auto cell = [&](int col, int row, double x, double y) {
+        if (!src.cell) return;
+        QString text = src.cell(col, row);
+        if (text.isEmpty()) return;
+        const int room = std::max(1, static_cast<int>((pageW - x) / drawnCharW) + 1);
+        if (text.size() > room) text.truncate(room);
+        painter.drawText(QPointF(x * scale, (y + ascent) * scale), text);
+    };
+    auto drawRow = [&](int row, const Band& band, double y) {
+        cell(0, row, kLeft, y);
+        double x = kLeft + width(0);
+        for (int c = band.first; c <= band.last; ++c) {
+            cell(c, row, x, y);
+            x += width(c);
+        }
+    };
+
+    const int totalPages = rowBlocks * static_cast<int>(bands.size());
+    int page = 0;
+    for (int block = 0; block < rowBlocks && !res.cancelled; ++block) {
+        const int firstRow = 1 + block * perPage;
+        const int lastRow = std::min(dataRows, firstRow + perPage - 1);
+        for (const Band& band : bands) {
+            if (page > 0 && !device.newPage()) {
+                painter.end();
+                res.error = QStringLiteral("The printer refused a new page");
+                return res;
+            }
+            ++page;
+            if (rows > 0) drawRow(0, band, kTop);
+            for (int r = firstRow; r <= lastRow; ++r)
+                drawRow(r, band, kTop + kRowPitch * (r - firstRow + 1));
+            QString foot = QStringLiteral("Page %1").arg(page);
+            if (res.columnsLeftOut > 0)
+                foot +=
+                    QStringLiteral("   (columns %1 to %2 are not printed)").arg(lastShown + 1).arg(cols - 1);
+            const double fy = pageH - kFooter / 2.0;
+            const double fw = fm.horizontalAdvance(foot) / scale;
+            painter.drawText(QPointF((pageW - fw) / 2 * scale, fy * scale), foot);
+            if (src.progress && !src.progress(page, totalPages)) {
+                res.cancelled = true;
+                break;
+            }
+        }
+    }
+    res.pages = page;
+    if (!painter.end()) {
+        res.error = QStringLiteral("The printer refused the print job");
+        return res;
+    }
+    res.ok = true;
+    return res;
+}
+
+} // namespace logdata
