@@ -170,6 +170,13 @@ void TForm1::wirePages() {
     // The session.
     connect(m_transfer, &TransferPage::statusText, StatusBar1,
             [this](const QString& text) { StatusBar1->showMessage(text); });
+    connect(m_csv, &CsvPage::statusText, StatusBar1, [this](const QString& text) {
+        if (text.isEmpty())
+            StatusBar1->clearMessage();
+        else
+            StatusBar1->showMessage(text);
+        StatusBar1->repaint(); // seen during a long load or printout, before the loop runs again
+    });
     connect(m_transfer, &TransferPage::connectionShown, m_csv, &CsvPage::showConnection);
     connect(m_transfer, &TransferPage::exitEnabled, m_csv, &CsvPage::setExitEnabled);
     connect(m_transfer, &TransferPage::exitRequested, this, &TForm1::Exit1Click);
@@ -192,7 +199,7 @@ void TForm1::wirePages() {
     for (ChannelPage* c : m_channels) {
         TTabSheet* page = sheet(c->description().page);
         connect(c, &ChannelPage::nameChanged, page, &TTabSheet::setCaption);
-        connect(c, &ChannelPage::refreshRequested, m_csv, &CsvPage::reloadMerged);
+        connect(c, &ChannelPage::refreshRequested, m_csv, &CsvPage::reloadShown);
     }
 }
 

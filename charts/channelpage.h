@@ -38,7 +38,7 @@ public:
 signals:
     // The name box changed: the tab caption follows.
     void nameChanged(const QString& caption);
-    // Refresh: load the merged file selected on the CSV page again.
+    // Refresh: load the file on screen again under the multipliers now set.
     void refreshRequested();
 
 private slots:

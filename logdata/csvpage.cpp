@@ -1,6 +1,7 @@
 // The CSV page: its layout, loading from the file lists, the levels, merging,
 // the file lists' actions and the table printout.
 #include "logdata/csvpage.h"
+#include "logdata/tableprint.h"
 
 #include "charts/channelrules.h"
 #include "charts/decisiongraph.h"
@@ -76,6 +77,14 @@ CsvPage::CsvPage(const LoadTargets& channels, std::function<double(int)> multipl
     in.xMode = [this] { return Xmode->isChecked(); };
     in.multiplier = std::move(multiplier);
     in.alert = [] { Platform::instance().alertBeep(); };
+    // A load that takes a while says how far it is and how to stop it.
+    in.progress = [this](qint64 done, qint64 total) {
+        if (done == 0 && total == 0) return; // the load's own end says what happened
+        const int percent = total > 0 ? static_cast<int>(100 * done / total) : 0;
+        emit statusText(QStringLiteral("Loading %1: %2% (Esc stops, keeping the rows read)")
+                            .arg(QFileInfo(m_loader->LastFileName()).fileName())
+                            .arg(percent));
+    };
     m_loader = std::make_unique<CsvLoader>(t, std::move(in));
 }
 
@@ -289,8 +298,22 @@ void CsvPage::FileListBox8DblClick() {
     if (!name.isEmpty()) LoadCSVFile(name, ',');
 }
 
-void CsvPage::reloadMerged() {
-    FileListBox8DblClick();
+void CsvPage::reloadShown() {
+    // The file on screen, a day file or a merge, under the multipliers now set.
+    const QString name = m_loader->LastFileName();
+    if (name.isEmpty()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    tellEnd(m_loader->ReloadCSVFile());
+}
+
+void CsvPage::tellEnd(CsvLoader::Result result) {
+    if (result == CsvLoader::Result::Cancelled)
+        emit statusText(QStringLiteral("Loading stopped: %1 rows of %2 loaded")
+                            .arg(StringGrid1->RowCount() - 1)
+                            .arg(QFileInfo(m_loader->LastFileName()).fileName()));
+    else if (result == CsvLoader::Result::Loaded)
+        emit statusText(QString());
 }
 
 void CsvPage::openFile(const QString& path) {
@@ -305,7 +328,7 @@ void CsvPage::LoadCSVFile(const QString& fileName, char separator) {
     struct Restore {
         ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
-    m_loader->LoadCSVFile(fileName, separator);
+    tellEnd(m_loader->LoadCSVFile(fileName, separator));
 }
 
 void CsvPage::MergeButtonClick() {
@@ -380,17 +403,6 @@ void CsvPage::storeSettings(settings::CFGRecord& r) const {
 
 // ---------------------------------------------------------------- table printout
 
-int CsvPage::TablePrintX(int col) {
-    // Advance after each column, in units of 16 printer pixels; columns past the
-    // table keep its last advance.
-    static constexpr int kAdvance[25] = {0, 5, 10, 10, 8, 8, 8, 8, 4, 4, 4, 5, 4,
-                                         4, 4, 4,  4,  4, 5, 4, 4, 4, 4, 4, 4};
-    int x = 150;
-    for (int j = 1; j <= col; ++j)
-        x += 16 * kAdvance[std::min(j, 24)];
-    return x;
-}
-
 void CsvPage::printTable() {
     Print1Click();
 }
@@ -402,27 +414,12 @@ void CsvPage::Print1Click() {
     std::unique_ptr<QPrinter> printer = platform.newPrinter();
     printer->setResolution(300); // the positions and the row pitch are laid out for a 300 dpi page
     printer->setDocName(QStringLiteral("Print from Tervane software"));
-    QPainter painter;
-    if (!painter.begin(printer.get())) throw EError(QStringLiteral("The printer refused the print job"));
-    QFont font;
-    font.setFamilies({QStringLiteral("Currier New"), QStringLiteral("Courier New"),
-                      QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
-    font.setPointSize(8);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const int ascent = QFontMetrics(font, printer.get()).ascent();
-    std::vector<int> xs(static_cast<std::size_t>(StringGrid1->ColCount()));
-    for (int j = 0; j < StringGrid1->ColCount(); ++j)
-        xs[static_cast<std::size_t>(j)] = TablePrintX(j);
-    // All rows go on one page; rows below the paper are not drawn at all.
-    const int pageBottom = printer->pageLayout().paintRectPixels(printer->resolution()).height();
-    for (int r = 0; r < StringGrid1->RowCount(); ++r) {
-        const int y = 240 + 36 * r;
-        if (y > pageBottom) break;
-        for (int j = 0; j < StringGrid1->ColCount(); ++j) {
-            const QString text = StringGrid1->Cells(j, r);
-            if (!text.isEmpty()) painter.drawText(QPoint(xs[static_cast<std::size_t>(j)], y + ascent), text);
-        }
-    }
-    if (!painter.end()) throw EError(QStringLiteral("The printer refused the print job"));
+    logdata::TableSource source = StringGrid1->printSource();
+    source.progress = [this](int done, int pages) {
+        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(pages));
+        return true;
+    };
+    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer);
+    emit statusText(QString());
+    if (!result.ok) throw EError(result.error);
 }

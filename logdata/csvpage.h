@@ -47,8 +47,9 @@ public:
     void rereadFiles();
     // Re-reads the csv file list.
     void rereadFileList();
-    // Loads the file selected in the merged-file list again (the Refresh buttons).
-    void reloadMerged();
+    // Loads the file on screen again, a day file or a merge, under the multipliers
+    // now set (the analog pages' Refresh buttons).
+    void reloadShown();
     // The table printout on a printer of its own (the window's "Print").
     void printTable();
     // Connected or not, as the transfer page shows it.
@@ -62,9 +63,6 @@ public:
     // The levels, the drive and the folder into the settings record.
     void storeSettings(settings::CFGRecord& r) const;
 
-    // Left edge, in printer pixels, of column `col` in the table printout.
-    static int TablePrintX(int col);
-
 signals:
     // The user chose another folder here: the other lists follow.
     void folderChanged(const QString& dir);
@@ -74,6 +72,8 @@ signals:
     void temperatureZoomRequested();
     // Exit was chosen on this page.
     void exitRequested();
+    // A text for the window's status bar (load progress, printing); empty clears it.
+    void statusText(const QString& text);
 
 private slots:
     void DirectoryListBox1Change();
@@ -91,6 +91,8 @@ private slots:
     void Refresh3Click();
 
 private:
+    // Says in the status bar how a load ended.
+    void tellEnd(CsvLoader::Result result);
     void buildLists();
     void buildLevels();
     void buildCharts();

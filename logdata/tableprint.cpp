@@ -53,7 +53,16 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
     const double charW = std::max(1.0, fm.horizontalAdvance(QLatin1Char('0')) / scale);
 
     const int cols = std::max(1, src.colCount);
-    const int rows = std::max(0, src.rowCount);
+    int rows = std::max(0, src.rowCount);
+    // Blank rows at the end (a table before any load has 128 of them) are not printed.
+    auto blankRow = [&](int r) {
+        if (!src.cell) return true;
+        for (int c = 0; c < std::min(cols, 64); ++c)
+            if (!src.cell(c, r).isEmpty()) return false;
+        return true;
+    };
+    while (rows > 1 && blankRow(rows - 1))
+        --rows;
 
     // Column widths: the advance table's, widened where the texts would touch the
     // next column (row numbers past 999, full-width dates and times), judged from
@@ -113,6 +122,17 @@ TablePrintResult PrintTable(const TableSource& src, QPagedPaintDevice& device) {
         bands.push_back(b);
     }
     if (bands.empty()) bands.push_back(Band{1, 0}); // the row numbers only
+    // Column pages with nothing to print (a table before any load) are left out.
+    if (rows <= 64 && src.cell) {
+        auto blank = [&](const Band& b) {
+            for (int r = 0; r < rows; ++r)
+                for (int c = b.first; c <= b.last; ++c)
+                    if (!src.cell(c, r).isEmpty()) return false;
+            return true;
+        };
+        while (bands.size() > 1 && blank(bands.back()))
+            bands.pop_back();
+    }
     const int lastShown = bands.back().last;
     res.columnsShown = lastShown + 1;
     res.columnsLeftOut = cols - 1 - lastShown;
