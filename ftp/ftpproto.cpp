@@ -1,14 +1,17 @@
 #include "ftp/ftpproto.h"
 
 int ReplyCodeOf(const QString& line) {
-    int digits = 0;
-    while (digits < 10 && digits < line.size() && line[digits].isDigit() && line[digits].unicode() < 128)
-        ++digits;
-    if (digits == 0) return 0;
-    bool ok = false;
-    const qlonglong value = line.left(digits).toLongLong(&ok);
-    if (!ok || value > 32767) return 0;
-    return int(value);
+    if (line.size() < 3) return 0;
+    for (int i = 0; i < 3; ++i)
+        if (line[i] < QLatin1Char('0') || line[i] > QLatin1Char('9')) return 0;
+    if (line[0] < QLatin1Char('1') || line[0] > QLatin1Char('5')) return 0;
+    if (line.size() > 3) {
+        const QChar next = line[3];
+        if (next != QLatin1Char(' ') && next != QLatin1Char('-') && next != QLatin1Char('\r') &&
+            next != QLatin1Char('\n'))
+            return 0;
+    }
+    return (line[0].unicode() - '0') * 100 + (line[1].unicode() - '0') * 10 + (line[2].unicode() - '0');
 }
 
 bool IsContinuationLine(const QString& line) {
@@ -16,20 +19,69 @@ bool IsContinuationLine(const QString& line) {
     return line.size() >= 4 && line[3] == QLatin1Char('-');
 }
 
+namespace {
+// A plain run of 1 to 18 ASCII digits as a number; -1 otherwise.
+qint64 digitsValue(QStringView text) {
+    if (text.isEmpty() || text.size() > 18) return -1;
+    qint64 v = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
+        v = v * 10 + (ch.unicode() - '0');
+    }
+    return v;
+}
+} // namespace
+
 qint64 SizeFromReply(const QString& line) {
-    const qsizetype at = line.toUpper().indexOf(QLatin1String("BYTE"));
-    if (at < 0) return 0;
-    auto isDigit = [&](qsizetype i) { return line[i] >= QLatin1Char('0') && line[i] <= QLatin1Char('9'); };
-    qsizetype last = at - 1;
-    while (last >= 0 && !isDigit(last))
-        --last;
-    if (last < 0) return 0;
-    qsizetype first = last;
-    while (first > 0 && isDigit(first - 1))
-        --first;
-    bool ok = false;
-    const qint64 size = line.mid(first, last - first + 1).toLongLong(&ok);
-    return ok ? size : 0;
+    // Every "(" is a candidate; the first one followed by digits, one space and "bytes)" wins.
+    const QStringView view(line);
+    for (qsizetype open = view.indexOf(QLatin1Char('(')); open >= 0;
+         open = view.indexOf(QLatin1Char('('), open + 1)) {
+        qsizetype i = open + 1;
+        while (i < view.size() && view[i] >= QLatin1Char('0') && view[i] <= QLatin1Char('9'))
+            ++i;
+        if (i == open + 1) continue;
+        const QStringView tail = view.mid(i);
+        if (!tail.startsWith(QLatin1String(" bytes)"), Qt::CaseInsensitive)) continue;
+        return digitsValue(view.mid(open + 1, i - open - 1));
+    }
+    return -1;
+}
+
+qint64 SizeFrom213(const QString& line) {
+    QStringView v(line);
+    while (v.endsWith(QLatin1Char('\n')) || v.endsWith(QLatin1Char('\r')))
+        v.chop(1);
+    if (!v.startsWith(QLatin1String("213 "))) return -1;
+    return digitsValue(v.mid(4).trimmed());
+}
+
+TReplyAssembler::State TReplyAssembler::Add(const QString& line) {
+    ++m_lines;
+    m_last = line;
+    if (m_lines > kMaxReplyLines) return TooLong;
+    const int code = ReplyCodeOf(line);
+    if (m_lines == 1) {
+        if (code != 0 && line.size() >= 4 && line[3] == QLatin1Char('-')) {
+            m_open = line.left(3);
+            return NeedMore;
+        }
+        if (line.startsWith(QLatin1Char(' '))) return NeedMore;
+        m_code = code;
+        return Complete;
+    }
+    if (m_open.isEmpty()) {
+        // Opened by an indented line: the first line with a code that is not a continuation ends it.
+        if (code == 0 || (line.size() > 3 && line[3] == QLatin1Char('-'))) return NeedMore;
+        m_code = code;
+        return Complete;
+    }
+    if (code != 0 && line.startsWith(m_open) && line.size() >= 3 &&
+        (line.size() == 3 || line[3] != QLatin1Char('-'))) {
+        m_code = code;
+        return Complete;
+    }
+    return NeedMore;
 }
 
 QString PortLine(const QHostAddress& address, quint16 port) {
