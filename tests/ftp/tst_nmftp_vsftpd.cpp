@@ -21,6 +21,10 @@ private slots:
         f.write(m_data);
         f.close();
         QDir(m_served.path()).mkdir("old");
+        QFile lf(m_served.filePath("240302.csv"));
+        QVERIFY(lf.open(QIODevice::WriteOnly));
+        lf.write(QByteArray("240302,10:00,1\n240302,10:01,2\r\r\n\r\x1a").repeated(1000));
+        lf.close();
     }
 
     void logOnListDownload() {
@@ -39,19 +43,27 @@ private slots:
         QCOMPARE(ftp.Vendor(), 2400);
         QStringList names = ftp.DirectoryList()->Names;
         names.sort();
-        QCOMPARE(names, (QStringList{"240301.csv", "old"}));
+        QCOMPARE(names, (QStringList{"240301.csv", "240302.csv", "old"}));
         QCOMPARE(ftp.DirectoryList()->Sizes[ftp.DirectoryList()->Names.indexOf("240301.csv")],
                  QString::number(m_data.size()));
-        ftp.SetTransferType(TNMFTP::TypeImage);
-        ftp.Download("240301.csv", m_local.filePath("240301.csv"));
-        QFile got(m_local.filePath("240301.csv"));
-        QVERIFY(got.open(QIODevice::ReadOnly));
-        QCOMPARE(got.readAll(), m_data);
-        QCOMPARE(ftp.TransferSize(), qint64(m_data.size()));
+        // ASCII chosen: vsftpd would convert line ends, but the copy is still byte for byte.
+        ftp.SetTransferType(TNMFTP::TypeAscii);
+        for (const QString name : {"240301.csv", "240302.csv"}) {
+            ftp.Download(name, m_local.filePath(name));
+            QFile got(m_local.filePath(name)), served(m_served.filePath(name));
+            QVERIFY(got.open(QIODevice::ReadOnly));
+            QVERIFY(served.open(QIODevice::ReadOnly));
+            const QByteArray bytes = served.readAll();
+            QCOMPARE(got.readAll(), bytes);
+            QCOMPARE(ftp.TransferSize(), qint64(bytes.size()));
+            QCOMPARE(ftp.LastDownload().source, TDownloadResult::SizeCommand);
+            QVERIFY(ftp.LastDownload().verified());
+        }
         ftp.Disconnect();
         QCOMPARE(log.events,
                  (QStringList{"Connect", "Success:DoCommand", "Start", "Items", "Stop", "Success:List",
-                              "Success:DoCommand", "Start", "Stop", "Success:Download", "Disconnect"}));
+                              "Success:DoCommand", "Start", "Stop", "Success:Download", "Start", "Stop",
+                              "Success:Download", "Disconnect"}));
     }
 };
 
