@@ -348,6 +348,12 @@ qint64 TNMFTP::AnnouncedSize() const {
 const TDownloadResult& TNMFTP::LastDownload() const {
     return core().last;
 }
+bool TNMFTP::SyncDownloads() const {
+    return core().syncDownloads;
+}
+void TNMFTP::setSyncDownloads(bool on) {
+    core().syncDownloads = on;
+}
 int TNMFTP::SizeSupport() const {
     return core().sizeSupport;
 }
@@ -356,7 +362,7 @@ QString TDownloadResult::unverifiedReason() const {
     if (!committed) return QStringLiteral("the copy did not arrive complete");
     if (expected < 0) return QStringLiteral("the server gave no size to check the copy against");
     if (received != expected) return QStringLiteral("the copy's size differs from the server's");
-    if (!flushed) return QStringLiteral("the copy could not be flushed to disk");
+    if (!flushed) return QStringLiteral("the copy was not flushed to disk");
     return QString();
 }
 

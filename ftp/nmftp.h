@@ -82,6 +82,10 @@ public:
     // none was known; TransferSize() holds the bytes received once the download is over.
     qint64 AnnouncedSize() const;
     const TDownloadResult& LastDownload() const;
+    // Whether a committed download is flushed to disk, file and folder entry (default on). A move needs
+    // it (LastDownload().verified() requires it); a plain copy may turn it off to save the disk's time.
+    bool SyncDownloads() const;
+    void setSyncDownloads(bool on);
     // SIZE support of the server: -1 not asked yet, 0 refused with 500/502 (not asked again), 1 supported.
     int SizeSupport() const;
 

@@ -32,6 +32,7 @@ struct FtpCore : PowersockCore {
     bool typeImage = false;   // TYPE I is in force
     int sizeSupport = -1;     // -1 not asked, 0 refused (500/502), 1 supported
     TDownloadResult last;
+    bool syncDownloads = true;  // a committed download is flushed to disk (file and folder)
     bool transferEnded = false; // the transfer's end was already dealt with (ABOR sent, replies read)
 
     FtpCore() {

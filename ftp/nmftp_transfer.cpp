@@ -239,7 +239,7 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
     last = TDownloadResult{};
     last.remote = remote;
     last.local = local;
-    auto file = std::make_unique<ReceiveFile>(local);
+    auto file = std::make_unique<ReceiveFile>(local, syncDownloads);
     if (!file->open())
         throw ESockError(
             QStringLiteral("Cannot create the local file %1: %2").arg(local, file->errorString()));

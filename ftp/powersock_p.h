@@ -16,7 +16,7 @@
 // a file never committed is removed, leaving an older target as it was.
 class ReceiveFile {
 public:
-    explicit ReceiveFile(const QString& target);
+    explicit ReceiveFile(const QString& target, bool sync = true);
     bool open();
     qint64 write(const char* data, qint64 n) { return m_file.write(data, n); }
     qint64 write(const QByteArray& bytes) { return m_file.write(bytes); }
@@ -31,6 +31,7 @@ private:
     QTemporaryFile m_file;
     QString m_error;
     bool m_flushed = false;
+    bool m_sync = true; // commit() flushes to disk
 };
 
 struct PowersockCore : std::enable_shared_from_this<PowersockCore> {

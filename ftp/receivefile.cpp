@@ -13,8 +13,8 @@
 
 // ---------------------------------------------------------------- ReceiveFile
 
-ReceiveFile::ReceiveFile(const QString& target)
-    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")) {}
+ReceiveFile::ReceiveFile(const QString& target, bool sync)
+    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")), m_sync(sync) {}
 
 bool ReceiveFile::open() {
     if (QFileInfo(m_target).isDir()) {
@@ -30,7 +30,7 @@ bool ReceiveFile::commit() {
 #ifdef Q_OS_UNIX
     // The bytes reach the disk before the name does, and the new name before anyone relies on it
     // (a move deletes the server's copy only after this).
-    if (::fsync(m_file.handle()) != 0) {
+    if (m_sync && ::fsync(m_file.handle()) != 0) {
         m_error = QStringLiteral("the file could not be flushed to disk");
         return false;
     }
@@ -49,6 +49,7 @@ bool ReceiveFile::commit() {
         return false;
     }
     m_file.setAutoRemove(false);
+    if (!m_sync) return true;
 #ifdef Q_OS_UNIX
     const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
     const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);

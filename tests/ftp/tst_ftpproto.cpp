@@ -115,6 +115,29 @@ private slots:
         QCOMPARE(r.LineCount(), kMaxReplyLines + 1);
     }
 
+    void listingSize_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("vsftpd") << "-rw-r--r--    1 0        0          440000 Mar 03 10:15 240301.csv"
+                                << qint64(440000);
+        QTest::newRow("pyftpdlib, name with blanks")
+            << "-rw-r--r--   1 user     user            35 Dec 08 09:45 day 12 file.csv" << qint64(35);
+        QTest::newRow("no group column") << "-rw-r--r-- 1 ftp 2048 Jan 1 2004 a.csv" << qint64(2048);
+        QTest::newRow("over 4 GiB") << "-rw-r--r-- 1 ftp ftp 5368709120 Mar 3 10:15 big.bin"
+                                    << qint64(5368709120LL);
+        QTest::newRow("folder") << "drwxr-xr-x 2 ftp ftp 512 Jan 1 2004 logs" << qint64(-1);
+        QTest::newRow("link") << "lrwxrwxrwx 1 ftp ftp 7 Jan 1 2004 l -> a.csv" << qint64(-1);
+        QTest::newRow("windows file") << "12-01-09  10:00AM                 1234 091201.csv" << qint64(1234);
+        QTest::newRow("windows folder") << "12-01-09  10:00AM       <DIR>          logs" << qint64(-1);
+        QTest::newRow("total line") << "total 3" << qint64(-1);
+        QTest::newRow("size not a number") << "-rw-r--r-- 1 ftp ftp 2k Mar 3 10:15 a.csv" << qint64(-1);
+    }
+    void listingSize() {
+        QFETCH(QString, line);
+        QFETCH(qint64, size);
+        QCOMPARE(ListingSizeOf(line), size);
+    }
+
     void portLine_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("port");

@@ -437,6 +437,12 @@ private slots:
         ftp.Download("now226.csv", local, 5000);
         QCOMPARE(fileBytes(local), stored("now226.csv"));
         QVERIFY(ftp.LastDownload().verified());
+        QVERIFY(ftp.LastDownload().flushed);
+        ftp.setSyncDownloads(false); // a copy without the flush is no ground for a move's DELE
+        ftp.Download("now226.csv", local, 5000);
+        QVERIFY(ftp.LastDownload().committed);
+        QVERIFY(!ftp.LastDownload().verified());
+        QVERIFY(ftp.LastDownload().unverifiedReason().contains("flushed"));
         ftp.DoCommand("PWD");
         QVERIFY2(ftp.LastReply().startsWith("257"), qPrintable(ftp.LastReply()));
     }
