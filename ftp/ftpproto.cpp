@@ -1,5 +1,7 @@
 #include "ftp/ftpproto.h"
 
+#include <QRegularExpression>
+
 int ReplyCodeOf(const QString& line) {
     if (line.size() < 3) return 0;
     for (int i = 0; i < 3; ++i)
@@ -82,6 +84,35 @@ TReplyAssembler::State TReplyAssembler::Add(const QString& line) {
         return Complete;
     }
     return NeedMore;
+}
+
+quint16 EpsvPort(const QString& reply) {
+    if (ReplyCodeOf(reply) != 229) return 0;
+    const qsizetype open = reply.indexOf(QLatin1Char('('));
+    if (open < 0 || open + 5 > reply.size()) return 0;
+    const QChar d = reply[open + 1];
+    if (d.unicode() < 33 || d.unicode() > 126 || d.isDigit()) return 0;
+    if (reply[open + 2] != d || reply[open + 3] != d) return 0;
+    const qsizetype end = reply.indexOf(d, open + 4);
+    if (end < 0 || end + 1 >= reply.size() || reply[end + 1] != QLatin1Char(')')) return 0;
+    const qint64 port = digitsValue(QStringView(reply).mid(open + 4, end - open - 4));
+    return port > 0 && port <= 65535 ? quint16(port) : 0;
+}
+
+quint16 PasvPort(const QString& reply) {
+    if (ReplyCodeOf(reply) != 227) return 0;
+    // The first run of six comma-separated numbers after the code.
+    static const QRegularExpression six(
+        QStringLiteral("(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3})"));
+    const QRegularExpressionMatch m = six.match(reply, 4);
+    if (!m.hasMatch()) return 0;
+    int n[6];
+    for (int i = 0; i < 6; ++i) {
+        n[i] = m.captured(i + 1).toInt();
+        if (n[i] > 255) return 0;
+    }
+    const int port = n[4] * 256 + n[5];
+    return port > 0 ? quint16(port) : 0;
 }
 
 QString PortLine(const QHostAddress& address, quint16 port) {

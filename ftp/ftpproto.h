@@ -66,6 +66,12 @@ private:
     int m_code = 0;
 };
 
+// The port of a passive-mode reply: "229 Entering Extended Passive Mode (|||6446|)" and
+// "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)". The address a 227 names is not used: the data
+// connection goes to the control connection's peer. 0 when the reply does not name a valid port.
+quint16 EpsvPort(const QString& reply);
+quint16 PasvPort(const QString& reply);
+
 // "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and a port.
 QString PortLine(const QHostAddress& address, quint16 port);
 

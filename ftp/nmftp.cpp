@@ -32,6 +32,7 @@ void FtpCore::forgetSession() {
     typeImage = false;
     sizeSupport = -1;
     outOfStep = false;
+    dataMethod.clear();
 }
 
 void FtpCore::success(TCmdType kind) {
@@ -347,6 +348,16 @@ qint64 TNMFTP::AnnouncedSize() const {
 }
 const TDownloadResult& TNMFTP::LastDownload() const {
     return core().last;
+}
+TNMFTP::DataMode TNMFTP::DataConnectionMode() const {
+    return DataMode(core().dataMode);
+}
+void TNMFTP::setDataConnectionMode(DataMode mode) {
+    if (core().dataMode != mode) core().dataMethod.clear();
+    core().dataMode = mode;
+}
+QString TNMFTP::DataConnectionMethod() const {
+    return core().dataMethod;
 }
 bool TNMFTP::SyncDownloads() const {
     return core().syncDownloads;

@@ -64,6 +64,10 @@ class TNMFTP : public TPowersock {
     Q_OBJECT
 public:
     enum TransferType { TypeAscii = 1, TypeImage = 2, TypeLocal8 = 3 };
+    // How data connections open. Automatic tries EPSV, then PASV, and falls back to active mode (PORT)
+    // when the server refuses passive mode or its passive port cannot be reached; what worked is kept
+    // for the session. Passive data connections go to the control connection's peer address only.
+    enum DataMode { DataAutomatic = 0, DataPassive = 1, DataActive = 2 };
 
     explicit TNMFTP(QObject* parent = nullptr);
     ~TNMFTP() override;
@@ -82,6 +86,10 @@ public:
     // none was known; TransferSize() holds the bytes received once the download is over.
     qint64 AnnouncedSize() const;
     const TDownloadResult& LastDownload() const;
+    DataMode DataConnectionMode() const; // default DataActive
+    void setDataConnectionMode(DataMode mode);
+    // What the session uses: "" not decided yet, "EPSV", "PASV" or "PORT".
+    QString DataConnectionMethod() const;
     // Whether a committed download is flushed to disk, file and folder entry (default on). A move needs
     // it (LastDownload().verified() requires it); a plain copy may turn it off to save the disk's time.
     bool SyncDownloads() const;

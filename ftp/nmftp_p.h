@@ -32,6 +32,10 @@ struct FtpCore : PowersockCore {
     bool typeImage = false;   // TYPE I is in force
     int sizeSupport = -1;     // -1 not asked, 0 refused (500/502), 1 supported
     TDownloadResult last;
+    int dataMode = TNMFTP::DataActive;
+    QString dataMethod;         // what worked in this session: "EPSV", "PASV" or "PORT"
+    bool passiveData = false;   // the data connection under way was opened by this side
+    QString passiveProblem;     // why the last passive attempt failed after the server agreed
     bool syncDownloads = true;  // a committed download is flushed to disk (file and folder)
     bool transferEnded = false; // the transfer's end was already dealt with (ABOR sent, replies read)
 
@@ -90,6 +94,7 @@ struct FtpCore : PowersockCore {
     };
     void newDataConnection();
     bool openDataConnection(TCmdType kind);
+    bool openPassive(TCmdType kind);
     void stopIfCanceled();
     bool userCanceled() const;
     bool acceptDataConnection(const QString& what);

@@ -32,9 +32,20 @@ void FtpCore::newDataConnection() {
     };
 }
 
-// Listens on the control connection's own address and sends PORT. False when a refusal was accepted
-// by the OnFailure handler: then no data connection will come and the operation ends quietly.
+// Opens the data connection the way the mode asks: passive (this side connects) or active (PORT; the
+// server connects back). False when a refusal was accepted by the OnFailure handler: then no data
+// connection will come and the operation ends quietly.
 bool FtpCore::openDataConnection(TCmdType kind) {
+    passiveData = false;
+    if (dataMode != TNMFTP::DataActive && dataMethod != QLatin1String("PORT")) {
+        if (openPassive(kind)) return true;
+        if (dataMode == TNMFTP::DataPassive) {
+            failureRule(kind,
+                        lastReply.isEmpty() ? QStringLiteral("The server refused passive mode") : lastReply);
+            return false;
+        }
+        dataMethod = QStringLiteral("PORT"); // Automatic: active mode for the rest of the session
+    }
     data->listen(sock->localAddress());
     const QString line = PortLine(sock->localAddress(), data->server->serverPort());
     reportStatus(1, line);
@@ -43,6 +54,47 @@ bool FtpCore::openDataConnection(TCmdType kind) {
         failureRule(kind, lastReply);
         return false;
     }
+    return true;
+}
+
+// EPSV, else PASV; then connects to the port named, on the control connection's peer (never to the
+// address a 227 names). False when the server refuses both or the port cannot be reached.
+bool FtpCore::openPassive(TCmdType kind) {
+    (void)kind;
+    quint16 dataPort = 0;
+    QString method;
+    passiveProblem.clear();
+    if (dataMethod != QLatin1String("PASV")) {
+        reportStatus(1, QStringLiteral("EPSV"));
+        transaction(QStringLiteral("EPSV"));
+        dataPort = EpsvPort(lastReply);
+        if (dataPort) method = QStringLiteral("EPSV");
+    }
+    if (!dataPort) {
+        reportStatus(1, QStringLiteral("PASV"));
+        transaction(QStringLiteral("PASV"));
+        dataPort = PasvPort(lastReply);
+        if (dataPort) method = QStringLiteral("PASV");
+    }
+    if (!dataPort) return false;
+    data->host = sock->peerAddress().toString();
+    data->port = dataPort;
+    // A passive port that does not answer is given a few seconds, then active mode is tried.
+    data->timeOut = std::min(idleTimeOut > 0 ? idleTimeOut : 10000, 10000);
+    try {
+        data->connect();
+    } catch (const ESockError& e) {
+        if (userCanceled() || destroyed) endCanceled(QStringLiteral("The data connection"));
+        passiveProblem = QStringLiteral("The server's passive data port %1 could not be reached: %2")
+                             .arg(dataPort)
+                             .arg(e.Message());
+        data->requestCloseSocket();
+        data->canceled = false;
+        return false;
+    }
+    data->lookupDone = true; // taken: the same mark as an accepted connection
+    passiveData = true;
+    dataMethod = method;
     return true;
 }
 
@@ -63,6 +115,7 @@ void FtpCore::waitingForData(bool on) {
 // Waits for the server's data connection. False when the server ended the transfer first (421, 426)
 // or the control connection closed.
 bool FtpCore::acceptDataConnection(const QString& what) {
+    if (passiveData) return true; // this side opened it already
     waitingForData(true);
     const auto over = qScopeGuard([this] { waitingForData(false); });
     bool taken = false;

@@ -20,6 +20,8 @@ void checkLine(const QString& line) {
     (void)CommandKindOf(line);
     (void)CutLineEnd(line);
     (void)CommandArgumentProblem(line);
+    (void)EpsvPort(line);
+    (void)PasvPort(line);
 }
 } // namespace
 

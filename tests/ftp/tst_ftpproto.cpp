@@ -115,6 +115,26 @@ private slots:
         QCOMPARE(r.LineCount(), kMaxReplyLines + 1);
     }
 
+    void passivePorts_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("port");
+        QTest::newRow("EPSV") << "229 Entering Extended Passive Mode (|||6446|)\r\n" << 6446;
+        QTest::newRow("EPSV, other delimiter") << "229 ok (!!!21!)" << 21;
+        QTest::newRow("EPSV without port") << "229 ok (|||)" << 0;
+        QTest::newRow("EPSV port too big") << "229 ok (|||70000|)" << 0;
+        QTest::newRow("EPSV refused") << "500 Unknown command" << 0;
+        QTest::newRow("PASV") << "227 Entering Passive Mode (127,0,0,1,25,46).\r\n" << 6446;
+        QTest::newRow("PASV without brackets") << "227 =10,9,8,7,0,21" << 21;
+        QTest::newRow("PASV byte over 255") << "227 (1,2,3,4,256,1)" << 0;
+        QTest::newRow("PASV, five numbers") << "227 (1,2,3,4,5)" << 0;
+        QTest::newRow("PASV code missing") << "22 (1,2,3,4,5,6)" << 0;
+    }
+    void passivePorts() {
+        QFETCH(QString, reply);
+        QFETCH(int, port);
+        QCOMPARE(int(reply.startsWith("229") ? EpsvPort(reply) : PasvPort(reply)), port);
+    }
+
     void listingSize_data() {
         QTest::addColumn<QString>("line");
         QTest::addColumn<qint64>("size");

@@ -221,6 +221,25 @@ private slots:
         QCOMPARE(QDir(m_local.path()).entryList({remote + "*"}, QDir::Files), QStringList{remote});
     }
 
+    // Passive mode: EPSV, byte for byte, and the listing over it too.
+    void passiveDownload() {
+        TNMFTP ftp;
+        prepare(ftp);
+        ftp.setDataConnectionMode(TNMFTP::DataAutomatic);
+        ftp.Connect();
+        const int ports = m_server->count("PORT");
+        for (const QString name : {"crlf.csv", "bin.dat"}) {
+            ftp.Download(name, m_local.filePath("p-" + name));
+            QCOMPARE(fileBytes(m_local.filePath("p-" + name)), fileBytes(m_served.filePath(name)));
+            QVERIFY(ftp.LastDownload().verified());
+        }
+        QCOMPARE(ftp.DataConnectionMethod(), QStringLiteral("EPSV"));
+        ftp.setParseList(true);
+        ftp.List();
+        QVERIFY(ftp.DirectoryList()->Names.contains("bin.dat"));
+        QCOMPARE(m_server->count("PORT"), ports); // no active mode in this session
+    }
+
     void downloadCutShort_data() {
         QTest::addColumn<QString>("how");
         QTest::newRow("missing file") << "missing";

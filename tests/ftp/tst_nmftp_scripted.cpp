@@ -581,6 +581,49 @@ private slots:
         ftp.DoCommand("PWD");
         QTRY_COMPARE(server("normal").commands().mid(before), QStringList{"PWD"});
     }
+
+    void passiveModes_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("method"); // "" = the download is refused
+        QTest::newRow("EPSV") << "epsv" << int(TNMFTP::DataAutomatic) << "EPSV";
+        QTest::newRow("227 naming a foreign address")
+            << "pasv-foreign" << int(TNMFTP::DataAutomatic) << "PASV";
+        QTest::newRow("no passive mode: active fallback") << "normal" << int(TNMFTP::DataAutomatic) << "PORT";
+        QTest::newRow("passive only, refused") << "normal" << int(TNMFTP::DataPassive) << "";
+    }
+    void passiveModes() {
+        QFETCH(QString, scenario);
+        QFETCH(int, mode);
+        QFETCH(QString, method);
+        TNMFTP ftp;
+        logOn(ftp, scenario);
+        ftp.setDataConnectionMode(TNMFTP::DataMode(mode));
+        const int before = int(server(scenario).commands().size());
+        const QString local = m_local.filePath("passive.csv");
+        for (int round = 0; round < 2; ++round) {
+            try {
+                ftp.Download("sized.csv", local);
+                QVERIFY(!method.isEmpty());
+            } catch (const FTPException& e) {
+                QVERIFY2(method.isEmpty() && e.Message().startsWith("500"), qPrintable(e.Message()));
+                return;
+            }
+            QCOMPARE(fileBytes(local), stored("sized.csv"));
+            QCOMPARE(ftp.DataConnectionMethod(), method);
+        }
+        ftp.setParseList(true);
+        ftp.List();
+        QCOMPARE(ftp.DirectoryList()->Names, (QStringList{"a.csv", "logs", "240304.csv"}));
+        QTRY_VERIFY(server(scenario).commands().mid(before).filter("PASSIVE from").size() >=
+                    (method == "PORT" ? 0 : 3));
+        const QStringList sent = server(scenario).commands().mid(before);
+        QVERIFY(sent.filter("PASSIVE from").filter("10.9.8.7").isEmpty());
+        // What failed once is not asked again in the session.
+        QCOMPARE(int(sent.filter(QRegularExpression("^EPSV")).size()),
+                 method == "PASV" || method == "PORT" ? 1 : 3);
+        QCOMPARE(int(sent.filter(QRegularExpression("^PORT ")).size()), method == "PORT" ? 3 : 0);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNmftpScripted)

@@ -65,6 +65,36 @@ private slots:
                               "Success:DoCommand", "Start", "Stop", "Success:Download", "Start", "Stop",
                               "Success:Download", "Disconnect"}));
     }
+
+    void passiveMode_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("passive") << int(TNMFTP::DataPassive);
+        QTest::newRow("automatic") << int(TNMFTP::DataAutomatic);
+    }
+    void passiveMode() {
+        QFETCH(int, mode);
+        VsftpdServer server(m_served.path());
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        TNMFTP ftp;
+        ftp.setHost("127.0.0.1");
+        ftp.setPort(server.port());
+        ftp.setUserID("anonymous");
+        ftp.setPassword("tervane@example.invalid");
+        ftp.setDataConnectionMode(TNMFTP::DataMode(mode));
+        ftp.Connect();
+        ftp.setParseList(true);
+        ftp.List();
+        QVERIFY(ftp.DirectoryList()->Names.contains("240302.csv"));
+        for (const QString name : {"240301.csv", "240302.csv"}) {
+            ftp.Download(name, m_local.filePath("p" + name));
+            QFile got(m_local.filePath("p" + name)), served(m_served.filePath(name));
+            QVERIFY(got.open(QIODevice::ReadOnly));
+            QVERIFY(served.open(QIODevice::ReadOnly));
+            QCOMPARE(got.readAll(), served.readAll());
+        }
+        QCOMPARE(ftp.DataConnectionMethod(), QStringLiteral("EPSV"));
+        ftp.Disconnect();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNmftpVsftpd)

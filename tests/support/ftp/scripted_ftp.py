@@ -24,6 +24,10 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
   SIZE               -> 500 (not supported), except in scenario "size": 213 with the size RETR sends
                         ("lies.csv" claims 5000)
 
+Passive mode: EPSV and PASV are unknown (500) in every scenario but "pasv-foreign", whose EPSV is unknown
+and whose PASV names the foreign address 10.9.8.7 (a client must connect to the control peer instead),
+and "epsv", where EPSV works.
+
 The server's habits, as some widely used servers have them:
   - TYPE A is the default; in ASCII mode every LF goes out as CR LF, also where a CR is already there
   - scenario "habits": every RETR is answered "150 N.N kbytes to download", no SIZE
@@ -71,6 +75,7 @@ class Session:
         self.port = None
         self.ascii = True
         self.reader = None
+        self.passive = None
 
     def log(self, text):
         if self.args.log:
@@ -82,7 +87,22 @@ class Session:
             time.sleep(1.5 if text.startswith("215") else 0.3)
         self.c.sendall(text.encode("utf-8"))
 
+    def open_passive(self):
+        if self.passive:
+            self.passive.close()
+        self.passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.passive.bind(("127.0.0.1", 0))
+        self.passive.listen(1)
+        self.passive.settimeout(10)
+        return self.passive.getsockname()[1]
+
     def data(self, source="127.0.0.1"):
+        if self.passive:
+            listener, self.passive = self.passive, None
+            conn, peer = listener.accept()
+            listener.close()
+            self.log("PASSIVE from " + peer[0])
+            return conn
         host, port = self.port
         return socket.create_connection((host, port), timeout=10, source_address=(source, 0))
 
@@ -161,6 +181,11 @@ class Session:
                 self.send("213 %d\r\n" % size)
             else:
                 self.send("500 Unknown command\r\n")
+        elif cmd == "EPSV" and sc == "epsv":
+            self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.open_passive())
+        elif cmd == "PASV" and sc == "pasv-foreign":
+            p = self.open_passive()
+            self.send("227 Entering Passive Mode (10,9,8,7,%d,%d).\r\n" % (p // 256, p % 256))
         elif cmd == "ABOR":
             self.send("226 ABOR ok\r\n")
         elif cmd == "SITE":
@@ -184,6 +209,7 @@ class Session:
         elif cmd == "PWD":
             self.send('257 "/%s" is the current folder\r\n' % self.cwd.strip("/"))
         elif cmd == "PORT":
+            self.passive = None
             p = [int(x) for x in arg.split(",")]
             self.port = ("%d.%d.%d.%d" % tuple(p[:4]), p[4] * 256 + p[5])
             self.send("200 PORT ok\r\n")
