@@ -430,6 +430,19 @@ private slots:
         QVERIFY2(ftp.LastReply().startsWith("257"), qPrintable(ftp.LastReply()));
     }
 
+    // The control connection closes while data is still on its way: the data is read to its end first.
+    void controlClosedBeforeTheData() {
+        TNMFTP ftp;
+        logOn(ftp);
+        const QString local = m_local.filePath("early226.csv");
+        ftp.Download("early226.csv", local);
+        QByteArray expected;
+        for (int i = 0; i < 2 * 1024 * 1024; ++i)
+            expected += char(i * 7 % 256);
+        QCOMPARE(fileBytes(local), expected);
+        QVERIFY(ftp.LastDownload().committed);
+    }
+
     void retrAnsweredAtOnce() {
         TNMFTP ftp;
         logOn(ftp);

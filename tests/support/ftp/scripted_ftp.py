@@ -39,6 +39,7 @@ The server's habits, as some widely used servers have them:
   RETR crlf.csv      -> "a,1\r\nb,2\r\n" x 50 (as stored; ASCII mode makes CR CR LF of it)
   RETR now226.csv    -> "226" at once, then the data connection brings 5000 bytes
   RETR ctlclose.csv  -> 150, 3000 bytes, the control connection closes, 3000 more, data closes
+  RETR early226.csv  -> 150, "226" and the control connection closes, then 2 MiB come over the data connection
   RETR over.csv      -> "(100 bytes)" announced, 5000 sent
   RETR final150.csv / final350.csv / final55.csv -> the data, then "150 ...", "350 ..." or "55"
   SITE TRICKLE       -> a reply line that trickles in, one byte every 0.05 s, without end
@@ -262,6 +263,8 @@ class Session:
             return bytes(i % 256 for i in range(5000))
         if name == "ctlclose.csv":
             return b"c" * 6000
+        if name == "early226.csv":
+            return bytes(i * 7 % 256 for i in range(2 * 1024 * 1024))
         return b"0123456789" * 10
 
     def convert(self, data):
@@ -348,6 +351,15 @@ class Session:
             d.sendall(body[3000:])
             d.close()
             raise OSError("control closed")
+        if name == "early226.csv":
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            self.send("226 Transfer complete\r\n")
+            self.c.shutdown(socket.SHUT_RDWR)
+            self.c.close()
+            d.sendall(self.payload(name))
+            d.close()
+            raise OSError("control closed first")
         if name == "over.csv":
             self.send("150 Opening BINARY mode data connection for over.csv (100 bytes).\r\n")
             d = self.data()
