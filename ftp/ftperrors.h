@@ -22,6 +22,12 @@ public:
     using ESockError::ESockError;
 };
 
+// A line longer than the reader's limit arrived; its bytes so far were dropped.
+class ELineTooLong : public ESockError {
+public:
+    using ESockError::ESockError;
+};
+
 // A command refused by the server. Message() is the reply line as received, CR LF included.
 class FTPException : public std::runtime_error {
 public:

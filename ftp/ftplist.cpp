@@ -1,5 +1,7 @@
 #include "ftp/ftplist.h"
 
+#include <QRegularExpression>
+
 void TFTPDirectoryList::ParseLine(const QString& line) {
     Fields.clear();
     Fields.append(QString());
@@ -33,4 +35,41 @@ void TFTPUnixList::ParseLine(const QString& line) {
     Sizes.append(field(n - 4));
     ModifyDates.append(field(n - 3) + QLatin1Char(' ') + field(n - 2) + QLatin1Char(' ') + field(n - 1));
     Attributes.append(field(1));
+}
+
+namespace {
+qint64 plainNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 18) return -1;
+    qint64 v = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
+        v = v * 10 + (ch.unicode() - '0');
+    }
+    return v;
+}
+
+bool isMonth(const QString& field) {
+    static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                   "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (field.size() != 3) return false;
+    for (const char* m : months)
+        if (field.compare(QLatin1String(m), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+} // namespace
+
+qint64 ListingSizeOf(const QString& line) {
+    if (line.size() > 4096) return -1;
+    const QStringList fields = line.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (fields.size() < 4) return -1;
+    static const QRegularExpression unixMode(QStringLiteral("^[-dlcbps][-rwxsStTl]{9}[.+@]?$"));
+    if (unixMode.match(fields[0]).hasMatch()) {
+        if (fields[0][0] != QLatin1Char('-')) return -1; // folders, links, devices
+        for (qsizetype k = 2; k + 2 < fields.size(); ++k)
+            if (isMonth(fields[k])) return plainNumber(fields[k - 1]);
+        return -1;
+    }
+    static const QRegularExpression dosDate(QStringLiteral("^\\d{2}-\\d{2}-\\d{2,4}$"));
+    if (dosDate.match(fields[0]).hasMatch()) return plainNumber(fields[2]); // "<DIR>" gives -1
+    return -1;
 }

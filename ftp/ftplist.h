@@ -29,3 +29,9 @@ class TFTPUnixList : public TFTPDirectoryList {
 public:
     void ParseLine(const QString& line) override;
 };
+
+// The size column of a listing line as a number, for the expected size of a download: Unix lines (the
+// number before the month of the date, so names with spaces and listings without a group column work)
+// and Windows lines ("01-31-24  10:15AM  2048 name"). -1 for a folder, a link, any other line, or a
+// column that is not a plain number.
+qint64 ListingSizeOf(const QString& line);

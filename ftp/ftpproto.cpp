@@ -1,14 +1,19 @@
 #include "ftp/ftpproto.h"
 
+#include <QRegularExpression>
+
 int ReplyCodeOf(const QString& line) {
-    int digits = 0;
-    while (digits < 10 && digits < line.size() && line[digits].isDigit() && line[digits].unicode() < 128)
-        ++digits;
-    if (digits == 0) return 0;
-    bool ok = false;
-    const qlonglong value = line.left(digits).toLongLong(&ok);
-    if (!ok || value > 32767) return 0;
-    return int(value);
+    if (line.size() < 3) return 0;
+    for (int i = 0; i < 3; ++i)
+        if (line[i] < QLatin1Char('0') || line[i] > QLatin1Char('9')) return 0;
+    if (line[0] < QLatin1Char('1') || line[0] > QLatin1Char('5')) return 0;
+    if (line.size() > 3) {
+        const QChar next = line[3];
+        if (next != QLatin1Char(' ') && next != QLatin1Char('-') && next != QLatin1Char('\r') &&
+            next != QLatin1Char('\n'))
+            return 0;
+    }
+    return (line[0].unicode() - '0') * 100 + (line[1].unicode() - '0') * 10 + (line[2].unicode() - '0');
 }
 
 bool IsContinuationLine(const QString& line) {
@@ -16,20 +21,98 @@ bool IsContinuationLine(const QString& line) {
     return line.size() >= 4 && line[3] == QLatin1Char('-');
 }
 
+namespace {
+// A plain run of 1 to 18 ASCII digits as a number; -1 otherwise.
+qint64 digitsValue(QStringView text) {
+    if (text.isEmpty() || text.size() > 18) return -1;
+    qint64 v = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
+        v = v * 10 + (ch.unicode() - '0');
+    }
+    return v;
+}
+} // namespace
+
 qint64 SizeFromReply(const QString& line) {
-    const qsizetype at = line.toUpper().indexOf(QLatin1String("BYTE"));
-    if (at < 0) return 0;
-    auto isDigit = [&](qsizetype i) { return line[i] >= QLatin1Char('0') && line[i] <= QLatin1Char('9'); };
-    qsizetype last = at - 1;
-    while (last >= 0 && !isDigit(last))
-        --last;
-    if (last < 0) return 0;
-    qsizetype first = last;
-    while (first > 0 && isDigit(first - 1))
-        --first;
-    bool ok = false;
-    const qint64 size = line.mid(first, last - first + 1).toLongLong(&ok);
-    return ok ? size : 0;
+    // Every "(" is a candidate; the first one followed by digits, one space and "bytes)" wins.
+    const QStringView view(line);
+    for (qsizetype open = view.indexOf(QLatin1Char('(')); open >= 0;
+         open = view.indexOf(QLatin1Char('('), open + 1)) {
+        qsizetype i = open + 1;
+        while (i < view.size() && view[i] >= QLatin1Char('0') && view[i] <= QLatin1Char('9'))
+            ++i;
+        if (i == open + 1) continue;
+        const QStringView tail = view.mid(i);
+        if (!tail.startsWith(QLatin1String(" bytes)"), Qt::CaseInsensitive)) continue;
+        return digitsValue(view.mid(open + 1, i - open - 1));
+    }
+    return -1;
+}
+
+qint64 SizeFrom213(const QString& line) {
+    QStringView v(line);
+    while (v.endsWith(QLatin1Char('\n')) || v.endsWith(QLatin1Char('\r')))
+        v.chop(1);
+    if (!v.startsWith(QLatin1String("213 "))) return -1;
+    return digitsValue(v.mid(4).trimmed());
+}
+
+TReplyAssembler::State TReplyAssembler::Add(const QString& line) {
+    ++m_lines;
+    m_last = line;
+    if (m_lines > kMaxReplyLines) return TooLong;
+    const int code = ReplyCodeOf(line);
+    if (m_lines == 1) {
+        if (code != 0 && line.size() >= 4 && line[3] == QLatin1Char('-')) {
+            m_open = line.left(3);
+            return NeedMore;
+        }
+        if (line.startsWith(QLatin1Char(' '))) return NeedMore;
+        m_code = code;
+        return Complete;
+    }
+    if (m_open.isEmpty()) {
+        // Opened by an indented line: the first line with a code that is not a continuation ends it.
+        if (code == 0 || (line.size() > 3 && line[3] == QLatin1Char('-'))) return NeedMore;
+        m_code = code;
+        return Complete;
+    }
+    if (code != 0 && line.startsWith(m_open) && line.size() >= 3 &&
+        (line.size() == 3 || line[3] != QLatin1Char('-'))) {
+        m_code = code;
+        return Complete;
+    }
+    return NeedMore;
+}
+
+quint16 EpsvPort(const QString& reply) {
+    if (ReplyCodeOf(reply) != 229) return 0;
+    const qsizetype open = reply.indexOf(QLatin1Char('('));
+    if (open < 0 || open + 5 > reply.size()) return 0;
+    const QChar d = reply[open + 1];
+    if (d.unicode() < 33 || d.unicode() > 126 || d.isDigit()) return 0;
+    if (reply[open + 2] != d || reply[open + 3] != d) return 0;
+    const qsizetype end = reply.indexOf(d, open + 4);
+    if (end < 0 || end + 1 >= reply.size() || reply[end + 1] != QLatin1Char(')')) return 0;
+    const qint64 port = digitsValue(QStringView(reply).mid(open + 4, end - open - 4));
+    return port > 0 && port <= 65535 ? quint16(port) : 0;
+}
+
+quint16 PasvPort(const QString& reply) {
+    if (ReplyCodeOf(reply) != 227) return 0;
+    // The first run of six comma-separated numbers after the code.
+    static const QRegularExpression six(
+        QStringLiteral("(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3}),(\\d{1,3})"));
+    const QRegularExpressionMatch m = six.match(reply, 4);
+    if (!m.hasMatch()) return 0;
+    int n[6];
+    for (int i = 0; i < 6; ++i) {
+        n[i] = m.captured(i + 1).toInt();
+        if (n[i] > 255) return 0;
+    }
+    const int port = n[4] * 256 + n[5];
+    return port > 0 ? quint16(port) : 0;
 }
 
 QString PortLine(const QHostAddress& address, quint16 port) {

@@ -26,16 +26,51 @@ enum class TCmdType : std::uint8_t {
     PrintDir = 15,
 };
 
-// Leading decimal digits of a reply (within its first 10 characters); 0 when there are none or the
-// number does not fit 16 bits signed.
+// The code of a reply line: exactly three ASCII digits, the first 1 to 5, followed by the end of the line,
+// a space, '-', CR or LF. 0 for anything else ("55", "1234 x", "abc").
 int ReplyCodeOf(const QString& line);
 
 // A reply line that another line follows: it begins with a space or has '-' as its fourth character.
 bool IsContinuationLine(const QString& line);
 
 // Size announced in a reply such as "150 Opening BINARY mode data connection for a.csv (2048 bytes).":
-// the run of digits nearest before "BYTE" (any case); 0 when there is none.
+// only an exact "(N bytes)" (any case of "bytes") counts; -1 for any other wording ("150 109.7 kbytes
+// to download", "(12 kB)") or a number too large to be a file size.
 qint64 SizeFromReply(const QString& line);
+
+// The size of a "213 N" reply to SIZE; -1 when the reply is not exactly that.
+qint64 SizeFrom213(const QString& line);
+
+// Limits that keep what a server sends from growing memory or a wait without bound.
+constexpr int kMaxReplyLine = 8192;   // bytes of one reply line
+constexpr int kMaxListingLine = 8192; // bytes of one listing line
+constexpr int kMaxReplyLines = 1000;  // lines of one multi-line reply
+
+// Collects the lines of one reply. A reply that opens with "ddd-" ends only at a line that begins
+// with "ddd " (or is "ddd" alone); lines between may be anything. A first line that begins with a space
+// also asks for more. At most kMaxReplyLines lines are taken.
+class TReplyAssembler {
+public:
+    enum State { NeedMore, Complete, TooLong };
+    // Adds one line (its line end may be there or not) and tells whether the reply is complete.
+    State Add(const QString& line);
+    // Code of the reply once complete (0 when the last line has no valid code).
+    int Code() const { return m_code; }
+    QString LastLine() const { return m_last; }
+    int LineCount() const { return m_lines; }
+
+private:
+    QString m_open; // the code of a reply opened with "ddd-"
+    QString m_last;
+    int m_lines = 0;
+    int m_code = 0;
+};
+
+// The port of a passive-mode reply: "229 Entering Extended Passive Mode (|||6446|)" and
+// "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)". The address a 227 names is not used: the data
+// connection goes to the control connection's peer. 0 when the reply does not name a valid port.
+quint16 EpsvPort(const QString& reply);
+quint16 PasvPort(const QString& reply);
 
 // "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and a port.
 QString PortLine(const QHostAddress& address, quint16 port);

@@ -1,478 +1,336 @@
-#include "ftp/nmftp.h"
-
-#include <QScopeGuard>
-
-#include "ftp/powersock_p.h"
+#include "ftp/nmftp_p.h"
 
 #include <QDeadlineTimer>
-#include <QMetaMethod>
+#include <QScopeGuard>
 
-namespace {
-// How long Disconnect waits for the answer to QUIT.
-constexpr int kQuitWaitMs = 3000;
-constexpr int kVendorNotAsked = 2411;
+using namespace ftpcore;
 
-bool inRange(int code, int lo, int hi) {
-    return code >= lo && code <= hi;
+void FtpCore::watchAbortReply() {
+    if (available() < 4) return;
+    const QByteArray code = in.mid(inPos, 4);
+    if (code == "421 " || code == "426 " || code == "421-" || code == "426-") serverAbort = true;
 }
-} // namespace
 
-struct FtpCore : PowersockCore {
-    QString userID;
-    QString password;
-    int vendor = kVendorNotAsked;
-    bool parseList = false;
-    qint64 announcedSize = 0; // the size the server announced for the last download (0: none)
-    std::unique_ptr<TFTPDirectoryList> dirList;
-    std::shared_ptr<PowersockCore> data;
-    bool serverAbort = false; // a 421 or 426 reply arrived on the control connection
+void FtpCore::checkArgument(const QString& text, const char* what) {
+    const QString problem = CommandArgumentProblem(text);
+    if (!problem.isEmpty())
+        throw ESockError(
+            QStringLiteral("Refused to send the %1 \"%2\": %3")
+                .arg(QLatin1String(what), QString(text).replace('\r', "\\r").replace('\n', "\\n"), problem));
+}
 
-    FtpCore() {
-        port = 21;
-        afterRead = [this] { watchAbortReply(); };
-    }
+void FtpCore::prepare() {
+    canceled = false;
+    serverAbort = false;
+    deadline = QDeadlineTimer(QDeadlineTimer::Forever);
+    maxLine = kMaxReplyLine;
+}
 
-    TNMFTP* f() const { return destroyed ? nullptr : static_cast<TNMFTP*>(q); }
-    template <class Signal> bool has(Signal signal) const {
-        return hasHandler(QMetaMethod::fromSignal(signal));
-    }
+void FtpCore::forgetSession() {
+    dirList.reset();
+    vendor = kVendorNotAsked;
+    typeImage = false;
+    sizeSupport = -1;
+    outOfStep = false;
+    dataMethod.clear();
+}
 
-    // The log-on raises OnConnect, not the socket.
-    void socketConnected() override {}
-    void abort() override {
-        if (data) data->canceled = true;
-    }
-    void detach() override {
-        if (data) data->detach();
-        PowersockCore::detach();
-    }
-    qint64 receivedCount() const override { return data ? data->bytesReceived : 0; }
-    qint64 sentCount() const override { return data ? data->bytesSent : 0; }
+void FtpCore::success(TCmdType kind) {
+    if (TNMFTP* e = f()) emit e->OnSuccess(kind);
+}
+void FtpCore::unsupported(TCmdType kind) {
+    if (TNMFTP* e = f()) emit e->OnUnSupportedFunction(kind);
+}
+// Returns only when an OnFailure handler accepted the failure.
+void FtpCore::failureRule(TCmdType kind, const QString& reply) {
+    if (!has(&TNMFTP::OnFailure)) throw FTPException(reply);
+    bool handled = false;
+    emit f()->OnFailure(handled, kind);
+    if (!handled) throw FTPException(reply);
+}
 
-    void watchAbortReply() {
-        if (available() < 4) return;
-        const QByteArray code = in.mid(inPos, 3);
-        if (code == "421" || code == "426") serverAbort = true;
-    }
+QString FtpCore::readReplyLine() {
+    const QString line = QString::fromUtf8(readLineBytes());
+    reportStatus(1, line);
+    return line;
+}
 
-    static void checkArgument(const QString& text, const char* what) {
-        const QString problem = CommandArgumentProblem(text);
-        if (!problem.isEmpty())
-            throw ESockError(QStringLiteral("Refused to send the %1 \"%2\": %3")
-                                 .arg(QLatin1String(what),
-                                      QString(text).replace('\r', "\\r").replace('\n', "\\n"), problem));
+// Reads one whole reply, bounded in line length, line count and time (twice the idle time-out from
+// the start, however slowly it trickles in). A reply cut short leaves the dialogue out of step, so the
+// next command first resynchronises.
+QString FtpCore::readReply(QStringList* lines) {
+    const QDeadlineTimer outer = deadline;
+    if (idleTimeOut > 0) {
+        const QDeadlineTimer own(qint64(idleTimeOut) * 2);
+        if (own.deadline() < deadline.deadline()) deadline = own;
     }
+    const auto restore = qScopeGuard([this, outer] { deadline = outer; });
+    TReplyAssembler reply;
+    try {
+        for (;;) {
+            const QString line = readReplyLine();
+            if (lines) lines->append(line);
+            const TReplyAssembler::State s = reply.Add(line);
+            if (s == TReplyAssembler::Complete) break;
+            if (s == TReplyAssembler::TooLong)
+                throw ESockError(QStringLiteral("The server's reply runs over %1 lines").arg(kMaxReplyLines));
+        }
+    } catch (const EAbortError&) {
+        outOfStep = true;
+        throw;
+    } catch (const ESockError&) {
+        outOfStep = true;
+        throw;
+    }
+    lastReply = reply.LastLine();
+    replyCode = reply.Code();
+    return lastReply;
+}
 
-    void prepare() {
-        canceled = false;
-        serverAbort = false;
-    }
+QString FtpCore::transaction(const QString& command) {
+    checkArgument(command, "command");
+    if (outOfStep && command != QLatin1String("QUIT")) resync();
+    reportStatus(8, QStringLiteral("Transaction"));
+    replyCode = 0;
+    writeln(command);
+    return readReply();
+}
 
-    void success(TCmdType kind) {
-        if (TNMFTP* e = f()) emit e->OnSuccess(kind);
-    }
-    void unsupported(TCmdType kind) {
-        if (TNMFTP* e = f()) emit e->OnUnSupportedFunction(kind);
-    }
-    // Returns only when an OnFailure handler accepted the failure.
-    void failureRule(TCmdType kind, const QString& reply) {
-        if (!has(&TNMFTP::OnFailure)) throw FTPException(reply);
-        bool handled = false;
-        emit f()->OnFailure(handled, kind);
-        if (!handled) throw FTPException(reply);
-    }
-
-    QString readReplyLine() {
-        const QString line = QString::fromUtf8(readLineBytes());
-        reportStatus(1, line);
-        return line;
-    }
-
-    // Reads the lines that follow `line` in a multi-line reply and returns the last one. A reply that
-    // opened with "ddd-" ends only at a line that begins with "ddd ", whatever the lines between.
-    QString readContinuation(QString line) {
-        QString code;
-        auto opens = [](const QString& l) {
-            return l.size() >= 4 && l[3] == QLatin1Char('-') && ReplyCodeOf(l.left(3)) > 0 &&
-                   l[0].isDigit() && l[1].isDigit() && l[2].isDigit();
-        };
-        auto goesOn = [&](const QString& l) {
-            if (code.isEmpty() && opens(l)) code = l.left(3);
-            if (IsContinuationLine(l)) return true;
-            if (code.isEmpty()) return false;
-            const bool closes =
-                l.startsWith(code) && (l.size() == 3 || l[3] == QLatin1Char(' ') ||
-                                       l[3] == QLatin1Char('\r') || l[3] == QLatin1Char('\n'));
-            return !closes;
-        };
-        while (goesOn(line))
-            line = readReplyLine();
-        return line;
-    }
-
-    QString transaction(const QString& command) override {
-        checkArgument(command, "command");
-        PowersockCore::transaction(command);
-        readContinuation(lastReply);
-        return lastReply;
-    }
-
-    void connectionFailed() {
-        if (TNMFTP* e = f()) emit e->OnConnectionFailed(e);
-    }
-
-    void connect() override {
-        prepare();
-        if (connected) return;
-        checkArgument(userID, "user ID");
-        checkArgument(password, "password");
-        dropInput();
-        PowersockCore::connect();
-        try {
-            const QString greeting = readContinuation(QStringLiteral(" "));
-            if (inRange(ReplyCodeOf(greeting), 400, 599)) {
-                // The server refuses the session before the log-on.
-                lastReply = greeting;
-                replyCode = ReplyCodeOf(greeting);
-                connectionFailed();
-                throw FTPException(greeting);
+// After a reply that was not read to its end: PWD, and everything up to its 257 is dropped (a code no
+// late reply of a transfer or of NOOP, TYPE, PORT or SYST can be mistaken for). A server
+// that does not answer within the idle time-out (2 s at least) is given up.
+void FtpCore::resync() {
+    outOfStep = false;
+    dropInput();
+    const int wait = std::max(idleTimeOut, kAbortAnswerMs);
+    const QDeadlineTimer outer = deadline;
+    deadline = QDeadlineTimer(wait);
+    const auto restore = qScopeGuard([this, outer] { deadline = outer; });
+    try {
+        reportStatus(1, QStringLiteral("PWD"));
+        writeln(QStringLiteral("PWD"));
+        // Bounded by the deadline: whatever the server still had to say is read and dropped.
+        for (;;) {
+            QString line;
+            try {
+                line = readReplyLine();
+            } catch (const ELineTooLong&) {
+                continue;
             }
-            if ((userID.isEmpty() || password.isEmpty()) && has(&TNMFTP::OnAuthenticationNeeded)) {
-                bool handled = false;
-                emit f()->OnAuthenticationNeeded(handled);
-                checkArgument(userID, "user ID");
-                checkArgument(password, "password");
+            if (ReplyCodeOf(line) == 257 && line.size() > 3 && line[3] != QLatin1Char('-')) {
+                dropInput(); // a reply that came with it belongs to nothing
+                return;
             }
-            reportStatus(1, QStringLiteral("USER ") + userID);
-            transaction(proxy.isEmpty() ? QStringLiteral("USER ") + userID
-                                        : QStringLiteral("USER ") + userID + '@' + host);
+        }
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const ESockError&) {
+    }
+    requestCloseSocket();
+    forgetSession();
+    throw ESockError(QStringLiteral("The server's answers are out of step and it did not answer PWD: the "
+                                    "session was closed, log on again"));
+}
+
+void FtpCore::connectionFailed() {
+    if (TNMFTP* e = f()) emit e->OnConnectionFailed(e);
+}
+
+void FtpCore::connect() {
+    prepare();
+    if (connected) return;
+    forgetSession();
+    checkArgument(userID, "user ID");
+    checkArgument(password, "password");
+    dropInput();
+    PowersockCore::connect();
+    try {
+        const QString greeting = readReply();
+        if (inRange(ReplyCodeOf(greeting), 400, 599)) {
+            // The server refuses the session before the log-on.
+            lastReply = greeting;
+            replyCode = ReplyCodeOf(greeting);
+            connectionFailed();
+            throw FTPException(greeting);
+        }
+        if ((userID.isEmpty() || password.isEmpty()) && has(&TNMFTP::OnAuthenticationNeeded)) {
+            bool handled = false;
+            emit f()->OnAuthenticationNeeded(handled);
+            checkArgument(userID, "user ID");
+            checkArgument(password, "password");
+        }
+        reportStatus(1, QStringLiteral("USER ") + userID);
+        transaction(proxy.isEmpty() ? QStringLiteral("USER ") + userID
+                                    : QStringLiteral("USER ") + userID + '@' + host);
+        if (replyCode > 400 && replyCode < 600) {
+            connectionFailed();
+            throw FTPException(lastReply);
+        }
+        if (replyCode == 331) {
+            reportStatus(1, QStringLiteral("PASS "));
+            transaction(QStringLiteral("PASS ") + password);
             if (replyCode > 400 && replyCode < 600) {
                 connectionFailed();
                 throw FTPException(lastReply);
             }
-            if (replyCode == 331) {
-                reportStatus(1, QStringLiteral("PASS "));
-                transaction(QStringLiteral("PASS ") + password);
-                if (replyCode > 400 && replyCode < 600) {
-                    connectionFailed();
-                    throw FTPException(lastReply);
-                }
-            }
-            if (TNMFTP* e = f()) emit e->OnConnect(e);
-        } catch (...) {
-            const std::exception_ptr first = std::current_exception();
-            if (!destroyed && canceled) {
-                // The log-on was cancelled: close without a QUIT to wait for.
-                if (connected) PowersockCore::disconnect();
-                reportStatus(1, QStringLiteral("Disconnected"));
-            } else if (!destroyed) {
-                try {
-                    disconnect();
-                } catch (const FTPException&) {
-                    reportStatus(1, QStringLiteral("Disconnected"));
-                    throw;
-                } catch (...) {
-                }
-                if (connected) PowersockCore::disconnect();
-                reportStatus(1, QStringLiteral("Disconnected"));
-            }
-            std::rethrow_exception(first);
         }
+        if (TNMFTP* e = f()) emit e->OnConnect(e);
+    } catch (...) {
+        const std::exception_ptr first = std::current_exception();
+        if (!destroyed && canceled) {
+            // The log-on was cancelled: close without a QUIT to wait for.
+            if (connected) PowersockCore::disconnect();
+            reportStatus(1, QStringLiteral("Disconnected"));
+        } else if (!destroyed) {
+            try {
+                disconnect();
+            } catch (const FTPException&) {
+                reportStatus(1, QStringLiteral("Disconnected"));
+                throw;
+            } catch (...) {
+            }
+            if (connected) PowersockCore::disconnect();
+            reportStatus(1, QStringLiteral("Disconnected"));
+        }
+        std::rethrow_exception(first);
     }
+}
 
-    void disconnect() override {
-        canceled = false;
-        if (!connected) return;
-        reportStatus(1, QStringLiteral("QUIT"));
-        dirList.reset();
-        vendor = kVendorNotAsked;
-        dropInput();
-        // A server that does not answer QUIT is not waited for long: the connection
-        // ends either way.
-        const int idle = idleTimeOut;
-        if (idleTimeOut <= 0 || idleTimeOut > kQuitWaitMs) idleTimeOut = kQuitWaitMs;
-        const auto restoreIdle = qScopeGuard([this, idle] { idleTimeOut = idle; });
-        try {
-            transaction(QStringLiteral("QUIT"));
-        } catch (const EAbortError&) {
-            PowersockCore::disconnect();
-            throw;
-        } catch (const ESockError&) {
-            // No answer to QUIT, or the server closed first: the connection ends either way.
-            PowersockCore::disconnect();
-            return;
-        } catch (...) {
-            PowersockCore::disconnect();
-            throw;
-        }
-        const bool refused = replyCode > 300 && replyCode < 600;
-        const QString reply = lastReply;
+void FtpCore::disconnect() {
+    canceled = false;
+    if (!connected) return;
+    reportStatus(1, QStringLiteral("QUIT"));
+    forgetSession();
+    dropInput();
+    // A server that does not answer QUIT is not waited for long: the connection
+    // ends either way.
+    const int idle = idleTimeOut;
+    if (idleTimeOut <= 0 || idleTimeOut > kQuitWaitMs) idleTimeOut = kQuitWaitMs;
+    const auto restoreIdle = qScopeGuard([this, idle] { idleTimeOut = idle; });
+    try {
+        transaction(QStringLiteral("QUIT"));
+    } catch (const EAbortError&) {
         PowersockCore::disconnect();
-        if (refused) throw FTPException(reply);
+        throw;
+    } catch (const ESockError&) {
+        // No answer to QUIT, or the server closed first: the connection ends either way.
+        PowersockCore::disconnect();
+        return;
+    } catch (...) {
+        PowersockCore::disconnect();
+        throw;
     }
+    const bool refused = replyCode > 300 && replyCode < 600;
+    const QString reply = lastReply;
+    PowersockCore::disconnect();
+    if (refused) throw FTPException(reply);
+}
 
-    // Log off without the event loop, for the destructor: no handler can run meanwhile.
-    void quitNow() {
-        if (!connected || !sock) return;
-        sock->write("QUIT\r\n");
-        QDeadlineTimer deadline(2000);
-        while (sock->bytesToWrite() > 0 && !deadline.hasExpired())
-            if (!sock->waitForBytesWritten(int(deadline.remainingTime()))) break;
-        while (connected && lineEnd() < 0 && !deadline.hasExpired())
-            if (!sock->waitForReadyRead(int(deadline.remainingTime()))) break;
-        requestCloseSocket();
+// Logs off without the event loop, for the destructor: no handler can run meanwhile.
+void FtpCore::quitNow() {
+    if (!connected || !sock) return;
+    sock->write("QUIT\r\n");
+    QDeadlineTimer deadline(2000);
+    while (sock->bytesToWrite() > 0 && !deadline.hasExpired())
+        if (!sock->waitForBytesWritten(int(deadline.remainingTime()))) break;
+    while (connected && lineEnd() < 0 && !deadline.hasExpired())
+        if (!sock->waitForReadyRead(int(deadline.remainingTime()))) break;
+    requestCloseSocket();
+}
+
+void FtpCore::doCommand(const QString& line) {
+    const TCmdType kind = CommandKindOf(line);
+    if (line.isEmpty()) throw ESockError(QStringLiteral("Refused to send an empty command"));
+    checkArgument(line, "command");
+    prepare();
+    requireConnection();
+    reportStatus(1, line);
+    dropInput();
+    transaction(line);
+    // A preliminary reply is followed by the real one; a line without a valid code is no answer.
+    for (int n = 0; n < 8 && inRange(replyCode, 100, 199); ++n)
+        readReply();
+    if (line.startsWith(QLatin1String("TYPE ")))
+        typeImage = line == QLatin1String("TYPE I") && replyCode < 300;
+    if (!inRange(replyCode, 200, 399)) {
+        if (inRange(replyCode, 500, 502)) unsupported(kind);
+        failureRule(kind, lastReply);
+    } else {
+        success(kind);
     }
+}
 
-    void doCommand(const QString& line) {
-        const TCmdType kind = CommandKindOf(line);
-        if (line.isEmpty()) throw ESockError(QStringLiteral("Refused to send an empty command"));
-        checkArgument(line, "command");
-        prepare();
-        requireConnection();
-        reportStatus(1, line);
-        dropInput();
-        transaction(line);
-        if (inRange(replyCode, 400, 599)) {
-            if (inRange(replyCode, 500, 502)) unsupported(kind);
-            failureRule(kind, lastReply);
-        } else {
-            success(kind);
+void FtpCore::rename(const QString& from, const QString& to) {
+    checkArgument(from, "name");
+    checkArgument(to, "name");
+    prepare();
+    requireConnection();
+    dropInput();
+    reportStatus(1, QStringLiteral("RNFR ") + from);
+    transaction(QStringLiteral("RNFR ") + from);
+    if (inRange(replyCode, 352, 599)) failureRule(TCmdType::Rename, lastReply);
+    reportStatus(1, QStringLiteral("RNTO ") + to);
+    transaction(QStringLiteral("RNTO ") + to);
+    if (inRange(replyCode, 301, 599)) {
+        if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Rename);
+        failureRule(TCmdType::Rename, lastReply);
+    } else {
+        success(TCmdType::Rename);
+    }
+}
+
+void FtpCore::askSystem() {
+    try {
+        doCommand(QStringLiteral("SYST"));
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const std::exception&) {
+    }
+    static const struct {
+        const char* word;
+        int vendor;
+    } table[] = {{"UNIX", 2400}, {"NETWARE", 2416}, {"DOS", 2401},   {"VMS", 2406},
+                 {"MVS", 2408},  {"VM", 2402},      {"MACOS", 2404}, {"OS/400", 2414}};
+    vendor = 2410;
+    for (const auto& row : table) {
+        if (lastReply.contains(QLatin1String(row.word))) {
+            vendor = row.vendor;
+            break;
         }
     }
+}
 
-    void rename(const QString& from, const QString& to) {
-        checkArgument(from, "name");
-        checkArgument(to, "name");
-        prepare();
-        requireConnection();
-        dropInput();
-        reportStatus(1, QStringLiteral("RNFR ") + from);
-        transaction(QStringLiteral("RNFR ") + from);
-        if (inRange(replyCode, 352, 599)) failureRule(TCmdType::Rename, lastReply);
-        reportStatus(1, QStringLiteral("RNTO ") + to);
-        transaction(QStringLiteral("RNTO ") + to);
-        if (inRange(replyCode, 301, 599)) {
-            if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Rename);
-            failureRule(TCmdType::Rename, lastReply);
-        } else {
-            success(TCmdType::Rename);
-        }
+// Every download is binary: a server's ASCII mode may change line ends (some put a CR before every
+// LF, even one that already has its CR), and a copy must be the server's file byte for byte.
+void FtpCore::ensureBinary() {
+    if (typeImage) return;
+    reportStatus(1, QStringLiteral("TYPE I"));
+    transaction(QStringLiteral("TYPE I"));
+    if (!inRange(replyCode, 200, 299)) {
+        if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Download);
+        throw FTPException(lastReply.isEmpty() ? QStringLiteral("The server did not switch to binary mode")
+                                               : lastReply);
     }
+    typeImage = true;
+}
 
-    void askSystem() {
-        try {
-            doCommand(QStringLiteral("SYST"));
-        } catch (const EAbortError&) {
-            throw;
-        } catch (const std::exception&) {
-        }
-        static const struct {
-            const char* word;
-            int vendor;
-        } table[] = {{"UNIX", 2400}, {"NETWARE", 2416}, {"DOS", 2401},   {"VMS", 2406},
-                     {"MVS", 2408},  {"VM", 2402},      {"MACOS", 2404}, {"OS/400", 2414}};
-        vendor = 2410;
-        for (const auto& row : table) {
-            if (lastReply.contains(QLatin1String(row.word))) {
-                vendor = row.vendor;
-                break;
-            }
-        }
+// The size of the server's file before its bytes: SIZE (RFC 3659), asked in binary mode. A server
+// that does not know the command (500, 502) is not asked again in this session.
+void FtpCore::learnSize(const QString& remote) {
+    if (sizeSupport == 0) return;
+    reportStatus(1, QStringLiteral("SIZE ") + remote);
+    transaction(QStringLiteral("SIZE ") + remote);
+    if (inRange(replyCode, 500, 502)) {
+        sizeSupport = 0;
+        return;
     }
-
-    // ---- transfers
-
-    struct DataScope {
-        FtpCore* c;
-        ~DataScope() { c->data.reset(); }
-    };
-
-    void newDataConnection() {
-        data = std::make_shared<PowersockCore>();
-        data->timeOut = timeOut;
-        data->idleTimeOut = idleTimeOut;
-        data->port = 0;
-        data->countAll = true;
-        data->acceptFrom = sock->peerAddress();
-        data->externalStop = [this] { return serverAbort || canceled || !connected || destroyed; };
+    const qint64 size = replyCode == 213 ? SizeFrom213(lastReply) : -1;
+    if (size >= 0) {
+        sizeSupport = 1;
+        last.expected = size;
+        last.source = TDownloadResult::SizeCommand;
     }
-
-    // Listens on the control connection's own address and sends PORT. False when a refusal was accepted
-    // by the OnFailure handler: then no data connection will come and the operation ends quietly.
-    bool openDataConnection(TCmdType kind) {
-        data->listen(sock->localAddress());
-        const QString line = PortLine(sock->localAddress(), data->server->serverPort());
-        reportStatus(1, line);
-        transaction(line);
-        if (inRange(replyCode, 301, 599)) {
-            failureRule(kind, lastReply);
-            return false;
-        }
-        return true;
-    }
-
-    void stopIfCanceled() {
-        if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
-        if (canceled) throw EAbortError(QStringLiteral("Transfer canceled"));
-    }
-
-    // The final reply of a transfer. True when positive; a negative one goes through the failure rule.
-    bool finalReply(TCmdType kind) {
-        stopIfCanceled();
-        lastReply = readReplyLine();
-        replyCode = ReplyCodeOf(lastReply);
-        readContinuation(lastReply);
-        serverAbort = false;
-        if (inRange(replyCode, 400, 599) || replyCode == 0) {
-            failureRule(kind, lastReply);
-            return false;
-        }
-        return true;
-    }
-
-    void reportReceived() {
-        transferSize = data->bytesReceived;
-        reportStatus(1, QStringLiteral("Received %1 Bytes").arg(transferSize));
-    }
-
-    // After a transfer cut short on this side, the server's late reply is taken off the line so that
-    // the next command reads its own reply.
-    template <class F> void transfer(F&& body) {
-        try {
-            body();
-        } catch (const ESockError&) {
-            const bool cutShort = data != nullptr;
-            data.reset();
-            if (cutShort && !destroyed && connected) {
-                try {
-                    drainControl();
-                } catch (...) {
-                }
-            }
-            throw;
-        }
-    }
-
-    void list() {
-        prepare();
-        requireConnection();
-        newDataConnection();
-        DataScope scope{this};
-        dropInput();
-        transfer([&] {
-            if (parseList) {
-                if (!dirList) {
-                    if (vendor == kVendorNotAsked) askSystem();
-                    dirList = std::make_unique<TFTPUnixList>();
-                }
-                dirList->Clear();
-            }
-            prepare();
-            if (!openDataConnection(TCmdType::List)) return;
-            reportStatus(1, QStringLiteral("LIST"));
-            transaction(QStringLiteral("LIST"));
-            if (inRange(replyCode, 301, 599)) {
-                if (inRange(replyCode, 500, 502)) unsupported(TCmdType::List);
-                failureRule(TCmdType::List, lastReply);
-                return;
-            }
-            const bool alreadyDone = inRange(replyCode, 200, 299);
-            transferSize = SizeFromReply(lastReply);
-            if (TNMFTP* e = f()) emit e->OnTransactionStart(e);
-            if (!alreadyDone && data->accept()) {
-                QByteArray raw;
-                while (data->readLineOrEnd(raw)) {
-                    const QString line = CutLineEnd(QString::fromUtf8(raw));
-                    if (parseList && dirList) dirList->ParseLine(line);
-                    if (TNMFTP* e = f()) emit e->OnListItem(line);
-                }
-            }
-            stopIfCanceled();
-            if (TNMFTP* e = f()) emit e->OnTransactionStop(e);
-            data->requestCloseSocket();
-            reportReceived();
-            if (!alreadyDone && !finalReply(TCmdType::List)) return;
-            data.reset();
-            success(TCmdType::List);
-        });
-    }
-
-    void download(const QString& remote, const QString& local) {
-        checkArgument(remote, "file name");
-        prepare();
-        requireConnection();
-        const QString target = local.isEmpty() ? remote : local;
-        auto file = std::make_unique<ReceiveFile>(target);
-        if (!file->open())
-            throw ESockError(
-                QStringLiteral("Cannot create the local file %1: %2").arg(target, file->errorString()));
-        newDataConnection();
-        DataScope scope{this};
-        dropInput();
-        transfer([&] {
-            if (!openDataConnection(TCmdType::Download)) return;
-            // Received bytes go to the file from the first one on, so memory stays flat.
-            data->startCapture(std::move(file));
-            reportStatus(1, QStringLiteral("RETR ") + remote);
-            transferSize = 0;
-            announcedSize = 0;
-            PowersockCore::transaction(QStringLiteral("RETR ") + remote);
-            const bool refused = inRange(replyCode, 301, 599);
-            if (refused) failureRule(TCmdType::Download, lastReply);
-            transferSize = SizeFromReply(lastReply);
-            QString line = lastReply;
-            QString code = line.size() >= 4 && line[3] == QLatin1Char('-') ? line.left(3) : QString();
-            auto goesOn = [&](const QString& l) {
-                if (IsContinuationLine(l)) return true;
-                return !code.isEmpty() &&
-                       !(l.startsWith(code) &&
-                         (l.size() == 3 || l[3] == QLatin1Char(' ') || l[3] == QLatin1Char('\r')));
-            };
-            while (goesOn(line)) {
-                line = readReplyLine();
-                if (transferSize == 0) transferSize = SizeFromReply(line);
-                if (refused) {
-                    if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Download);
-                    bool handled = false;
-                    if (has(&TNMFTP::OnFailure)) emit f()->OnFailure(handled, TCmdType::Download);
-                    if (!handled) throw FTPException(line);
-                }
-            }
-            if (refused) return;
-            const bool alreadyDone = inRange(replyCode, 200, 299);
-            const bool accepted = !alreadyDone && data->accept();
-            announcedSize = transferSize;
-            if (TNMFTP* e = f()) emit e->OnTransactionStart(e);
-            data->onPacket = [this] {
-                if (TNMFTP* e = f()) emit e->OnPacketRecvd(e);
-            };
-            if (data->bytesReceived > 0) data->onPacket(); // what came before the start, as one chunk
-            if (accepted) data->waitCapture();
-            data->capturing = false;
-            data->onPacket = nullptr;
-            stopIfCanceled();
-            if (TNMFTP* e = f()) emit e->OnTransactionStop(e);
-            data->requestCloseSocket();
-            reportReceived();
-            std::unique_ptr<ReceiveFile> received = std::move(data->capture);
-            if (!alreadyDone && !finalReply(TCmdType::Download)) return; // the temporary file goes
-            if (!received->commit())
-                throw ESockError(
-                    QStringLiteral("Cannot save the local file %1: %2").arg(target, received->errorString()));
-            data.reset();
-            success(TCmdType::Download);
-        });
-    }
-
-    void drainControl() {
-        canceled = false;
-        serverAbort = false;
-        QByteArray got;
-        waitUntil([this] { return available() > 0 || !connected; }, 950);
-        got = take(available());
-        if (!got.isEmpty()) reportStatus(1, QString::fromUtf8(got));
-    }
-};
+}
 
 TNMFTP::TNMFTP(QObject* parent) : TPowersock(std::make_shared<FtpCore>(), parent) {}
 
@@ -486,7 +344,37 @@ TNMFTP::~TNMFTP() {
 }
 
 qint64 TNMFTP::AnnouncedSize() const {
-    return core().announcedSize;
+    return core().last.expected;
+}
+const TDownloadResult& TNMFTP::LastDownload() const {
+    return core().last;
+}
+TNMFTP::DataMode TNMFTP::DataConnectionMode() const {
+    return DataMode(core().dataMode);
+}
+void TNMFTP::setDataConnectionMode(DataMode mode) {
+    if (core().dataMode != mode) core().dataMethod.clear();
+    core().dataMode = mode;
+}
+QString TNMFTP::DataConnectionMethod() const {
+    return core().dataMethod;
+}
+bool TNMFTP::SyncDownloads() const {
+    return core().syncDownloads;
+}
+void TNMFTP::setSyncDownloads(bool on) {
+    core().syncDownloads = on;
+}
+int TNMFTP::SizeSupport() const {
+    return core().sizeSupport;
+}
+
+QString TDownloadResult::unverifiedReason() const {
+    if (!committed) return QStringLiteral("the copy did not arrive complete");
+    if (expected < 0) return QStringLiteral("the server gave no size to check the copy against");
+    if (received != expected) return QStringLiteral("the copy's size differs from the server's");
+    if (!flushed) return QStringLiteral("the copy was not flushed to disk");
+    return QString();
 }
 
 FtpCore& TNMFTP::core() const {
@@ -544,6 +432,7 @@ void TNMFTP::ReInit() {
 }
 
 void TNMFTP::SetTransferType(int type) {
+    // Downloads send TYPE I themselves; what is chosen here holds for other commands only.
     switch (type) {
     case TypeAscii:
         DoCommand(QStringLiteral("TYPE A"));
@@ -567,8 +456,9 @@ void TNMFTP::List() {
     guarded([](PowersockCore& c) { static_cast<FtpCore&>(c).list(); });
 }
 
-void TNMFTP::Download(const QString& remoteFile, const QString& localFile) {
-    guarded([&](PowersockCore& c) { static_cast<FtpCore&>(c).download(remoteFile, localFile); });
+void TNMFTP::Download(const QString& remoteFile, const QString& localFile, qint64 expectedSize) {
+    guarded(
+        [&](PowersockCore& c) { static_cast<FtpCore&>(c).download(remoteFile, localFile, expectedSize); });
 }
 
 void TNMFTP::DrainControl() {

@@ -10,8 +10,8 @@
 //     connect(&ftp, &TNMFTP::OnFailure, window, &TForm1::NMFTP1Failure);   // (bool& Handled, TCmdType)
 //     ftp.Connect();                                // greeting, USER, PASS; OnConnect
 //     ftp.ChangeDir("data"); ftp.List();            // OnListItem per line, then OnSuccess(List)
-//     ftp.SetTransferType(TNMFTP::TypeImage);
-//     ftp.Download("240101.csv", "/home/me/logs/240101.csv");
+//     ftp.Download("240101.csv", "/home/me/logs/240101.csv", sizeFromListing);  // always binary
+//     if (ftp.LastDownload().verified) ftp.Delete("240101.csv");               // a move
 //     ftp.Disconnect();                             // QUIT; OnDisconnect
 //
 // Every call blocks its caller while the event loop keeps running; its events are raised on the calling
@@ -20,8 +20,20 @@
 // Only one call runs at a time: a second call while one waits is refused with ESockError. Abort() (ends
 // the transfer under way) and Cancel() (ends the current wait) may be called from any handler.
 //
-// A download is received into a temporary file beside the local file and renamed over it only when the
-// server confirmed the transfer; after a failure or an abort an older local file stays as it was.
+// Downloads are always binary (TYPE I is sent first whatever SetTransferType chose), so a file arrives
+// byte for byte as the server stores it. The expected size comes from SIZE when the server supports it,
+// else from the caller (the listing's size column), else from an exact "(N bytes)" in the 150 reply;
+// otherwise it is unknown. A download is received into a temporary file beside the local file and
+// renamed over it only when the server closed the data connection, the final reply is 2xx and, when
+// the size is known, exactly that many bytes arrived; the file and its folder are then flushed to disk.
+// In every other case the temporary file goes, an older local file stays as it was, and the error names
+// the file and the cause. More bytes than expected stop the transfer.
+//
+// Cancel() and Abort() end a transfer at once: ABOR goes to the server, the data connection closes and
+// the replies are read to the end so the next command gets its own reply. A server that does not answer
+// within 2 s is left: the session closes (Connected() is false) and the error says to log on again.
+// Every reply line and listing line is limited to 8192 bytes, a reply to 1000 lines, and each command's
+// reply must be complete within twice the idle time-out even when it trickles in.
 //
 // Destroying the engine from a handler while a call waits is safe: the call ends with EAbortError.
 #pragma once
@@ -32,10 +44,30 @@
 
 struct FtpCore;
 
+// What the last Download learned and did.
+struct TDownloadResult {
+    enum Source { NoSize, SizeCommand, Caller, Reply };
+    QString remote;
+    QString local;
+    qint64 expected = -1; // -1: no size could be learned
+    Source source = NoSize;
+    qint64 received = 0;
+    bool committed = false; // the local file was replaced by the complete copy
+    bool flushed = false;   // ... and it and its folder entry are on the disk
+    // Whether the server's copy may go (a move): the size was known, matched and the file is on disk.
+    bool verified() const { return committed && flushed && expected >= 0 && received == expected; }
+    // Why a committed copy is not verified, for the user ("" when it is).
+    QString unverifiedReason() const;
+};
+
 class TNMFTP : public TPowersock {
     Q_OBJECT
 public:
     enum TransferType { TypeAscii = 1, TypeImage = 2, TypeLocal8 = 3 };
+    // How data connections open. Automatic tries EPSV, then PASV, and falls back to active mode (PORT)
+    // when the server refuses passive mode or its passive port cannot be reached; what worked is kept
+    // for the session. Passive data connections go to the control connection's peer address only.
+    enum DataMode { DataAutomatic = 0, DataPassive = 1, DataActive = 2 };
 
     explicit TNMFTP(QObject* parent = nullptr);
     ~TNMFTP() override;
@@ -50,9 +82,20 @@ public:
     void setParseList(bool on);
     TFTPDirectoryList* DirectoryList() const; // made by the first parsed List, freed by Disconnect
     bool HasDataConnection() const;           // a transfer is under way
-    // The size the server announced for the last download (0 when it announced none);
-    // TransferSize() holds the bytes received once the download is over.
+    // The size the last download was checked against (SIZE, the caller's or the 150 reply's), -1 when
+    // none was known; TransferSize() holds the bytes received once the download is over.
     qint64 AnnouncedSize() const;
+    const TDownloadResult& LastDownload() const;
+    DataMode DataConnectionMode() const; // default DataActive
+    void setDataConnectionMode(DataMode mode);
+    // What the session uses: "" not decided yet, "EPSV", "PASV" or "PORT".
+    QString DataConnectionMethod() const;
+    // Whether a committed download is flushed to disk, file and folder entry (default on). A move needs
+    // it (LastDownload().verified() requires it); a plain copy may turn it off to save the disk's time.
+    bool SyncDownloads() const;
+    void setSyncDownloads(bool on);
+    // SIZE support of the server: -1 not asked yet, 0 refused with 500/502 (not asked again), 1 supported.
+    int SizeSupport() const;
 
     // Connect(), Disconnect(), Transaction(), Abort(), Cancel() come from TPowersock and speak FTP here.
     void DoCommand(const QString& commandLine);
@@ -64,7 +107,9 @@ public:
     void ReInit();
     void SetTransferType(int type); // 1 "TYPE A", 2 "TYPE I", 3 "TYPE L 8"; other values send nothing
     void List();
-    void Download(const QString& remoteFile, const QString& localFile = QString()); // "" = remote name
+    // expectedSize: the size from the listing (-1 = unknown); used when SIZE gives none. An empty local
+    // name is refused.
+    void Download(const QString& remoteFile, const QString& localFile, qint64 expectedSize = -1);
     void DrainControl(); // reads what waits on the control connection (up to about a second)
 
     static qint64 SizeFromReply(const QString& line) { return ::SizeFromReply(line); }
@@ -78,6 +123,9 @@ signals:
     void OnAuthenticationFailed(bool& Handled); // never raised
     void OnListItem(const QString& Listing);
     void OnUnSupportedFunction(TCmdType Trans_Type);
+    // Raised with a text when the engine starts waiting for the server to open the data connection,
+    // and with "" when that wait is over (connection open, cancelled or failed).
+    void OnDataConnectionWait(const QString& Text);
 
 private:
     FtpCore& core() const;

@@ -3,12 +3,10 @@
 #include "ftp/ftpproto.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QHostInfo>
 #include <QMetaMethod>
 
-#include <filesystem>
-#include <system_error>
+#include <climits>
 
 #ifdef Q_OS_UNIX
 #include <netinet/in.h>
@@ -61,61 +59,6 @@ QHostAddress asIPv4(const QHostAddress& a) {
     return ok ? QHostAddress(v4) : a;
 }
 } // namespace
-
-// ---------------------------------------------------------------- ReceiveFile
-
-ReceiveFile::ReceiveFile(const QString& target)
-    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")) {}
-
-bool ReceiveFile::open() {
-    if (QFileInfo(m_target).isDir()) {
-        m_error = QStringLiteral("a folder of that name exists");
-        return false;
-    }
-    return m_file.open();
-}
-
-bool ReceiveFile::commit() {
-    if (!m_file.flush()) return false;
-    const QFile::Permissions perms =
-        QFile::exists(m_target) ? QFile::permissions(m_target)
-                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    m_file.setPermissions(perms);
-    const QString temp = m_file.fileName();
-    m_file.close();
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
-                            std::filesystem::path(m_target.toStdU16String()), ec);
-    if (ec) {
-        m_error = QString::fromLocal8Bit(ec.message().c_str());
-        return false;
-    }
-    m_file.setAutoRemove(false);
-    return true;
-}
-
-// ---------------------------------------------------------------- TThreadTimer
-
-TThreadTimer::TThreadTimer(QObject* parent) : QObject(parent) {
-    QObject::connect(&m_timer, &QTimer::timeout, this, [this] { emit OnTimer(this); });
-}
-
-void TThreadTimer::setInterval(unsigned ms) {
-    if (ms == m_interval) return;
-    m_interval = ms;
-    rearm();
-}
-
-void TThreadTimer::setEnabled(bool on) {
-    if (on == m_enabled) return;
-    m_enabled = on;
-    rearm();
-}
-
-void TThreadTimer::rearm() {
-    m_timer.stop();
-    if (m_interval != 0 && m_enabled) m_timer.start(int(std::min<unsigned>(m_interval, INT_MAX)));
-}
 
 // ---------------------------------------------------------------- PowersockCore
 
@@ -212,7 +155,12 @@ void PowersockCore::setSocket(std::unique_ptr<QTcpSocket> s) {
 }
 
 void PowersockCore::storeChunk(const char* data, qint64 n, bool notify) {
-    activity.restart();
+    // A trickle below minProgress bytes per idle period does not keep a wait alive.
+    sinceProgress += n;
+    if (sinceProgress >= minProgress) {
+        activity.restart();
+        sinceProgress = 0;
+    }
     if (capture) {
         if (data != pending.constData() + pending.size() - n) pending.append(data, n);
         if (pending.size() >= kWriteBlock) flushCapture();
@@ -333,12 +281,16 @@ PowersockCore::Wait PowersockCore::waitUntil(const std::function<bool()>& cond, 
         if (canceled || destroyed) return Wait::Canceled;
         if (cond()) return Wait::Met;
         if (externalStop && externalStop()) return Wait::Stopped;
+        if (deadline.hasExpired()) return Wait::Deadline;
         const qint64 idle = limitMs >= 0 ? started.elapsed() : activity.elapsed();
+        int remaining = INT_MAX;
         if (limit > 0) {
             if (idle >= limit) return Wait::Idle;
-            const int remaining = int(limit - idle) + 1;
-            if (!wake.isActive() || wake.remainingTime() > remaining) wake.start(remaining);
+            remaining = int(limit - idle) + 1;
         }
+        if (!deadline.isForever()) remaining = int(std::min<qint64>(remaining, deadline.remainingTime() + 1));
+        if (remaining != INT_MAX && (!wake.isActive() || wake.remainingTime() > remaining))
+            wake.start(remaining);
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }
@@ -348,8 +300,13 @@ QString PowersockCore::idleText() const {
 }
 
 qsizetype PowersockCore::lineEnd() const {
-    const qsizetype i = in.indexOf('\n', inPos);
-    return i < 0 ? -1 : i + 1 - inPos;
+    // Bytes searched once are not searched again while the line grows.
+    const qsizetype i = in.indexOf('\n', std::max(inPos, scanned));
+    if (i < 0) {
+        scanned = in.size();
+        return -1;
+    }
+    return i + 1 - inPos;
 }
 
 QByteArray PowersockCore::take(qsizetype n) {
@@ -359,8 +316,10 @@ QByteArray PowersockCore::take(qsizetype n) {
     if (inPos >= in.size()) {
         in.clear();
         inPos = 0;
+        scanned = 0;
     } else if (inPos > 65536 && inPos > in.size() / 2) {
         in.remove(0, inPos);
+        scanned = std::max<qsizetype>(scanned - inPos, 0);
         inPos = 0;
     }
     return r;
@@ -369,88 +328,7 @@ QByteArray PowersockCore::take(qsizetype n) {
 void PowersockCore::dropInput() {
     in.clear();
     inPos = 0;
-}
-
-void PowersockCore::resolveHost() {
-    reportStatus(8, QStringLiteral("Resolve Host"));
-    const QString name = proxy.isEmpty() ? host : proxy;
-    QHostAddress numeric;
-    if (numeric.setAddress(name) && numeric.protocol() == QAbstractSocket::IPv4Protocol) {
-        remoteAddress = numeric;
-        return;
-    }
-    remoteAddress = QHostAddress();
-    timerOn(timeOut);
-    lookupDone = false;
-    succeeded = false;
-    auto found = std::make_shared<QHostAddress>();
-    const int id = QHostInfo::lookupHost(name, &ctx, [this, found](const QHostInfo& info) {
-        lookupDone = true;
-        succeeded = false;
-        if (info.error() != QHostInfo::NoError) return;
-        for (const QHostAddress& a : info.addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                *found = a;
-                succeeded = true;
-                return;
-            }
-        }
-    });
-    const Wait w = waitUntil([this] { return lookupDone || timedOut; }, timeOut > 0 ? 0 : -1);
-    timerOff();
-    if (!lookupDone) QHostInfo::abortHostLookup(id);
-    if (timedOut || w == Wait::Idle) throw ESockError(QStringLiteral("Host Lookup Timed Out"));
-    if (w == Wait::Canceled) throw ESockError(QStringLiteral("Host Lookup Canceled"));
-    if (!succeeded) throw ESockError(QStringLiteral("Host Lookup Failed"));
-    remoteAddress = *found;
-    if (q && !destroyed) emit q->OnHostResolved(q);
-}
-
-void PowersockCore::connect() {
-    reportStatus(8, QStringLiteral("Connecting"));
-    canceled = false;
-    if (connected) throw ESockError(QStringLiteral("Already connected"));
-    int attempts = 0;
-    for (;;) {
-        try {
-            resolveHost();
-        } catch (const ESockError& e) {
-            if (e.Message() == QLatin1String("Host Lookup Timed Out") ||
-                e.Message() == QLatin1String("Host Lookup Canceled"))
-                throw;
-        }
-        if (!remoteAddress.isNull()) break;
-        if (attempts == 0 && hasHandler(QMetaMethod::fromSignal(&TPowersock::OnInvalidHost))) {
-            bool handled = false;
-            emit q->OnInvalidHost(handled);
-            if (handled) {
-                attempts = 1;
-                continue;
-            }
-        }
-        throw ESockError(QStringLiteral("Null Remote Address"));
-    }
-    const int p = proxy.isEmpty() ? port : proxyPort;
-    auto failed = [this](const QString& text) {
-        closing = true;
-        sock->abort();
-        closing = false;
-        connected = false;
-        if (q && !destroyed) emit q->OnConnectionFailed(q);
-        throw ESockError(text);
-    };
-    if (p <= 0 || p > 65535) failed(QStringLiteral("Connection Failed: port %1 is not a valid port").arg(p));
-    succeeded = true;
-    waitingConnect = true;
-    sock->connectToHost(remoteAddress, quint16(p));
-    timerOn(timeOut);
-    const Wait w = waitUntil([this] { return connected || timedOut || !succeeded; }, timeOut > 0 ? 0 : -1);
-    timerOff();
-    waitingConnect = false;
-    if (w == Wait::Met && connected && succeeded && !timedOut) return;
-    if (timedOut || w == Wait::Idle) failed(QStringLiteral("Connection Timed out"));
-    if (w == Wait::Canceled) failed(QStringLiteral("Connection Canceled"));
-    failed(QStringLiteral("Connection Failed"));
+    scanned = 0;
 }
 
 void PowersockCore::disconnect() {
@@ -496,7 +374,8 @@ void PowersockCore::sendBuffer(const QByteArray& bytes) {
         if (!destroyed) canceled = false;
         throw EAbortError(QStringLiteral("Socket send aborted"));
     }
-    if (w == Wait::Idle) throw ESockError(QStringLiteral("Sending timed out: no progress for ") + idleText());
+    if (w == Wait::Idle || w == Wait::Deadline)
+        throw ESockError(QStringLiteral("Sending timed out: no progress for ") + idleText());
     if (sock->bytesToWrite() > 0) throw ESockError(QStringLiteral("The connection closed while sending"));
 }
 
@@ -522,7 +401,7 @@ QByteArray PowersockCore::read(int count) {
             if (!destroyed) canceled = false;
             throw EAbortError(QStringLiteral("Socket send aborted"));
         }
-        if (w == Wait::Idle)
+        if (w == Wait::Idle || w == Wait::Deadline)
             throw ESockError(QStringLiteral("Reading timed out: nothing received for ") + idleText());
         if (available() < count)
             throw ESockError(QStringLiteral("The connection closed before %1 bytes arrived").arg(count));
@@ -536,12 +415,21 @@ QByteArray PowersockCore::read(int count) {
 }
 
 bool PowersockCore::readLineOrEnd(QByteArray& line) {
-    const Wait w = waitUntil([this] { return lineEnd() >= 0 || !connected; });
+    const Wait w = waitUntil([this] { return lineEnd() >= 0 || available() > maxLine || !connected; });
     if (w == Wait::Canceled) throw EAbortError(QStringLiteral("Socket readln aborted"));
     if (w == Wait::Idle)
         throw ESockError(QStringLiteral("No line received for ") + idleText() + " (timed out)");
+    if (w == Wait::Deadline)
+        throw ESockError(
+            QStringLiteral("The server sends too slowly: no complete answer in time (timed out)"));
     if (w == Wait::Stopped) return false;
     const qsizetype end = lineEnd();
+    if ((end < 0 ? available() : end) > maxLine) {
+        // What was held of the line goes: memory stays bounded, and a reader that goes on finds
+        // the line's tail as a line of its own.
+        take(end < 0 ? available() : end);
+        throw ELineTooLong(QStringLiteral("The server sent a line longer than %1 bytes").arg(maxLine));
+    }
     if (end >= 0) {
         line = take(end);
         return true;
@@ -578,7 +466,8 @@ void PowersockCore::startCapture(std::unique_ptr<ReceiveFile> file) {
 
 void PowersockCore::waitCapture() {
     reportStatus(8, QStringLiteral("CaptureFile"));
-    const Wait w = waitUntil([this] { return !connected || !captureError.isEmpty(); });
+    const Wait w = waitUntil(
+        [this] { return !connected || !captureError.isEmpty() || (limit >= 0 && bytesReceived > limit); });
     capturing = false;
     flushCapture();
     if (w == Wait::Canceled) {
@@ -587,6 +476,8 @@ void PowersockCore::waitCapture() {
     }
     if (w == Wait::Idle)
         throw ESockError(QStringLiteral("Transfer timed out: nothing received for ") + idleText());
+    if (w == Wait::Deadline)
+        throw ESockError(QStringLiteral("Transfer timed out: the server sends too slowly"));
     if (!captureError.isEmpty())
         throw ESockError(QStringLiteral("Cannot write the local file: ") + captureError);
 }
@@ -608,48 +499,6 @@ void PowersockCore::captureFile(const QString& fileName) {
         throw ESockError(QStringLiteral("Cannot save the file %1: %2").arg(fileName, done->errorString()));
 }
 
-void PowersockCore::listen(const QHostAddress& address) {
-    reportStatus(8, QStringLiteral("Listening"));
-    lookupDone = false;
-    accepted.reset();
-    server = std::make_unique<QTcpServer>();
-    server->setMaxPendingConnections(4);
-    QObject::connect(server.get(), &QTcpServer::newConnection, &ctx, [this] { onNewConnection(); });
-    if (!server->listen(address, quint16(std::clamp(port, 0, 65535))))
-        throw ESockError(
-            QStringLiteral("Cannot listen on %1: %2").arg(address.toString(), server->errorString()));
-}
-
-bool PowersockCore::accept() {
-    const Wait w = waitUntil([this] { return lookupDone; });
-    if (w == Wait::Canceled) throw ESockError(QStringLiteral("Accepting Canceled"));
-    if (w == Wait::Idle)
-        throw ESockError(QStringLiteral("The data connection did not open within ") + idleText() +
-                         " (timed out)");
-    if (w == Wait::Stopped) return false;
-    reportStatus(4, QStringLiteral("Accepting"));
-    if (server) {
-        QObject::disconnect(server.get(), nullptr, &ctx, nullptr);
-        server->close();
-        server.reset();
-    }
-    if (canceled) {
-        canceled = false;
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    }
-    return true;
-}
-
-QString PowersockCore::localPortAddress() const {
-    const QHostAddress a = asIPv4(sock->localAddress());
-    return a.toString().replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-QString PowersockCore::listenPortPair() const {
-    const quint16 p = server ? server->serverPort() : 0;
-    return QStringLiteral(",%1,%2").arg(p >> 8).arg(p & 0xff);
-}
-
 void PowersockCore::requestCloseSocket() {
     reportStatus(4, QStringLiteral("Request Close Socket"));
     const bool wasOpen = connected || (sock && sock->state() != QAbstractSocket::UnconnectedState);
@@ -668,182 +517,4 @@ qint64 PowersockCore::receivedCount() const {
 
 qint64 PowersockCore::sentCount() const {
     return bytesSent;
-}
-
-// ---------------------------------------------------------------- TPowersock
-
-TPowersock::TPowersock(QObject* parent) : TPowersock(std::make_shared<PowersockCore>(), parent) {}
-
-TPowersock::TPowersock(std::shared_ptr<PowersockCore> core, QObject* parent)
-    : QObject(parent), m_core(std::move(core)) {
-    m_core->q = this;
-}
-
-TPowersock::~TPowersock() {
-    m_core->q = nullptr; // being destroyed: the status is kept, no event goes out
-    m_core->reportStatus(8, QStringLiteral("Destroy"));
-    m_core->detach();
-}
-
-QString TPowersock::Host() const {
-    return m_core->host;
-}
-void TPowersock::setHost(const QString& host) {
-    m_core->host = host;
-}
-int TPowersock::Port() const {
-    return m_core->port;
-}
-void TPowersock::setPort(int port) {
-    m_core->port = port;
-}
-int TPowersock::TimeOut() const {
-    return m_core->timeOut;
-}
-void TPowersock::setTimeOut(int ms) {
-    m_core->timeOut = std::max(ms, 0);
-}
-int TPowersock::IdleTimeOut() const {
-    return m_core->idleTimeOut;
-}
-void TPowersock::setIdleTimeOut(int ms) {
-    m_core->idleTimeOut = std::max(ms, 0);
-}
-int TPowersock::ReportLevel() const {
-    return m_core->reportLevel;
-}
-void TPowersock::setReportLevel(int level) {
-    m_core->reportLevel = level;
-}
-QString TPowersock::Proxy() const {
-    return m_core->proxy;
-}
-void TPowersock::setProxy(const QString& host) {
-    m_core->proxy = host;
-}
-int TPowersock::ProxyPort() const {
-    return m_core->proxyPort;
-}
-void TPowersock::setProxyPort(int port) {
-    m_core->proxyPort = port;
-}
-bool TPowersock::Connected() const {
-    return m_core->connected;
-}
-QString TPowersock::LastStatus() const {
-    return m_core->lastStatus;
-}
-int TPowersock::LastError() const {
-    return m_core->lastError;
-}
-QString TPowersock::LastReply() const {
-    return m_core->lastReply;
-}
-int TPowersock::ReplyCode() const {
-    return m_core->replyCode;
-}
-qint64 TPowersock::BytesSent() const {
-    return m_core->sentCount();
-}
-qint64 TPowersock::BytesReceived() const {
-    return m_core->receivedCount();
-}
-qint64 TPowersock::TransferSize() const {
-    return m_core->transferSize;
-}
-bool TPowersock::Canceled() const {
-    return m_core->canceled;
-}
-bool TPowersock::TimedOut() const {
-    return m_core->timedOut;
-}
-QHostAddress TPowersock::RemoteAddress() const {
-    return m_core->remoteAddress;
-}
-QHostAddress TPowersock::LocalAddress() const {
-    return m_core->sock ? m_core->sock->localAddress() : QHostAddress();
-}
-int TPowersock::BufferedBytes() const {
-    return int(std::min<qsizetype>(m_core->available(), INT_MAX));
-}
-
-void TPowersock::Connect() {
-    guarded([](PowersockCore& c) { c.connect(); });
-}
-
-void TPowersock::Disconnect() {
-    std::shared_ptr<PowersockCore> core = m_core;
-    if (!core->connected) {
-        core->disconnect(); // nothing to say to the peer, nothing to wait for
-        return;
-    }
-    guarded([](PowersockCore& c) { c.disconnect(); });
-}
-
-QString TPowersock::Transaction(const QString& command) {
-    return guarded([&](PowersockCore& c) { return c.transaction(command); });
-}
-
-void TPowersock::Abort() {
-    std::shared_ptr<PowersockCore> core = m_core;
-    core->abort();
-}
-
-void TPowersock::Cancel() {
-    std::shared_ptr<PowersockCore> core = m_core;
-    core->cancel();
-}
-
-void TPowersock::RequireConnection() {
-    guarded([](PowersockCore& c) { c.requireConnection(); });
-}
-
-void TPowersock::SendBuffer(const QByteArray& bytes) {
-    guarded([&](PowersockCore& c) { c.sendBuffer(bytes); });
-}
-
-void TPowersock::Write(const QString& text) {
-    guarded([&](PowersockCore& c) { c.write(text); });
-}
-
-void TPowersock::Writeln(const QString& text) {
-    guarded([&](PowersockCore& c) { c.writeln(text); });
-}
-
-QByteArray TPowersock::Read(int count) {
-    return guarded([&](PowersockCore& c) { return c.read(count); });
-}
-
-QString TPowersock::ReadLn() {
-    return guarded([](PowersockCore& c) { return QString::fromUtf8(c.readLineBytes()); });
-}
-
-void TPowersock::CaptureFile(const QString& fileName) {
-    guarded([&](PowersockCore& c) { c.captureFile(fileName); });
-}
-
-void TPowersock::Listen(const QHostAddress& address) {
-    guarded([&](PowersockCore& c) { c.listen(address); });
-}
-
-void TPowersock::Accept() {
-    guarded([](PowersockCore& c) {
-        if (!c.accept()) throw EAbortError(QStringLiteral("Accepting Canceled"));
-    });
-}
-
-QString TPowersock::LocalPortAddress() const {
-    return m_core->localPortAddress();
-}
-QString TPowersock::ListenPortPair() const {
-    return m_core->listenPortPair();
-}
-
-void TPowersock::RequestCloseSocket() {
-    std::shared_ptr<PowersockCore> core = m_core;
-    core->requestCloseSocket();
-}
-
-QString TPowersock::LookupErrorMessage(int code) {
-    return LookupErrorText(code);
 }

@@ -3,6 +3,7 @@
 
 #include "ftp/powersock.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -15,11 +16,13 @@
 // a file never committed is removed, leaving an older target as it was.
 class ReceiveFile {
 public:
-    explicit ReceiveFile(const QString& target);
+    explicit ReceiveFile(const QString& target, bool sync = true);
     bool open();
     qint64 write(const char* data, qint64 n) { return m_file.write(data, n); }
     qint64 write(const QByteArray& bytes) { return m_file.write(bytes); }
-    bool commit();
+    bool commit(); // flushes the file to disk, renames it over the target, flushes the folder
+    bool flushed() const { return m_flushed; } // the last commit reached the disk, folder entry included
+    qint64 size() const { return m_file.size(); }
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
@@ -27,10 +30,12 @@ private:
     QString m_target;
     QTemporaryFile m_file;
     QString m_error;
+    bool m_flushed = false;
+    bool m_sync = true; // commit() flushes to disk
 };
 
 struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
-    enum class Wait { Met, Canceled, Idle, Stopped };
+    enum class Wait { Met, Canceled, Idle, Stopped, Deadline };
 
     PowersockCore();
     virtual ~PowersockCore();
@@ -86,6 +91,12 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     bool waitingConnect = false;
     QByteArray in;
     qsizetype inPos = 0;
+    mutable qsizetype scanned = 0; // bytes of `in` already searched for a line end
+    int maxLine = 8192;            // a longer line is an error
+    qint64 minProgress = 1;        // bytes that count as progress against the idle time-out
+    qint64 sinceProgress = 0;
+    QDeadlineTimer deadline{QDeadlineTimer::Forever}; // ends every wait of the operation under way
+    qint64 limit = -1;                                // capture: more bytes than this end the wait (-1: none)
 
     // Events (nothing is raised once detached).
     void reportStatus(int level, const QString& text);

@@ -16,9 +16,13 @@ private slots:
         QTest::newRow("first of many") << "220-Welcome\r\n" << 220 << true;
         QTest::newRow("indented") << " more text\r\n" << 0 << true;
         QTest::newRow("no digits") << "hello\r\n" << 0 << false;
-        QTest::newRow("short") << "22\n" << 22 << false;
-        QTest::newRow("too big") << "40000 x" << 0 << false;
-        QTest::newRow("ten digits at most") << "12345678901" << 0 << false;
+        QTest::newRow("two digits are no code") << "55\r\n" << 0 << false;
+        QTest::newRow("two digits, nothing else") << "22" << 0 << false;
+        QTest::newRow("four digits") << "2000 x" << 0 << false;
+        QTest::newRow("first digit 6") << "600 x" << 0 << false;
+        QTest::newRow("code alone") << "226" << 226 << false;
+        QTest::newRow("code then line end") << "226\r\n" << 226 << false;
+        QTest::newRow("non-ASCII digits") << QString::fromUtf8("\u0662\u0662\u0660 x") << 0 << false;
     }
     void replyCode() {
         QFETCH(QString, line);
@@ -34,15 +38,124 @@ private slots:
         QTest::newRow("binary") << "150 Opening BINARY mode data connection for a.csv (2048 bytes)."
                                 << qint64(2048);
         QTest::newRow("case") << "150 file (77 Bytes)" << qint64(77);
-        QTest::newRow("no bytes") << "150 Opening data connection" << qint64(0);
-        QTest::newRow("code only") << "150 some bytes" << qint64(150);
-        QTest::newRow("no digit before") << "BYTES 12" << qint64(0);
+        QTest::newRow("no bytes") << "150 Opening data connection" << qint64(-1);
+        QTest::newRow("code only") << "150 some bytes" << qint64(-1);
+        QTest::newRow("no digit before") << "BYTES 12" << qint64(-1);
         QTest::newRow("over 4 GiB") << "150 x (5368709120 bytes)" << qint64(5368709120LL);
+        QTest::newRow("kbytes with a fraction") << "150 109.7 kbytes to download" << qint64(-1);
+        QTest::newRow("kbytes, .0") << "150 12.0 kbytes to download" << qint64(-1);
+        QTest::newRow("kbytes in brackets") << "150 x (12 kbytes)" << qint64(-1);
+        QTest::newRow("empty file") << "150 x (0 bytes)" << qint64(0);
+        QTest::newRow("name holds digits") << "150 for 240101.csv (512 bytes)" << qint64(512);
+        QTest::newRow("first bracket no size") << "150 for a(1).csv (512 bytes)" << qint64(512);
+        QTest::newRow("too many digits") << "150 x (12345678901234567890 bytes)" << qint64(-1);
+        // Upper-casing lengthens some letters (\u00df -> SS); the size must come from the line itself.
+        QTest::newRow("letters that grow when upper-cased")
+            << QString::fromUtf8("150 \u00df\u00df\u00df\u00df\u00df\u00df\u00df\u00df bytes (9 bytes)")
+            << qint64(9);
+        QTest::newRow("sharp s before bytes")
+            << QString::fromUtf8("150 \u00df\u00df\u00df\u00df\u00df\u00df\u00df\u00df\u00df\u00df bytes")
+            << qint64(-1);
     }
     void sizeFromReply() {
         QFETCH(QString, line);
         QFETCH(qint64, size);
         QCOMPARE(SizeFromReply(line), size);
+    }
+
+    void size213_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("plain") << "213 5242880\r\n" << qint64(5242880);
+        QTest::newRow("zero") << "213 0\r\n" << qint64(0);
+        QTest::newRow("other code") << "550 5242880\r\n" << qint64(-1);
+        QTest::newRow("words") << "213 about 5 kB\r\n" << qint64(-1);
+        QTest::newRow("multi-line opening") << "213-5\r\n" << qint64(-1);
+    }
+    void size213() {
+        QFETCH(QString, line);
+        QFETCH(qint64, size);
+        QCOMPARE(SizeFrom213(line), size);
+    }
+
+    void replyAssembler_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<int>("taken"); // lines taken until complete (0: still incomplete)
+        QTest::addColumn<int>("code");
+        QTest::newRow("single") << QStringList{"200 ok", "200 next"} << 1 << 200;
+        QTest::newRow("multi") << QStringList{"211-Features", " SIZE", "211-x", "211 End", "200 next"} << 4
+                               << 211;
+        QTest::newRow("other code inside") << QStringList{"220-a", "230 not the end", "220 end"} << 3 << 220;
+        QTest::newRow("code alone ends") << QStringList{"226-a", "226"} << 2 << 226;
+        QTest::newRow("indented first") << QStringList{" x", "plain", "220 Ready"} << 3 << 220;
+        QTest::newRow("two-digit last line") << QStringList{"55"} << 1 << 0;
+        QTest::newRow("never ends") << QStringList{"150-a", "x", "y"} << 0 << 0;
+    }
+    void replyAssembler() {
+        QFETCH(QStringList, lines);
+        QFETCH(int, taken);
+        QFETCH(int, code);
+        TReplyAssembler r;
+        int n = 0;
+        for (const QString& l : lines) {
+            ++n;
+            if (r.Add(l) == TReplyAssembler::Complete) break;
+            if (n == lines.size()) n = 0;
+        }
+        QCOMPARE(n, taken);
+        QCOMPARE(r.Code(), code);
+    }
+    void replyAssemblerBounded() {
+        TReplyAssembler r;
+        QCOMPARE(r.Add("211-start"), TReplyAssembler::NeedMore);
+        TReplyAssembler::State s = TReplyAssembler::NeedMore;
+        for (int i = 0; i < kMaxReplyLines + 5 && s == TReplyAssembler::NeedMore; ++i)
+            s = r.Add(" line");
+        QCOMPARE(s, TReplyAssembler::TooLong);
+        QCOMPARE(r.LineCount(), kMaxReplyLines + 1);
+    }
+
+    void passivePorts_data() {
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("port");
+        QTest::newRow("EPSV") << "229 Entering Extended Passive Mode (|||6446|)\r\n" << 6446;
+        QTest::newRow("EPSV, other delimiter") << "229 ok (!!!21!)" << 21;
+        QTest::newRow("EPSV without port") << "229 ok (|||)" << 0;
+        QTest::newRow("EPSV port too big") << "229 ok (|||70000|)" << 0;
+        QTest::newRow("EPSV refused") << "500 Unknown command" << 0;
+        QTest::newRow("PASV") << "227 Entering Passive Mode (127,0,0,1,25,46).\r\n" << 6446;
+        QTest::newRow("PASV without brackets") << "227 =10,9,8,7,0,21" << 21;
+        QTest::newRow("PASV byte over 255") << "227 (1,2,3,4,256,1)" << 0;
+        QTest::newRow("PASV, five numbers") << "227 (1,2,3,4,5)" << 0;
+        QTest::newRow("PASV code missing") << "22 (1,2,3,4,5,6)" << 0;
+    }
+    void passivePorts() {
+        QFETCH(QString, reply);
+        QFETCH(int, port);
+        QCOMPARE(int(reply.startsWith("229") ? EpsvPort(reply) : PasvPort(reply)), port);
+    }
+
+    void listingSize_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("vsftpd") << "-rw-r--r--    1 0        0          440000 Mar 03 10:15 240301.csv"
+                                << qint64(440000);
+        QTest::newRow("pyftpdlib, name with blanks")
+            << "-rw-r--r--   1 user     user            35 Dec 08 09:45 day 12 file.csv" << qint64(35);
+        QTest::newRow("no group column") << "-rw-r--r-- 1 ftp 2048 Jan 1 2004 a.csv" << qint64(2048);
+        QTest::newRow("over 4 GiB") << "-rw-r--r-- 1 ftp ftp 5368709120 Mar 3 10:15 big.bin"
+                                    << qint64(5368709120LL);
+        QTest::newRow("folder") << "drwxr-xr-x 2 ftp ftp 512 Jan 1 2004 logs" << qint64(-1);
+        QTest::newRow("link") << "lrwxrwxrwx 1 ftp ftp 7 Jan 1 2004 l -> a.csv" << qint64(-1);
+        QTest::newRow("windows file") << "12-01-09  10:00AM                 1234 091201.csv" << qint64(1234);
+        QTest::newRow("windows folder") << "12-01-09  10:00AM       <DIR>          logs" << qint64(-1);
+        QTest::newRow("total line") << "total 3" << qint64(-1);
+        QTest::newRow("size not a number") << "-rw-r--r-- 1 ftp ftp 2k Mar 3 10:15 a.csv" << qint64(-1);
+    }
+    void listingSize() {
+        QFETCH(QString, line);
+        QFETCH(qint64, size);
+        QCOMPARE(ListingSizeOf(line), size);
     }
 
     void portLine_data() {

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -40,6 +41,7 @@ private slots:
     void initTestCase() {
         QDir(m_served.path()).mkdir("sub");
         putFile(m_served.filePath("a.csv"), "240101,12:00,1,2\n240101,12:01,3,4\n");
+        putFile(m_served.filePath("crlf.csv"), "240101,12:00,1,2\r\n240101,12:01,3\r,4\r\r\n\x1a");
         m_binary.resize(3 * 1024 * 1024 + 17);
         QRandomGenerator gen(42);
         for (char& c : m_binary)
@@ -187,7 +189,9 @@ private slots:
     void download_data() {
         QTest::addColumn<QString>("remote");
         QTest::addColumn<int>("type");
-        QTest::newRow("text") << "a.csv" << int(TNMFTP::TypeAscii);
+        // The type chosen beforehand does not matter: downloads are byte for byte.
+        QTest::newRow("LF file, ASCII chosen") << "a.csv" << int(TNMFTP::TypeAscii);
+        QTest::newRow("CR LF file, ASCII chosen") << "crlf.csv" << int(TNMFTP::TypeAscii);
         QTest::newRow("binary") << "bin.dat" << int(TNMFTP::TypeImage);
     }
     void download() {
@@ -202,14 +206,38 @@ private slots:
         const QString local = m_local.filePath(remote);
         putFile(local, "an older copy");
         ftp.Download(remote, local);
-        QByteArray expected = fileBytes(m_served.filePath(remote));
-        if (type == TNMFTP::TypeAscii) expected.replace("\n", "\r\n"); // text travels with CR LF
+        const QByteArray expected = fileBytes(m_served.filePath(remote));
         QCOMPARE(fileBytes(local), expected);
+        QCOMPARE(ftp.AnnouncedSize(), qint64(expected.size()));
+        QCOMPARE(ftp.LastDownload().source, TDownloadResult::SizeCommand);
+        QVERIFY(ftp.LastDownload().verified());
+        const QStringList sent = m_server->commands();
+        QCOMPARE(sent.mid(sent.lastIndexOf("TYPE I")).filter(QRegularExpression("^(TYPE|SIZE|RETR)")),
+                 (QStringList{"TYPE I", "SIZE " + remote, "RETR " + remote}));
         QCOMPARE(log.events, (QStringList{"Start", "Stop", "Success:Download"}));
         QVERIFY(log.packets >= 1);
         QCOMPARE(ftp.TransferSize(), qint64(expected.size()));
         QCOMPARE(ftp.BytesReceived(), qint64(0)); // no data connection any more
         QCOMPARE(QDir(m_local.path()).entryList({remote + "*"}, QDir::Files), QStringList{remote});
+    }
+
+    // Passive mode: EPSV, byte for byte, and the listing over it too.
+    void passiveDownload() {
+        TNMFTP ftp;
+        prepare(ftp);
+        ftp.setDataConnectionMode(TNMFTP::DataAutomatic);
+        ftp.Connect();
+        const int ports = m_server->count("PORT");
+        for (const QString name : {"crlf.csv", "bin.dat"}) {
+            ftp.Download(name, m_local.filePath("p-" + name));
+            QCOMPARE(fileBytes(m_local.filePath("p-" + name)), fileBytes(m_served.filePath(name)));
+            QVERIFY(ftp.LastDownload().verified());
+        }
+        QCOMPARE(ftp.DataConnectionMethod(), QStringLiteral("EPSV"));
+        ftp.setParseList(true);
+        ftp.List();
+        QVERIFY(ftp.DirectoryList()->Names.contains("bin.dat"));
+        QCOMPARE(m_server->count("PORT"), ports); // no active mode in this session
     }
 
     void downloadCutShort_data() {

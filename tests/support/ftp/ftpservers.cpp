@@ -100,7 +100,8 @@ bool VsftpdServer::start() {
         f.write(QStringLiteral("listen=YES\nlisten_ipv6=NO\nlisten_address=127.0.0.1\nlisten_port=%1\n"
                                "background=NO\nrun_as_launching_user=YES\nseccomp_sandbox=NO\n"
                                "anonymous_enable=YES\nno_anon_password=YES\nanon_root=%2\nlocal_enable=NO\n"
-                               "write_enable=NO\nport_enable=YES\nconnect_from_port_20=NO\npasv_enable=YES\n"
+                               "write_enable=NO\nascii_download_enable=YES\nport_enable=YES\nconnect_from_"
+                               "port_20=NO\npasv_enable=YES\n"
                                "xferlog_enable=NO\nsecure_chroot_dir=%3\nuse_localtime=NO\n")
                     .arg(port)
                     .arg(m_root, empty)

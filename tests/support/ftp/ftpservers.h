@@ -60,7 +60,8 @@ private:
     QStringList m_extra;
 };
 
-// vsftpd in the foreground from its own config file, anonymous log-on, active mode allowed.
+// vsftpd in the foreground from its own config file, anonymous log-on, active mode allowed; in ASCII
+// mode it converts line ends (ascii_download_enable), as servers configured so do.
 class VsftpdServer : public FtpServerProcess {
 public:
     explicit VsftpdServer(const QString& root);

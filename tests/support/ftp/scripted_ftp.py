@@ -18,9 +18,36 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
   RETR final426.csv  -> 1000 bytes, then 426          RETR mid421.csv -> 64 KiB, then 421 with data open
   RETR never.csv     -> 150, no data connection       RETR foreign.csv -> a first connection from 127.0.0.2
   RETR missing*      -> 550                            RETR <other>     -> 100 bytes "0123456789" x 10, 226
+  LIST in "longlist" -> a first line of 100 000 characters
   LIST in "short"    -> short.csv (2048) and 240304.csv  RETR short.csv -> 150 announcing 2048 bytes, 1000, 226
   DELE any           -> 250
+  SIZE               -> 500 (not supported), except in scenario "size": 213 with the size RETR sends
+                        ("lies.csv" claims 5000)
+
+Passive mode: EPSV and PASV are unknown (500) in every scenario but "pasv-foreign", whose EPSV is unknown
+and whose PASV names the foreign address 10.9.8.7 (a client must connect to the control peer instead),
+and "epsv", where EPSV works.
+
+The server's habits, as some widely used servers have them:
+  - TYPE A is the default; in ASCII mode every LF goes out as CR LF, also where a CR is already there
+  - scenario "habits": every RETR is answered "150 N.N kbytes to download", no SIZE
+  - scenario "drop": the control connection is closed after each completed RETR
+  - scenario "slow": every reply comes 0.3 s late, SYST's 1.5 s late
+  RETR trickle.csv   -> one byte every 0.2 s, for a long time
+  RETR slow.csv      -> 1 KiB every 0.05 s for 60 s; a closed data connection ends it with 426
+  RETR mute.csv      -> like slow.csv, but ABOR and what follows go unanswered for 10 s
+  RETR crlf.csv      -> "a,1\r\nb,2\r\n" x 50 (as stored; ASCII mode makes CR CR LF of it)
+  RETR now226.csv    -> "226" at once, then the data connection brings 5000 bytes
+  RETR ctlclose.csv  -> 150, 3000 bytes, the control connection closes, 3000 more, data closes
+  RETR early226.csv  -> 150, "226" and the control connection closes, then 2 MiB come over the data connection
+  RETR over.csv      -> "(100 bytes)" announced, 5000 sent
+  RETR final150.csv / final350.csv / final55.csv -> the data, then "150 ...", "350 ..." or "55"
+  SITE TRICKLE       -> a reply line that trickles in, one byte every 0.05 s, without end
+  SITE ENDLESS       -> "211-" and then continuation lines without end
+  SITE LONGLINE      -> a 200 KiB reply line, then "200 done"
 """
+import select
+import time
 import argparse
 import socket
 import sys
@@ -47,6 +74,9 @@ class Session:
         self.args = args
         self.cwd = "/"
         self.port = None
+        self.ascii = True
+        self.reader = None
+        self.passive = None
 
     def log(self, text):
         if self.args.log:
@@ -54,9 +84,26 @@ class Session:
                 f.write(text + "\n")
 
     def send(self, text):
+        if self.args.scenario == "slow":
+            time.sleep(1.5 if text.startswith("215") else 0.3)
         self.c.sendall(text.encode("utf-8"))
 
+    def open_passive(self):
+        if self.passive:
+            self.passive.close()
+        self.passive = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.passive.bind(("127.0.0.1", 0))
+        self.passive.listen(1)
+        self.passive.settimeout(10)
+        return self.passive.getsockname()[1]
+
     def data(self, source="127.0.0.1"):
+        if self.passive:
+            listener, self.passive = self.passive, None
+            conn, peer = listener.accept()
+            listener.close()
+            self.log("PASSIVE from " + peer[0])
+            return conn
         host, port = self.port
         return socket.create_connection((host, port), timeout=10, source_address=(source, 0))
 
@@ -101,6 +148,7 @@ class Session:
         else:
             self.send("220 Scripted server ready\r\n")
         f = self.c.makefile("rb")
+        self.reader = f
         for raw in f:
             line = raw.decode("utf-8", "replace").rstrip("\r\n")
             self.log(line)
@@ -126,7 +174,23 @@ class Session:
         elif cmd == "SYST":
             self.send("215 UNIX Type: L8\r\n")
         elif cmd == "TYPE":
+            self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
+        elif cmd == "SIZE":
+            if sc == "size":
+                size = 5000 if arg == "lies.csv" else len(self.payload(arg))
+                self.send("213 %d\r\n" % size)
+            else:
+                self.send("500 Unknown command\r\n")
+        elif cmd == "EPSV" and sc == "epsv":
+            self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.open_passive())
+        elif cmd == "PASV" and sc == "pasv-foreign":
+            p = self.open_passive()
+            self.send("227 Entering Passive Mode (10,9,8,7,%d,%d).\r\n" % (p // 256, p % 256))
+        elif cmd == "ABOR":
+            self.send("226 ABOR ok\r\n")
+        elif cmd == "SITE":
+            return self.site(arg)
         elif cmd == "MKD":
             self.send("502 Command not implemented\r\n")
         elif cmd == "RNFR":
@@ -146,6 +210,7 @@ class Session:
         elif cmd == "PWD":
             self.send('257 "/%s" is the current folder\r\n' % self.cwd.strip("/"))
         elif cmd == "PORT":
+            self.passive = None
             p = [int(x) for x in arg.split(",")]
             self.port = ("%d.%d.%d.%d" % tuple(p[:4]), p[4] * 256 + p[5])
             self.send("200 PORT ok\r\n")
@@ -159,6 +224,83 @@ class Session:
             self.send("500 Unknown command\r\n")
         return True
 
+    def site(self, arg):
+        word = arg.upper()
+        if word == "TRICKLE":
+            self.c.sendall(b"200 ")
+            try:
+                for _ in range(2000):
+                    self.c.sendall(b"x")
+                    time.sleep(0.05)
+            except OSError:
+                return False
+        elif word == "ENDLESS":
+            self.c.sendall(b"211-Status follows\r\n")
+            try:
+                for i in range(200000):
+                    self.c.sendall(b" line %d\r\n" % i)
+            except OSError:
+                return False
+            self.c.sendall(b"211 End\r\n")
+        elif word == "LONGLINE":
+            self.c.sendall(b"200 " + b"y" * (200 * 1024) + b"\r\n200 done\r\n")
+        else:
+            self.send("500 Unknown SITE command\r\n")
+        return True
+
+    def payload(self, name):
+        if name == "sized.csv":
+            return bytes(i % 251 for i in range(2048))
+        if name == "multi.csv":
+            return b"m" * 3000
+        if name == "short.csv":
+            return b"s" * 1000
+        if name == "huge.bin":
+            return b"h" * 1000
+        if name == "crlf.csv":
+            return b"a,1\r\nb,2\r\n" * 50
+        if name in ("now226.csv", "over.csv"):
+            return bytes(i % 256 for i in range(5000))
+        if name == "ctlclose.csv":
+            return b"c" * 6000
+        if name == "early226.csv":
+            return bytes(i * 7 % 256 for i in range(2 * 1024 * 1024))
+        return b"0123456789" * 10
+
+    def convert(self, data):
+        # The habit: a CR before every LF in ASCII mode, even where one is there already.
+        return data.replace(b"\n", b"\r\n") if self.ascii else data
+
+    def control_has_input(self):
+        return bool(select.select([self.c], [], [], 0)[0])
+
+    def slow_send(self, name):
+        d = self.data()
+        chunk = self.convert(b"z" * 1023 + b"\n")
+        try:
+            for _ in range(1200):
+                if name == "slow.csv" and self.control_has_input():
+                    break  # ABOR (or anything) stops the transfer
+                d.sendall(chunk)
+                time.sleep(0.05)
+        except OSError:
+            pass
+        d.close()
+        if name == "mute.csv":
+            time.sleep(10)
+        self.send("426 Connection closed; transfer aborted\r\n")
+
+    def trickle(self):
+        d = self.data()
+        try:
+            for _ in range(600):
+                d.sendall(b"t")
+                time.sleep(0.2)
+        except OSError:
+            pass
+        d.close()
+        self.send("426 Transfer aborted\r\n")
+
     def list(self):
         if self.cwd == "never":
             self.send("150 Here comes the listing\r\n")
@@ -166,6 +308,8 @@ class Session:
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
+        if self.cwd == "longlist":
+            body = "x" * 100000 + "\r\n" + body
         if self.cwd != "nolf":
             body += "\r\n"
         d.sendall(body.encode("utf-8"))
@@ -182,13 +326,72 @@ class Session:
         if name == "never.csv":
             self.send("150 Opening data connection\r\n")
             return
+        if name in ("slow.csv", "mute.csv", "trickle.csv"):
+            self.send("150 Opening data connection for %s\r\n" % name)
+            if name == "trickle.csv":
+                self.trickle()
+            else:
+                self.slow_send(name)
+            return
+        if name == "now226.csv":
+            self.send("226 Transfer complete\r\n")
+            d = self.data()
+            d.sendall(self.convert(self.payload(name)))
+            d.close()
+            return
+        if name == "ctlclose.csv":
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            body = self.convert(self.payload(name))
+            d.sendall(body[:3000])
+            time.sleep(0.2)
+            self.c.shutdown(socket.SHUT_RDWR)
+            self.c.close()
+            time.sleep(0.2)
+            d.sendall(body[3000:])
+            d.close()
+            raise OSError("control closed")
+        if name == "early226.csv":
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            self.send("226 Transfer complete\r\n")
+            self.c.shutdown(socket.SHUT_RDWR)
+            self.c.close()
+            d.sendall(self.payload(name))
+            d.close()
+            raise OSError("control closed first")
+        if name == "over.csv":
+            self.send("150 Opening BINARY mode data connection for over.csv (100 bytes).\r\n")
+            d = self.data()
+            try:
+                d.sendall(self.payload(name))
+            except OSError:
+                pass
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
+        if self.args.scenario == "habits":
+            payload = self.convert(self.payload(name))
+            self.send("150 %.1f kbytes to download\r\n" % (len(payload) / 1024.0))
+            d = self.data()
+            d.sendall(payload)
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
+        if name.startswith("final") and name[5:8] in ("150", "350", "55."):
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            d.sendall(self.convert(self.payload(name)))
+            d.close()
+            self.send({"150": "150 Still here\r\n", "350": "350 Waiting\r\n", "55.": "55\r\n"}[name[5:8]])
+            return
         if name == "short.csv":
             # A server that announces more than it sends and still reports success.
             self.send("150 Opening BINARY mode data connection for short.csv (2048 bytes).\r\n")
             payload = b"s" * 1000
         elif name == "sized.csv":
             self.send("150 Opening BINARY mode data connection for sized.csv (2048 bytes).\r\n")
-            payload = bytes(i % 251 for i in range(2048))
+            payload = self.payload(name)
         elif name == "multi.csv":
             self.send("150-Opening BINARY mode data connection\r\n150 for multi.csv (3000 bytes)\r\n")
             payload = b"m" * 3000
@@ -197,7 +400,7 @@ class Session:
             payload = b"h" * 1000
         else:
             self.send("150 Opening data connection for %s\r\n" % name)
-            payload = b"0123456789" * 10
+            payload = self.payload(name)
         d = self.foreign_then_real() if name == "foreign.csv" else self.data()
         if name == "mid421.csv":
             d.sendall(b"x" * 65536)
@@ -211,9 +414,13 @@ class Session:
             d.close()
             self.send("426 Connection closed; transfer aborted\r\n")
             return
-        d.sendall(payload)
+        d.sendall(self.convert(payload))
         d.close()
         self.send("226 Transfer complete\r\n")
+        if self.args.scenario == "drop":
+            self.c.shutdown(socket.SHUT_RDWR)
+            self.c.close()
+            raise OSError("dropped between files")
 
 
 def main():
