@@ -38,39 +38,68 @@ bool TransferPage::refuseWhileBusy() {
     return true;
 }
 
-void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
+bool TransferPage::stoppedByCancel(const std::function<void()>& transfer) {
     try {
-        m_session->NMFTP1->Download(name, localPath);
-    } catch (const EAbortError&) {
+        transfer();
+        return false;
+    } catch (...) {
+        // Cancel, Exit or the close box ended the file under way: the batch stops
+        // there quietly; the engine has removed the partial file.
+        if (m_session->CancelRequested) {
+            emit statusText(QStringLiteral("Cancelled: the file under way was not copied"));
+            return true;
+        }
         throw;
-    } catch (const std::exception& e) {
-        throw EError(QStringLiteral("%1 %2 failed: %3")
-                         .arg(QString::fromLatin1(verb), name, QString::fromStdString(e.what()).trimmed()));
     }
 }
 
-bool TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
-    // An error ends the batch: it names the file, and the earlier ones that stayed.
-    const QString alsoKept =
-        keptSoFar.isEmpty()
-            ? QString()
-            : QStringLiteral(" These files arrived incomplete and were left on the server too: ") +
-                  keptSoFar.join(QStringLiteral(", "));
+qint64 TransferPage::listedSize(const QString& name) const {
+    return m_remoteSizes.value(name, -1);
+}
+
+void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
+    // A plain copy replaces nothing until it is complete; it need not wait for the disk.
+    m_session->NMFTP1->setSyncDownloads(false);
     try {
-        m_session->NMFTP1->Download(name, localPath);
+        m_session->NMFTP1->Download(name, localPath, listedSize(name));
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
-        throw EError(QStringLiteral("Moving %1 failed, the file stays on the server: %2")
-                         .arg(name, QString::fromStdString(e.what()).trimmed()) +
-                     alsoKept);
+        if (m_session->CancelRequested) throw;
+        const QString text =
+            QStringLiteral("%1 %2 failed: %3")
+                .arg(QString::fromLatin1(verb), name, QString::fromStdString(e.what()).trimmed());
+        emit statusText(text);
+        throw EError(text);
     }
-    // The remote file goes only when the local copy is whole: as many bytes as the
-    // server announced (in text mode, one more per line is a change of line ends).
-    const qint64 announced = m_session->NMFTP1->AnnouncedSize();
-    if (announced > 0 && !transfer::LocalCopyComplete(announced, QFileInfo(localPath).size(),
-                                                      transfer::CountLineFeeds(localPath)))
-        return false;
+}
+
+QString TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+    // The server's copy goes only after the local one is verified: the size the
+    // server gave was received in full and the file is on the disk.
+    m_session->NMFTP1->setSyncDownloads(true);
+    try {
+        m_session->NMFTP1->Download(name, localPath, listedSize(name));
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const std::exception& e) {
+        if (m_session->CancelRequested) throw;
+        const QString why = QString::fromStdString(e.what()).trimmed();
+        // Without the connection the batch cannot go on; otherwise the file stays
+        // on the server and the next one is moved.
+        if (!m_session->NMFTP1->Connected()) {
+            const QString text =
+                QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why) +
+                (keptSoFar.isEmpty() ? QString()
+                                     : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar));
+            emit statusText(text);
+            throw EError(text);
+        }
+        emit statusText(QStringLiteral("Moving %1 failed: %2").arg(name, why));
+        return why;
+    }
+    const TDownloadResult& result = m_session->NMFTP1->LastDownload();
+    if (!result.verified()) return result.unverifiedReason();
     try {
         m_session->NMFTP1->Delete(name);
     } catch (const EAbortError&) {
@@ -78,13 +107,14 @@ bool TransferPage::moveOne(const QString& name, const QString& localPath, const 
     } catch (const std::exception& e) {
         throw EError(QStringLiteral("%1 was copied but could not be deleted on the server: %2")
                          .arg(name, QString::fromStdString(e.what()).trimmed()) +
-                     alsoKept);
+                     (keptSoFar.isEmpty() ? QString()
+                                          : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar)));
     }
-    return true;
+    return {};
 }
 
 void TransferPage::tellKeptOnServer(const QStringList& names) {
-    if (!names.isEmpty()) Platform::instance().showMessage(transfer::KeptOnServerText(names));
+    if (!names.isEmpty()) Platform::instance().showMessage(transfer::StayedOnServerText(names));
 }
 
 // ---------------------------------------------------------------- copy
@@ -109,7 +139,6 @@ void TransferPage::CopySelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
-    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -126,8 +155,7 @@ void TransferPage::CopySelectedClick() {
             if (transfer::BatchTakes(Batch::CopySelected, item->text(), item->isSelected())) {
                 taken = true;
                 const QString name = item->text();
-                m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
-                downloadOne(name, JoinPath(target, name), "Copying");
+                if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
                 m_local->LocalFilesChanged();
             }
             if (!transfer::WalkGoesOn(Batch::CopySelected, i, m_session->CancelRequested)) break;
@@ -165,7 +193,8 @@ void TransferPage::CopyAllClick() {
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
-        downloadOne(name, QDir::current().absoluteFilePath(name), "Copying");
+        if (stoppedByCancel([&] { downloadOne(name, QDir::current().absoluteFilePath(name), "Copying"); }))
+            break;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::CopyAll, i, m_session->CancelRequested)) break;
     }
@@ -190,7 +219,6 @@ void TransferPage::MoveSelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
-    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -206,7 +234,9 @@ void TransferPage::MoveSelectedClick() {
             if (transfer::BatchTakes(Batch::MoveSelected, item->text(), item->isSelected())) {
                 taken = true;
                 const QString name = item->text();
-                if (!moveOne(name, JoinPath(target, name), kept)) kept << name;
+                QString why;
+                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
+                if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
                 m_local->LocalFilesChanged();
             }
             if (!transfer::WalkGoesOn(Batch::MoveSelected, i, m_session->CancelRequested)) break;
@@ -251,7 +281,10 @@ void TransferPage::MoveAllClick() {
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         FileListBoxFTP->setItemIndex(i);
         const QString name = FileListBoxFTP->item(i)->text();
-        if (!moveOne(name, QDir::current().absoluteFilePath(name), kept)) kept << name;
+        QString why;
+        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name), kept); }))
+            break;
+        if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
     }
@@ -286,7 +319,6 @@ void TransferPage::CopyFromDateClick() {
         setBusyCursor(false);
         m_session->TransferBusy = false;
     });
-    m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
     bool fetched = false;
     const int n = FileListBoxFTP->count();
     AllButtonsFalse();
@@ -307,8 +339,7 @@ void TransferPage::CopyFromDateClick() {
         const QString name = FileListBoxFTP->item(i)->text();
         if (transfer::BatchTakes(Batch::CopyFromDate, name, false, from)) {
             fetched = true;
-            m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
-            downloadOne(name, JoinPath(target, name), "Copying");
+            if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
             m_local->LocalFilesChanged();
         }
         if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;

@@ -20,13 +20,15 @@ FtpSession::~FtpSession() = default;
 
 bool FtpSession::deferClose() {
     if (m_engineCalls == 0) return false;
-    // An engine call is still on the stack: stop the batch after the current
-    // file and close once the call has returned.
+    // An engine call is still on the stack: end it now and close once it has
+    // returned. A file under way is aborted (its partial copy goes, the server's
+    // file stays); a log-on or listing that waits is cancelled.
     CancelRequested = true;
     m_closePending = true;
-    // Outside a batch nothing is lost by ending the wait now (a log-on that
-    // hangs, a listing); a batch finishes the file under way first.
-    if (!TransferBusy) NMFTP1->Cancel();
+    if (TransferBusy)
+        NMFTP1->Abort();
+    else
+        NMFTP1->Cancel();
     return true;
 }
 

@@ -141,7 +141,11 @@ void TransferPage::ExitBtnClick() {
 void TransferPage::NMFTP1ListItem(const QString& Listing) {
     if (Listing.isEmpty()) return;
     const transfer::ListingEntry entry = transfer::InterpretListingLine(Listing);
-    if (entry.kind == transfer::ListingEntry::Kind::File && entry.csv) FileListBoxFTP->addItem(entry.name);
+    if (entry.kind == transfer::ListingEntry::Kind::File && entry.csv) {
+        FileListBoxFTP->addItem(entry.name);
+        // The listed size checks the copy where the server cannot tell it by SIZE.
+        m_remoteSizes.insert(entry.name, ListingSizeOf(Listing));
+    }
     Memo1->appendPlainText(Listing);
     if (entry.kind == transfer::ListingEntry::Kind::Folder) FileListBoxFTPdir->addItem(entry.name);
 }

@@ -137,4 +137,18 @@ QString KeptOnServerText(const QStringList& names) {
            names.join(QStringLiteral(", "));
 }
 
+QString StayedEntry(const QString& name, const QString& why) {
+    QString reason = why.trimmed();
+    while (reason.endsWith(QLatin1Char('.')))
+        reason.chop(1);
+    return reason.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, reason);
+}
+
+QString StayedOnServerText(const QStringList& entries) {
+    if (entries.isEmpty()) return {};
+    return QStringLiteral("These files were copied but stay on the server, since their copies could not be "
+                          "verified: ") +
+           entries.join(QStringLiteral("; "));
+}
+
 } // namespace transfer

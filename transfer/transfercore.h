@@ -83,5 +83,9 @@ qint64 CountLineFeeds(const QString& path);
 
 // The message after a move that left files on the server ("" when none stayed).
 QString KeptOnServerText(const QStringList& names);
+// One file that a move left on the server, with why: "a.csv (short by 10 bytes)".
+QString StayedEntry(const QString& name, const QString& why);
+// The message after a move that left files on the server, each with its reason.
+QString StayedOnServerText(const QStringList& entries);
 
 } // namespace transfer

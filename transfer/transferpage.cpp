@@ -65,7 +65,10 @@ TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
     connectHandlers();
 }
 
-TransferPage::~TransferPage() = default;
+TransferPage::~TransferPage() {
+    // The lists outlive this page's members while its children are deleted.
+    FileListBoxFTP->model()->disconnect(this);
+}
 
 void TransferPage::buildRemoteGroup() {
     QWidget* p = this;
@@ -90,6 +93,9 @@ void TransferPage::buildRemoteGroup() {
     FileListBoxFTPdir->setToolTip(QStringLiteral("Double click: to directory"));
     sFile = place(new QLineEdit(QStringLiteral("*.csv"), g), "sFile", 176, 60, 249, 21);
     FileListBoxFTP = place(new TLinkedListBox(g), "FileListBoxFTP", 176, 84, 249, 308);
+    // A new listing starts from an empty list: the sizes of the old one go with it.
+    connect(FileListBoxFTP->model(), &QAbstractItemModel::modelReset, this,
+            [this] { m_remoteSizes.clear(); });
     FileListBoxFTP->setFont(courier(8));
     FileListBoxFTP->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBoxFTP->setToolTip(QStringLiteral("Right button: delete files from FTP"));
@@ -252,6 +258,9 @@ void TransferPage::connectEngine() {
         if (!t.isEmpty()) Platform::instance().showMessage(t);
     });
     connect(ftp, &TNMFTP::OnListItem, this, &TransferPage::NMFTP1ListItem);
+    connect(ftp, &TNMFTP::OnDataConnectionWait, this, [this](const QString& text) {
+        if (!text.isEmpty()) emit statusText(text);
+    });
 }
 
 void TransferPage::connectHandlers() {
@@ -394,5 +403,7 @@ void TransferPage::RestoreButtons() {
 
 void TransferPage::CancelBtn() {
     m_session->CancelRequested = true;
+    // The file under way ends now (ABOR), not when it is complete.
+    if (m_session->TransferBusy) m_session->NMFTP1->Abort();
     RestoreButtons();
 }

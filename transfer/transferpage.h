@@ -4,6 +4,7 @@
 // on this page; the window owns it and lends it for the batches' target folder.
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -118,9 +119,13 @@ private:
     void holdExitButtons(bool enabled);
     // Downloads one remote file; names the file in the error when it fails.
     void downloadOne(const QString& name, const QString& localPath, const char* verb);
-    // Moves one file: download, check, then delete remotely. False when the local
-    // copy could not be confirmed complete (the remote file then stays).
-    bool moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
+    // Moves one file: download, verify, then delete remotely. "" when moved;
+    // otherwise why the file stays on the server (the batch goes on).
+    QString moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
+    // Runs one file's transfer; true when Cancel, Exit or the close box ended it.
+    bool stoppedByCancel(const std::function<void()>& transfer);
+    // The size of a remote file in the last listing, -1 when it gave none.
+    qint64 listedSize(const QString& name) const;
     void tellKeptOnServer(const QStringList& names);
     // Runs one remote folder command with the busy cursor, then lists the folder afresh.
     void remoteFolderCommand(const std::function<void()>& command);
@@ -133,6 +138,7 @@ private:
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;
+    QHash<QString, qint64> m_remoteSizes; // the listed sizes of the remote file list's entries
     bool m_busyCursor = false;
     QString CopyFromDateText; // the copy-from date text shown in FromDateTime
     std::unique_ptr<class QTemporaryDir> m_viewDir;
