@@ -14,8 +14,10 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QScrollBar;
+class QTableWidget;
 class TDecisionGraph;
 class TDirectoryListBox;
 class TDriveComboBox;
@@ -65,6 +67,15 @@ public:
     // Left edge, in printer pixels, of column `col` in the table printout.
     static int TablePrintX(int col);
 
+    // Writes the loaded rows (or those of points first..last, by point index)
+    // to a file in the logger's row format, as read. Throws EInOutError when the
+    // file cannot be written. Returns the number of rows written.
+    int exportRows(const QString& path, int first = -1, int last = -1) const;
+    // The file on screen (absolute path, "" before the first load).
+    QString loadedFile() const;
+    // Draws the table printout on a printer of the caller's (a print preview).
+    void printTableOn(QPrinter& printer);
+
 signals:
     // The user chose another folder here: the other lists follow.
     void folderChanged(const QString& dir);
@@ -91,6 +102,11 @@ private slots:
     void Refresh3Click();
 
 private:
+    class Rows;
+    void buildStatistics();
+    void updateStatistics();
+    // "Export CSV..." of a chart: asks for the file and writes the rows.
+    void exportCsvClick(int first, int last);
     void buildLists();
     void buildLevels();
     void buildCharts();
@@ -119,4 +135,6 @@ private:
     QLineEdit* StatusLine = nullptr;
     QPushButton* ExitButton = nullptr;
     TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
+    QTableWidget* StatisticsTable = nullptr;
+    std::unique_ptr<Rows> m_rows; // what the charts know of the table's rows
 };

@@ -77,9 +77,20 @@ std::string_view trimmed(std::string_view t) {
 QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
     std::array<int, 3> d{};
     std::array<std::size_t, 3> w{};
-    if (!parts(trimmed(dateText), "/-.", d, w)) return {};
+    const std::string_view dt = trimmed(dateText);
     int year, month, day;
-    if (w[0] == 4) // year first
+    int packed = 0;
+    if ((dt.size() == 6 || dt.size() == 8) && digits(dt.substr(0, 4), packed)) {
+        // "261207" or "20261207", as the logger writes the date into its rows
+        std::array<int, 3> v{};
+        const std::size_t y = dt.size() - 4;
+        if (!digits(dt.substr(0, y), v[0]) || !digits(dt.substr(y, 2), v[1]) ||
+            !digits(dt.substr(y + 2, 2), v[2]))
+            return {};
+        year = y == 2 ? 2000 + v[0] : v[0], month = v[1], day = v[2];
+    } else if (!parts(dt, "/-.", d, w))
+        return {};
+    else if (w[0] == 4) // year first
         year = d[0], month = d[1], day = d[2];
     else if (w[2] == 4) // day first
         day = d[0], month = d[1], year = d[2];
