@@ -473,6 +473,14 @@ void TDecisionGraph::zoomX(double xmin, double xmax) {
     viewUpdated();
 }
 
+void TDecisionGraph::zoomY(double lo, double hi) {
+    if (!(hi > lo) || !std::isfinite(hi - lo)) return;
+    m_yZoomed = true;
+    m_yMinZoom = lo;
+    m_yMaxZoom = hi;
+    viewUpdated();
+}
+
 void TDecisionGraph::undoZoom() {
     m_zoomed = false;
     m_yZoomed = false;

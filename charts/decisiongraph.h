@@ -208,6 +208,8 @@ public:
     double visibleXMax() const { return m_xMax; }
     bool zoomed() const { return m_zoomed; }
     void zoomX(double xmin, double xmax);
+    // Zooms the vertical axis to lo..hi.
+    void zoomY(double lo, double hi);
     // Both axes back to the designed ranges.
     void undoZoom();
     // The rows behind the points (not owned; may be null).

@@ -208,10 +208,12 @@ void CsvPage::buildStatistics() {
     StatisticsTable->verticalHeader()->hide();
     StatisticsTable->verticalHeader()->setDefaultSectionSize(15);
     StatisticsTable->horizontalHeader()->setMinimumSectionSize(10);
-    StatisticsTable->horizontalHeader()->setDefaultSectionSize(30);
+    StatisticsTable->horizontalHeader()->setDefaultSectionSize(29);
+    StatisticsTable->horizontalHeader()->setStretchLastSection(true);
+    StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatisticsTable->horizontalHeader()->setFixedHeight(16);
-    StatisticsTable->setColumnWidth(0, 20);
-    StatisticsTable->setColumnWidth(5, 58);
+    StatisticsTable->setColumnWidth(0, 18);
+    StatisticsTable->setColumnWidth(4, 28);
     StatisticsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StatisticsTable->setSelectionMode(QAbstractItemView::NoSelection);
     StatisticsTable->setFocusPolicy(Qt::NoFocus);
