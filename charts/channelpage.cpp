@@ -86,17 +86,12 @@ void ChannelPage::updateStatistics() {
         return;
     }
     const TChartRows* rows = m_chart->rows();
-    std::vector<QDateTime> times;
-    if (rows) {
-        const std::vector<qint64>& m = rows->moments();
-        times.reserve(m.size());
-        for (qint64 t : m)
-            times.push_back(t == TChartRows::kNoMoment ? QDateTime() : QDateTime::fromSecsSinceEpoch(t));
-    }
+    static const std::vector<qint64> kNoMoments;
+    const std::vector<qint64>& moments = rows ? rows->moments() : kNoMoments;
     const bool haveLevel = level && level->count() > 0;
     const double lv = haveLevel ? level->y(0) : 0;
-    const logdata::SpanStats st =
-        logdata::ComputeSpanStats(data->yValues(), times, first, std::min(last, data->count() - 1), lv);
+    const logdata::SpanStats st = logdata::ComputeSpanStats(
+        data->yValues(), moments, first, std::min(last, data->count() - 1), lv, TChartRows::kNoMoment);
     auto when = [&](qsizetype i) {
         const QString t = rows ? rows->dateTimeText(static_cast<int>(i)) : QString();
         return t.isEmpty() ? QStringLiteral("row %1").arg(i + 1) : t;

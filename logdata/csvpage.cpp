@@ -236,11 +236,7 @@ void CsvPage::updateStatistics() {
     const Row rows[] = {{Chart1, "Series1", "T1", true},  {Chart1, "Series2", "T2", true},
                         {Chart2, "Series6", "A1", false}, {Chart2, "Series7", "A2", false},
                         {Chart2, "Series8", "A3", false}, {Chart2, "Series9", "A4", false}};
-    std::vector<QDateTime> times;
     const std::vector<qint64>& moments = m_rows->moments();
-    times.reserve(moments.size());
-    for (qint64 m : moments)
-        times.push_back(m == TChartRows::kNoMoment ? QDateTime() : QDateTime::fromSecsSinceEpoch(m));
     for (int k = 0; k < 6; ++k) {
         const Row& r = rows[k];
         const TChartSeries* s = r.chart->findSeries(QString::fromLatin1(r.series));
@@ -249,7 +245,8 @@ void CsvPage::updateStatistics() {
         QStringList cells{QString::fromLatin1(r.name), QString(), QString(), QString(), QString(), QString()};
         QString tip;
         if (s && s->count() > 0 && first >= 0) {
-            const logdata::SpanStats st = logdata::ComputeSpanStats(s->yValues(), times, first, last, level);
+            const logdata::SpanStats st =
+                logdata::ComputeSpanStats(s->yValues(), moments, first, last, level, TChartRows::kNoMoment);
             cells[1] = QString::number(st.min, 'f', 1);
             cells[2] = QString::number(st.max, 'f', 1);
             cells[3] = QString::number(st.mean, 'f', 1);

@@ -37,6 +37,41 @@ SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<
     return s;
 }
 
+SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<qint64>& seconds,
+                           qsizetype first, qsizetype last, double level, qint64 unknown) {
+    SpanStats s;
+    const auto n = static_cast<qsizetype>(values.size());
+    first = std::max<qsizetype>(first, 0);
+    last = std::min<qsizetype>(last, n - 1);
+    if (first > last) return s;
+    const bool timed = static_cast<qsizetype>(seconds.size()) >= last + 1;
+    const double* v = values.data();
+    const qint64* t = seconds.data();
+    qint64 above = 0;
+    bool anyTime = false;
+    double sum = 0, lo = v[first], hi = v[first];
+    qsizetype loAt = first, hiAt = first, over = 0;
+    for (qsizetype i = first; i <= last; ++i) {
+        const double x = v[i];
+        if (x < lo) lo = x, loAt = i;
+        if (x > hi) hi = x, hiAt = i;
+        sum += x;
+        if (x > level) {
+            ++over;
+            if (timed && i < last && t[i] != unknown && t[i + 1] != unknown && t[i + 1] > t[i])
+                above += t[i + 1] - t[i];
+        }
+    }
+    if (timed)
+        for (qsizetype i = first; i <= last && !anyTime; ++i)
+            anyTime = t[i] != unknown;
+    s.count = last - first + 1;
+    s.min = lo, s.max = hi, s.minIndex = loAt, s.maxIndex = hiAt, s.overLevel = over;
+    s.mean = sum / static_cast<double>(s.count);
+    if (anyTime) s.secondsAbove = above;
+    return s;
+}
+
 namespace {
 bool digits(std::string_view t, int& out) {
     if (t.empty() || t.size() > 4) return false;
