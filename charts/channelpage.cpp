@@ -58,7 +58,7 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
     // The figures of the rows shown, in the top left corner of the chart.
     QString statsName = latin(d.chart);
     statsName.replace(QStringLiteral("DecisionGraph"), QStringLiteral("Statistics"));
-    m_statistics = place(new QLabel(m_chart), statsName, 60, 4, 560, 30);
+    m_statistics = place(new QLabel(m_chart), statsName, 60, 4, 500, 30);
     m_statistics->setTextFormat(Qt::PlainText);
     m_statistics->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont small = m_statistics->font();
@@ -97,7 +97,7 @@ void ChannelPage::updateStatistics() {
         return t.isEmpty() ? QStringLiteral("row %1").arg(i + 1) : t;
     };
     QString text =
-        QStringLiteral("Min %1 at %2   Max %3 at %4   Mean %5 (rows %6 to %7)")
+        QStringLiteral("Min %1 (%2)   Max %3 (%4)   Mean %5, rows %6-%7")
             .arg(QString::number(st.min, 'g', 8), when(st.minIndex), QString::number(st.max, 'g', 8),
                  when(st.maxIndex), QString::number(st.mean, 'f', 2))
             .arg(first + 1)

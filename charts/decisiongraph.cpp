@@ -722,6 +722,14 @@ int TDecisionGraph::indexAtScene(double sceneX) const {
 }
 
 void TDecisionGraph::mousePressEvent(QMouseEvent* e) {
+    // A press on the legend is the legend's (a click on an entry hides its series).
+    if (m_qchart->legend()->isVisible() && e->button() == Qt::LeftButton &&
+        m_qchart->legend()->sceneBoundingRect().contains(mapToScene(e->pos()))) {
+        m_onLegend = true;
+        QChartView::mousePressEvent(e);
+        return;
+    }
+    m_onLegend = false;
     m_pressPos = e->pos();
     m_pressButton = e->button();
     m_dragging = false;
@@ -766,6 +774,11 @@ void TDecisionGraph::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void TDecisionGraph::mouseReleaseEvent(QMouseEvent* e) {
+    if (m_onLegend) {
+        m_onLegend = false;
+        QChartView::mouseReleaseEvent(e);
+        return;
+    }
     const Qt::MouseButton button = m_pressButton;
     m_pressButton = Qt::NoButton;
     if (m_band) m_band->hide();
@@ -847,8 +860,10 @@ void TDecisionGraph::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Right: {
         if (n == 0) break;
         const auto [first, last] = visibleIndexRange();
-        int i = m_tracker < 0 ? (e->key() == Qt::Key_Left ? last : first)
-                              : m_tracker + (e->key() == Qt::Key_Left ? -1 : 1);
+        int i = m_tracker >= 0                            ? m_tracker + (e->key() == Qt::Key_Left ? -1 : 1)
+                : m_lastTracker >= 0 && m_lastTracker < n ? m_lastTracker
+                : e->key() == Qt::Key_Left                ? last
+                                                          : first;
         i = std::clamp(i, 0, n - 1);
         // The span follows a tracker that steps out of it.
         if (m_zoomed && (i < m_xMin || i > m_xMax)) {
@@ -866,7 +881,12 @@ void TDecisionGraph::keyPressEvent(QKeyEvent* e) {
 }
 
 void TDecisionGraph::leaveEvent(QEvent* e) {
+    // The mouse left: the tracker goes; the arrow keys bring it back where it was.
     QChartView::leaveEvent(e);
+    if (m_tracker >= 0 && m_pressButton == Qt::NoButton) {
+        m_lastTracker = m_tracker;
+        setTrackerIndex(-1);
+    }
 }
 
 void TDecisionGraph::buildActions() {
@@ -944,6 +964,12 @@ QImage TDecisionGraph::renderImage(QSize size) {
 
 void TDecisionGraph::saveImage(const QString& path, QSize size) {
     if (size.isEmpty()) size = this->size();
+    // A mistyped size must not ask for gigabytes.
+    if (size.width() > kMaxImageSide || size.height() > kMaxImageSide)
+        throw EError(QStringLiteral("An image is at most %1 x %1 pixels, not %2 x %3")
+                         .arg(kMaxImageSide)
+                         .arg(size.width())
+                         .arg(size.height()));
     if (QFileInfo(path).suffix().compare(QStringLiteral("svg"), Qt::CaseInsensitive) == 0) {
         QSvgGenerator svg;
         svg.setFileName(path);
@@ -980,8 +1006,6 @@ void TDecisionGraph::exportImageClick() {
     if (suffix != QLatin1String("png") && suffix != QLatin1String("svg")) path += QStringLiteral(".png");
     const QSize chosen = platform.chooseImageSize(viewport()->size());
     if (!chosen.isValid() || chosen.isEmpty()) return;
-    if (chosen.width() > 20000 || chosen.height() > 20000)
-        throw EError(QStringLiteral("An image is at most 20000 x 20000 pixels"));
     saveImage(path, chosen);
 }
 

@@ -221,6 +221,7 @@ public:
     void setSeriesHidden(TChartSeries* s, bool hidden);
 
     // The tracker: the point index it stands on (-1: not shown) and its box text.
+    // It follows the mouse over the plot and goes when the mouse leaves the chart.
     int trackerIndex() const { return m_tracker; }
     void setTrackerIndex(int index);
     QString trackerText() const;
@@ -228,6 +229,7 @@ public:
     // The chart as an image of the given size (the chart scaled to fit, kept in
     // proportion, on white), and saved as PNG or SVG by the name's suffix. Throws
     // EError when the file cannot be written.
+    static constexpr int kMaxImageSide = 8000;
     QImage renderImage(QSize size);
     void saveImage(const QString& path, QSize size);
     // The chart as a one-page landscape PDF.
@@ -298,6 +300,7 @@ private:
     const TChartRows* m_rows = nullptr;
     QString m_shownFile;
     int m_tracker = -1;
+    int m_lastTracker = -1; // where the tracker was when the mouse left
     QAction *ResetZoom = nullptr, *CopyImage = nullptr, *ExportImage = nullptr, *ExportPdf = nullptr,
             *ExportCsv = nullptr;
 
@@ -319,5 +322,6 @@ private:
     bool m_dragging = false;
     QRubberBand* m_band = nullptr;
     bool m_panning = false;
+    bool m_onLegend = false; // the press went to the legend
     double m_panXMin = 0, m_panXMax = 0, m_panYMin = 0, m_panYMax = 0;
 };

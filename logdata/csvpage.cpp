@@ -208,12 +208,15 @@ void CsvPage::buildStatistics() {
     StatisticsTable->verticalHeader()->hide();
     StatisticsTable->verticalHeader()->setDefaultSectionSize(15);
     StatisticsTable->horizontalHeader()->setMinimumSectionSize(10);
-    StatisticsTable->horizontalHeader()->setDefaultSectionSize(29);
+    StatisticsTable->horizontalHeader()->setDefaultSectionSize(28);
     StatisticsTable->horizontalHeader()->setStretchLastSection(true);
     StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatisticsTable->horizontalHeader()->setFixedHeight(16);
-    StatisticsTable->setColumnWidth(0, 18);
-    StatisticsTable->setColumnWidth(4, 28);
+    StatisticsTable->setTextElideMode(Qt::ElideNone);
+    StatisticsTable->setColumnWidth(0, 21);
+    for (int col = 1; col <= 3; ++col)
+        StatisticsTable->setColumnWidth(col, 28);
+    StatisticsTable->setColumnWidth(4, 33);
     StatisticsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StatisticsTable->setSelectionMode(QAbstractItemView::NoSelection);
     StatisticsTable->setFocusPolicy(Qt::NoFocus);

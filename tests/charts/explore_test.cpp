@@ -5,8 +5,11 @@
 #include "windowfixture.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLegendMarker>
 #include <QMenu>
@@ -234,6 +237,12 @@ private slots:
         lines = g->trackerText().split('\n');
         QCOMPARE(lines.value(0), QString("091201 00:11:00"));
         QCOMPARE(lines.value(1), QString("Row 12"));
+        // The mouse leaves: the tracker goes, and the keys bring it back where it was.
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(g, &leave);
+        QCOMPARE(g->trackerIndex(), -1);
+        QTest::keyClick(g, Qt::Key_Right);
+        QCOMPARE(g->trackerIndex(), 11);
         // Stepping out of the span moves the span along.
         g->setTrackerIndex(40);
         QTest::keyClick(g, Qt::Key_Right);
@@ -311,13 +320,13 @@ private slots:
         auto* stats = w->form->findChild<QLabel*>("StatisticsT1");
         QVERIFY(stats);
         const QString text = stats->text();
-        QVERIFY2(text.contains("Min 5 at 091201 00:04:00"), qPrintable(text));
-        QVERIFY2(text.contains("Max 35 at 091201 00:02:00"), qPrintable(text));
+        QVERIFY2(text.contains("Min 5 (091201 00:04:00)"), qPrintable(text));
+        QVERIFY2(text.contains("Max 35 (091201 00:02:00)"), qPrintable(text));
         QVERIFY2(text.contains("Mean 21.83"), qPrintable(text));
         QVERIFY2(text.contains("Over the level 25: 3 readings, 2 min 00 s above it"), qPrintable(text));
         // The zoomed span only: rows 2 to 4.
         c(w->form).DecisionGraphT1()->zoomX(1, 3);
-        QVERIFY2(stats->text().contains("Min 20 at 091201 00:03:00"), qPrintable(stats->text()));
+        QVERIFY2(stats->text().contains("Min 20 (091201 00:03:00)"), qPrintable(stats->text()));
         QVERIFY(stats->text().contains("2 readings, 2 min 00 s"));
         // The CSV page's compact table.
         auto* table = w->form->findChild<QTableWidget*>("StatisticsTable");
@@ -361,6 +370,16 @@ private slots:
             QVERIFY(svg.contains("viewBox=\"0 0 800 450\""));
             QVERIFY(svg.contains("</svg>"));
         }
+        // Too large a size is refused with a clear message, and nothing is written.
+        platform.saveAnswers.enqueue(w->path("huge.png"));
+        platform.imageSizes.enqueue(QSize(100000, 100000));
+        g->findChild<QAction*>("ExportImage")->trigger();
+        QCOMPARE(platform.errors.size(), 1);
+        QVERIFY2(platform.errors[0].contains("at most 8000 x 8000"), qPrintable(platform.errors[0]));
+        QVERIFY(!QFileInfo::exists(w->path("huge.png")));
+        // Copy image: the chart as shown, on the clipboard.
+        g->findChild<QAction*>("CopyImage")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), g->viewport()->size());
         // The PDF: one page.
         platform.saveAnswers.enqueue(w->path("chart.pdf"));
         g->findChild<QAction*>("ExportPdf")->trigger();
@@ -423,7 +442,19 @@ private slots:
         const double y0 = g->axisMin(), y1 = g->axisMax();
         const auto markers = g->chart()->legend()->markers(t2->drawn());
         QCOMPARE(markers.size(), 1);
-        emit markers[0]->clicked();
+        // Click on the legend entry "T2", found where the chart draws it.
+        auto clickLegend = [&] {
+            QList<QGraphicsItem*> texts;
+            for (QGraphicsItem* item : g->scene()->items())
+                if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item); t && t->text() == "T2")
+                    texts << t;
+                else if (auto* r = dynamic_cast<QGraphicsTextItem*>(item); r && r->toPlainText() == "T2")
+                    texts << r;
+            QVERIFY(!texts.isEmpty());
+            const QPoint at = g->mapFromScene(texts.first()->sceneBoundingRect().center());
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        };
+        clickLegend();
         QVERIFY(t2->hiddenByUser());
         QVERIFY(!t2->drawn()->isVisible());
         g->setTrackerIndex(5);
@@ -431,7 +462,7 @@ private slots:
         QVERIFY(g->trackerText().contains("T1:"));
         QCOMPARE(g->axisMin(), y0); // the axis rule is unchanged
         QCOMPARE(g->axisMax(), y1);
-        emit markers[0]->clicked();
+        clickLegend();
         QVERIFY(!t2->hiddenByUser());
         QVERIFY(g->trackerText().contains("T2:"));
     }
