@@ -543,7 +543,7 @@ QList<QPair<double, QString>> TDecisionGraph::visibleLabels() const {
     const TChartSeries* src = labelSource();
     if (!src) return out;
     // With the rows known, Xmode chooses afresh at every paint: times of day or row numbers.
-    const bool rowNumbers = m_rows && !m_rows->moments().empty();
+    const bool rowNumbers = m_rows != nullptr;
     if (rowNumbers && m_rows->timeLabels() && timeAxisLabels(out)) return out;
     auto text = [&](int i) { return rowNumbers ? QString::number(i + 1) : src->label(i); };
     const QRectF plot = m_qchart->plotArea();

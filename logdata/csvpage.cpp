@@ -68,10 +68,13 @@ public:
             m_generation = grid->generation();
             m_moments.assign(static_cast<std::size_t>(std::max(0, points)), kNoMoment);
             for (int i = 0; i < points; ++i) {
-                const QByteArray date = grid->Cells(1, i + 1).toLatin1(),
-                                 time = grid->Cells(2, i + 1).toLatin1();
-                const QDateTime at = logdata::RowMoment(std::string_view(date.constData(), date.size()),
-                                                        std::string_view(time.constData(), time.size()));
+                // Date and Time are the row's first two fields, read from its line as loaded.
+                const std::string_view line = grid->rowLine(i + 1);
+                const char sep = grid->rowSeparator(i + 1);
+                const std::size_t a = line.find(sep);
+                if (a == std::string_view::npos) continue;
+                const std::size_t b = line.find(sep, a + 1);
+                const QDateTime at = logdata::RowMoment(line.substr(0, a), line.substr(a + 1, b - a - 1));
                 if (at.isValid()) m_moments[static_cast<std::size_t>(i)] = at.toSecsSinceEpoch();
             }
         }

@@ -207,3 +207,8 @@ std::string_view TStringGrid::rowLine(int row) const {
     if (!r.hasLine) return {};
     return std::string_view(m_arena).substr(r.offset, r.length);
 }
+
+char TStringGrid::rowSeparator(int row) const {
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) return ',';
+    return m_rows[static_cast<std::size_t>(row)].separator;
+}

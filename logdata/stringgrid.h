@@ -38,6 +38,7 @@ public:
     void clearCells();
     // The line a row was set from, as read ("" for a row set cell by cell).
     std::string_view rowLine(int row) const;
+    char rowSeparator(int row) const;
     // Counts the times the grid was emptied: what was computed from its rows is stale.
     quint64 generation() const { return m_generation; }
 

@@ -284,6 +284,20 @@ private slots:
         QCOMPARE(g->visibleLabels().first().second.toInt() >= 601, true);
     }
 
+    void timeAxisFallsBackToRowNumbersWhenTimesRunBackwards() {
+        // 1,500 rows of one day's date: the clock wraps at row 1,441.
+        TDecisionGraph* g = openDay(1500);
+        QVERIFY(g);
+        c(w->form).Xmode()->setChecked(true);
+        QRegularExpression number("^\\d+$");
+        QVERIFY(!g->visibleLabels().isEmpty());
+        for (const auto& [x, text] : g->visibleLabels())
+            QVERIFY2(number.match(text).hasMatch() && text.toInt() == int(x) + 1, qPrintable(text));
+        // A span whose times run forwards shows them again.
+        g->zoomX(100, 400);
+        QVERIFY(g->visibleLabels().first().second.contains(':'));
+    }
+
     void timeAxisShowsDatesAcrossMidnight() {
         w = std::make_unique<WindowFixture>();
         QVERIFY(w->open());
