@@ -131,6 +131,7 @@ CsvPage::CsvPage(const LoadTargets& channels, std::function<double(int)> multipl
           t.DecisionGraphA1, t.DecisionGraphA2, t.DecisionGraphA3, t.DecisionGraphA4}) {
         if (!g) continue;
         g->setRows(m_rows.get());
+        m_rowCharts.emplace_back(g);
         connect(g, &TDecisionGraph::exportCsvRequested, this,
                 Guarded([this](int first, int last) { exportCsvClick(first, last); }));
         // Xmode applies at once, to what is loaded.
@@ -139,7 +140,11 @@ CsvPage::CsvPage(const LoadTargets& channels, std::function<double(int)> multipl
     buildStatistics();
 }
 
-CsvPage::~CsvPage() = default;
+CsvPage::~CsvPage() {
+    // The channel pages may outlive this page for a moment: they must not ask it for rows.
+    for (const QPointer<TDecisionGraph>& g : m_rowCharts)
+        if (g) g->setRows(nullptr);
+}
 
 QString CsvPage::loadedFile() const {
     return m_loader->LastFileName();

@@ -4,9 +4,11 @@
 
 #include "logdata/csvloader.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -136,5 +138,6 @@ private:
     QPushButton* ExitButton = nullptr;
     TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
     QTableWidget* StatisticsTable = nullptr;
-    std::unique_ptr<Rows> m_rows; // what the charts know of the table's rows
+    std::unique_ptr<Rows> m_rows;                      // what the charts know of the table's rows
+    std::vector<QPointer<TDecisionGraph>> m_rowCharts; // the charts given m_rows
 };
