@@ -58,6 +58,14 @@ public:
     // Connected or not, as the transfer page shows it.
     void showConnection(bool connected);
     void setExitEnabled(bool enabled);
+    // Writes the loaded rows (or those of points first..last, by point index)
+    // to a file in the logger's row format, as read. Throws EInOutError when the
+    // file cannot be written. Returns the number of rows written.
+    int exportRows(const QString& path, int first = -1, int last = -1) const;
+    // The file on screen (absolute path, "" before the first load).
+    QString loadedFile() const;
+    // Draws the table printout on a printer of the caller's (a print preview).
+    void printTableOn(QPrinter& printer);
 
     // Start-up: the stored levels and drive.
     void applySettings(const settings::CFGRecord& r);
@@ -68,15 +76,6 @@ public:
 
     // Left edge, in printer pixels, of column `col` in the table printout.
     static int TablePrintX(int col);
-
-    // Writes the loaded rows (or those of points first..last, by point index)
-    // to a file in the logger's row format, as read. Throws EInOutError when the
-    // file cannot be written. Returns the number of rows written.
-    int exportRows(const QString& path, int first = -1, int last = -1) const;
-    // The file on screen (absolute path, "" before the first load).
-    QString loadedFile() const;
-    // Draws the table printout on a printer of the caller's (a print preview).
-    void printTableOn(QPrinter& printer);
 
 signals:
     // The user chose another folder here: the other lists follow.
@@ -104,14 +103,14 @@ private slots:
     void Refresh3Click();
 
 private:
+    void buildLists();
+    void buildLevels();
+    void buildCharts();
     class Rows;
     void buildStatistics();
     void updateStatistics();
     // "Export CSV..." of a chart: asks for the file and writes the rows.
     void exportCsvClick(int first, int last);
-    void buildLists();
-    void buildLevels();
-    void buildCharts();
 
     int TLevel = 0; // the alarm levels a load compares with
     int ALevel = 0;
