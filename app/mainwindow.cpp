@@ -7,18 +7,23 @@
 #include "localfiles/localpanel.h"
 #include "logdata/csvpage.h"
 #include "platform/platform.h"
+#include "settings/appsettings.h"
 #include "settings/cfgrecord.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transferpage.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -65,6 +70,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), CFGRecord(std::make_uniqu
     resize(1255, 728);
     move(8, 5);
     setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
     buildMenu();
     buildPages();
     wirePages();
@@ -81,6 +87,18 @@ void TForm1::buildMenu() {
     menu->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = menu->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("File1"));
+    FileOpen1 = file->addAction(QStringLiteral("Open..."));
+    FileOpen1->setObjectName(QStringLiteral("FileOpen1"));
+    FileOpen1->setShortcut(QKeySequence::Open);
+    connect(FileOpen1, &QAction::triggered, this, Guarded([this] { FileOpen1Click(); }));
+    RecentFiles = file->addMenu(QStringLiteral("Recent files"));
+    RecentFiles->setObjectName(QStringLiteral("RecentFiles"));
+    connect(RecentFiles, &QMenu::aboutToShow, this, &TForm1::RecentFilesShow);
+    RecentFilesShow();
+    file->addSeparator();
+    PrintPreview1 = file->addAction(QStringLiteral("Print preview..."));
+    PrintPreview1->setObjectName(QStringLiteral("PrintPreview1"));
+    connect(PrintPreview1, &QAction::triggered, this, Guarded([this] { PrintPreview1Click(); }));
     Print2 = file->addAction(QStringLiteral("Print"));
     Print2->setObjectName(QStringLiteral("Print2"));
     connect(Print2, &QAction::triggered, this, Guarded([this] { m_csv->printTable(); }));
@@ -223,9 +241,89 @@ void TForm1::OpenFile(const QString& path) {
     PageControl1->setActivePage(sheet("TabSheet4"));
     try {
         m_csv->openFile(file.absoluteFilePath());
+        appSettings().addRecentFile(file.absoluteFilePath());
+        RecentFilesShow();
     } catch (const std::exception& e) {
         ShowStandardError(e);
     }
+}
+
+settings::AppSettings& TForm1::appSettings() {
+    if (!m_appSettings)
+        m_appSettings = std::make_unique<settings::AppSettings>(
+            settingsFile(QString::fromLatin1(settings::AppSettings::kFileName)));
+    return *m_appSettings;
+}
+
+void TForm1::FileOpen1Click() {
+    const QString loaded = m_csv->loadedFile();
+    const QString dir = loaded.isEmpty() ? QDir::currentPath() : QFileInfo(loaded).absolutePath();
+    const QString path =
+        Platform::instance().chooseOpenFile(QStringLiteral("Open a logger file"), dir,
+                                            QStringLiteral("Logger files (*.csv *.CSV);;All files (*)"));
+    if (!path.isEmpty()) OpenFile(path);
+}
+
+void TForm1::RecentFilesShow() {
+    // The list as the file has it now: another window of the program may have added to it.
+    RecentFiles->clear();
+    const QStringList files = appSettings().recentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        QAction* a =
+            RecentFiles->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
+        a->setData(path);
+        connect(a, &QAction::triggered, this, Guarded([this, path] {
+                    if (!QFileInfo(path).isFile()) {
+                        // A file that is gone leaves the list, and says so.
+                        appSettings().removeRecentFile(path);
+                        RecentFilesShow();
+                    }
+                    OpenFile(path);
+                }));
+    }
+    RecentFiles->setEnabled(!files.isEmpty());
+}
+
+void TForm1::PrintPreview1Click() {
+    // The chart of the channel page on screen, or the table of the CSV page.
+    QWidget* page = PageControl1->ActivePage();
+    for (ChannelPage* c : m_channels)
+        if (c && page && page->isAncestorOf(c)) {
+            TDecisionGraph* g = c->graph();
+            Platform::instance().printPreview(QStringLiteral("Print preview"), [g](QPrinter& printer) {
+                printer.setPageOrientation(QPageLayout::Landscape);
+                g->PrintChart(printer);
+            });
+            return;
+        }
+    Platform::instance().printPreview(QStringLiteral("Print preview"),
+                                      [this](QPrinter& printer) { m_csv->printTableOn(printer); });
+}
+
+namespace {
+// The local .csv file a drag carries ("" when it carries none).
+QString DroppedCsv(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0) return path;
+    }
+    return {};
+}
+} // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* e) {
+    if (!DroppedCsv(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* e) {
+    const QString path = DroppedCsv(e->mimeData());
+    if (path.isEmpty()) return;
+    e->acceptProposedAction();
+    OpenFile(path);
 }
 
 void TForm1::PageControl1Change() {}

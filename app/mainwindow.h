@@ -8,6 +8,9 @@
 #include <memory>
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
+class QMenu;
 class QStatusBar;
 class QTimer;
 class TPageControl;
@@ -18,8 +21,9 @@ class FtpSession;
 class LocalFolderPanel;
 class TransferPage;
 namespace settings {
+class AppSettings;
 class CFGRecord;
-}
+} // namespace settings
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -43,6 +47,9 @@ public:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // A .csv file dropped on the window opens as with "Open...".
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
 
 private slots:
     void PageControl1Enter();
@@ -50,6 +57,9 @@ private slots:
     void Timer1Timer();
     void Exit1Click();
     void SaveSetting1Click();
+    void FileOpen1Click();
+    void PrintPreview1Click();
+    void RecentFilesShow();
 
 private:
     void buildMenu();
@@ -69,8 +79,13 @@ private:
     // Every local file list re-reads its folder; the local count follows.
     void RereadLocalLists();
     TTabSheet* sheet(const char* name) const;
+    // tervane640.ini beside this run's csv.cfg.
+    settings::AppSettings& appSettings();
 
-    QAction *Print2 = nullptr, *Exit1 = nullptr, *SaveSetting1 = nullptr;
+    QAction *Print2 = nullptr, *Exit1 = nullptr, *SaveSetting1 = nullptr, *FileOpen1 = nullptr,
+            *PrintPreview1 = nullptr;
+    QMenu* RecentFiles = nullptr;
+    std::unique_ptr<settings::AppSettings> m_appSettings;
     TPageControl* PageControl1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QTimer* Timer1 = nullptr;

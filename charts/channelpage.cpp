@@ -1,6 +1,7 @@
 #include "charts/channelpage.h"
 
 #include "charts/decisiongraph.h"
+#include "logdata/stats.h"
 #include "platform/platform.h"
 
 #include <QLabel>
@@ -54,7 +55,61 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
     m_print =
         place(new QPushButton(QStringLiteral("Print"), m_chart), latin(d.printButton), 1136, 520, 57, 25);
     connectHandlers();
+    // The figures of the rows shown, in the top left corner of the chart.
+    QString statsName = latin(d.chart);
+    statsName.replace(QStringLiteral("DecisionGraph"), QStringLiteral("Statistics"));
+    m_statistics = place(new QLabel(m_chart), statsName, 60, 4, 500, 30);
+    m_statistics->setTextFormat(Qt::PlainText);
+    m_statistics->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QFont small = m_statistics->font();
+    small.setPixelSize(11);
+    m_statistics->setFont(small);
+    m_statistics->setAttribute(Qt::WA_TransparentForMouseEvents);
+    connect(m_chart, &TDecisionGraph::viewChanged, this, &ChannelPage::updateStatistics);
     m_chart->Refresh();
+    updateStatistics();
+}
+
+void ChannelPage::updateStatistics() {
+    using Kind = channels::SeriesDescription::Kind;
+    const TChartSeries* data = nullptr;
+    const TChartSeries* level = nullptr;
+    for (const channels::SeriesDescription& sd : m_d.series) {
+        if (!sd.name) continue;
+        const TChartSeries* s = m_chart->findSeries(latin(sd.name));
+        if (sd.kind == Kind::Reading && !data) data = s;
+        if (sd.kind == Kind::Level) level = s;
+    }
+    const auto [first, last] = m_chart->visibleIndexRange();
+    if (!data || data->count() == 0 || first < 0) {
+        m_statistics->clear();
+        return;
+    }
+    const TChartRows* rows = m_chart->rows();
+    static const std::vector<qint64> kNoMoments;
+    const std::vector<qint64>& moments = rows ? rows->moments() : kNoMoments;
+    const bool haveLevel = level && level->count() > 0;
+    const double lv = haveLevel ? level->y(0) : 0;
+    const logdata::SpanStats st = logdata::ComputeSpanStats(
+        data->yValues(), moments, first, std::min(last, data->count() - 1), lv, TChartRows::kNoMoment);
+    auto when = [&](qsizetype i) {
+        const QString t = rows ? rows->dateTimeText(static_cast<int>(i)) : QString();
+        return t.isEmpty() ? QStringLiteral("row %1").arg(i + 1) : t;
+    };
+    QString text =
+        QStringLiteral("Min %1 (%2)   Max %3 (%4)   Mean %5, rows %6-%7")
+            .arg(QString::number(st.min, 'g', 8), when(st.minIndex), QString::number(st.max, 'g', 8),
+                 when(st.maxIndex), QString::number(st.mean, 'f', 2))
+            .arg(first + 1)
+            .arg(last + 1);
+    if (haveLevel) {
+        text += QStringLiteral("\nOver the level %1: %2 readings")
+                    .arg(QString::number(lv, 'g', 8))
+                    .arg(st.overLevel);
+        if (st.secondsAbove)
+            text += QStringLiteral(", %1 above it").arg(logdata::DurationText(*st.secondsAbove));
+    }
+    m_statistics->setText(text);
 }
 
 ChannelPage::~ChannelPage() = default;

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QScrollBar;
@@ -68,6 +69,7 @@ private slots:
     void printA4Click();
 
 private:
+    void updateStatistics();
     void buildSeries();
     void buildMultiplier();
     void connectHandlers();
@@ -81,6 +83,7 @@ private:
     QLineEdit* m_box = nullptr;
     QScrollBar *m_coarse = nullptr, *m_fine = nullptr;
     QPushButton *m_refresh = nullptr, *m_print = nullptr;
+    QLabel* m_statistics = nullptr; // figures of the rows shown
     // Highest-value function on the Level series; without a source it computes nothing.
     std::unique_ptr<THighTeeFunction> m_levelFunction;
 };

@@ -7,9 +7,14 @@
 // points' label texts, a readable subset when there are many, recomputed when
 // the user zooms or scrolls.
 //
-// Mouse: drag right/down with the left button to zoom into the rectangle, drag
-// left/up to undo the zoom; drag with the right button to scroll. A plain
-// left click raises clicked().
+// Exploring: the wheel zooms the time axis around the cursor, Ctrl+wheel the
+// vertical axis; a left drag draws a zoom box in any direction (a flat box zooms
+// the time axis only, a narrow one the vertical axis only); a middle drag or
+// Shift+left drag pans the time axis; a double click, Escape or "Reset zoom"
+// shows everything again. A tracker follows the mouse (or the arrow keys, row by
+// row) and shows the row's Date, Time, number and each visible series' value.
+// A plain left click raises clicked(); a click on a legend entry hides or shows
+// that series. The right button opens the chart's menu (reset, copy, save, export).
 #pragma once
 
 #include <QChartView>
@@ -19,8 +24,10 @@
 #include <QPen>
 #include <QStringList>
 #include <QValueAxis>
+#include <limits>
 #include <vector>
 
+class QAction;
 class QPrinter;
 class QRubberBand;
 
@@ -75,6 +82,8 @@ public:
     void setRole(Role r);
     // The pen the series is drawn with (after its role).
     QPen drawnPen() const;
+    // Hidden by a click on its legend entry: not drawn, still counted by the axis.
+    bool hiddenByUser() const { return m_hiddenByUser; }
     bool XValuesDateTime() const { return m_xDateTime; }
     void setXValuesDateTime(bool v) { m_xDateTime = v; }
 
@@ -93,6 +102,7 @@ private:
     bool m_pointerVisible = false;
     bool m_showInLegend = true;
     bool m_xDateTime = false;
+    bool m_hiddenByUser = false;
     Role m_role = Role::Data;
     std::vector<double> m_y;
     std::vector<QRgb> m_colors;
@@ -131,6 +141,23 @@ AxisTicks NiceTicks(double lo, double hi, int maxTicks);
 
 // The level colour (an alarm level line and its legend swatch).
 inline constexpr QRgb kLevelColor = 0xffe06000;
+
+// What a chart knows of the rows its points came from: point i is data row i + 1
+// of the table. The page that loads the charts provides it.
+class TChartRows {
+public:
+    virtual ~TChartRows() = default;
+    static constexpr qint64 kNoMoment = std::numeric_limits<qint64>::min();
+    // The file the points were loaded from ("" when none).
+    virtual QString sourceFile() const = 0;
+    // Each point's moment in seconds since the epoch (local time), kNoMoment
+    // where the row's Date and Time do not read as a moment.
+    virtual const std::vector<qint64>& moments() const = 0;
+    // The row's Date and Time as the file has them ("" when there is no row).
+    virtual QString dateTimeText(int index) const = 0;
+    // Whether the bottom axis shows times of day (true) or row numbers.
+    virtual bool timeLabels() const = 0;
+};
 
 struct TChartAxis {
     bool Automatic = false;
@@ -181,7 +208,32 @@ public:
     double visibleXMax() const { return m_xMax; }
     bool zoomed() const { return m_zoomed; }
     void zoomX(double xmin, double xmax);
+    // Zooms the vertical axis to lo..hi.
+    void zoomY(double lo, double hi);
+    // Both axes back to the designed ranges.
     void undoZoom();
+    // The rows behind the points (not owned; may be null).
+    void setRows(const TChartRows* rows);
+    const TChartRows* rows() const { return m_rows; }
+    // First and last point index on screen (-1, -1 when there are no points).
+    std::pair<int, int> visibleIndexRange() const;
+    // Hides or shows a series as a click on its legend entry does.
+    void setSeriesHidden(TChartSeries* s, bool hidden);
+
+    // The tracker: the point index it stands on (-1: not shown) and its box text.
+    // It follows the mouse over the plot and goes when the mouse leaves the chart.
+    int trackerIndex() const { return m_tracker; }
+    void setTrackerIndex(int index);
+    QString trackerText() const;
+
+    // The chart as an image of the given size (the chart scaled to fit, kept in
+    // proportion, on white), and saved as PNG or SVG by the name's suffix. Throws
+    // EError when the file cannot be written.
+    static constexpr int kMaxImageSide = 8000;
+    QImage renderImage(QSize size);
+    void saveImage(const QString& path, QSize size);
+    // The chart as a one-page landscape PDF.
+    void savePdf(const QString& path);
     // Label texts the bottom axis shows now, with their X values.
     QList<QPair<double, QString>> visibleLabels() const;
     // Tick labels of the vertical axis now (values as shown).
@@ -203,6 +255,10 @@ public:
 
 signals:
     void clicked();
+    // The visible span or the data changed (zoom, pan, reset, a load).
+    void viewChanged();
+    // "Export CSV...": rows first..last by point index, or every loaded row (-1, -1).
+    void exportCsvRequested(int first, int last);
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -211,8 +267,13 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
     void drawBottomLabels(QPainter* painter) const;
+    void drawTracker(QPainter* painter) const;
 
 private:
     friend class TChartSeries;
@@ -226,6 +287,22 @@ private:
     int totalPoints() const;
     void setVerticalRange(double lo, double hi);
     const TChartSeries* labelSource() const;
+    void buildActions();
+    void legendMarkerClicked();
+    void viewUpdated();
+    void renderOn(QPainter& painter, const QRectF& target);
+    // The bottom axis in times of day; false when the rows' moments cannot give it.
+    bool timeAxisLabels(QList<QPair<double, QString>>& out) const;
+    int indexAtScene(double sceneX) const;
+    void exportImageClick();
+    void exportPdfClick();
+
+    const TChartRows* m_rows = nullptr;
+    QString m_shownFile;
+    int m_tracker = -1;
+    int m_lastTracker = -1; // where the tracker was when the mouse left
+    QAction *ResetZoom = nullptr, *CopyImage = nullptr, *ExportImage = nullptr, *ExportPdf = nullptr,
+            *ExportCsv = nullptr;
 
     QChart* m_qchart;
     QValueAxis* m_axisX;
@@ -244,5 +321,7 @@ private:
     Qt::MouseButton m_pressButton = Qt::NoButton;
     bool m_dragging = false;
     QRubberBand* m_band = nullptr;
+    bool m_panning = false;
+    bool m_onLegend = false; // the press went to the legend
     double m_panXMin = 0, m_panXMax = 0, m_panYMin = 0, m_panYMax = 0;
 };

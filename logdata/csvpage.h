@@ -4,9 +4,11 @@
 
 #include "logdata/csvloader.h"
 
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -14,8 +16,10 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QScrollBar;
+class QTableWidget;
 class TDecisionGraph;
 class TDirectoryListBox;
 class TDriveComboBox;
@@ -55,6 +59,14 @@ public:
     // Connected or not, as the transfer page shows it.
     void showConnection(bool connected);
     void setExitEnabled(bool enabled);
+    // Writes the loaded rows (or those of points first..last, by point index)
+    // to a file in the logger's row format, as read. Throws EInOutError when the
+    // file cannot be written. Returns the number of rows written.
+    int exportRows(const QString& path, int first = -1, int last = -1) const;
+    // The file on screen (absolute path, "" before the first load).
+    QString loadedFile() const;
+    // Draws the table printout on a printer of the caller's (a print preview).
+    void printTableOn(QPrinter& printer);
 
     // Start-up: the stored levels and drive.
     void applySettings(const settings::CFGRecord& r);
@@ -96,6 +108,11 @@ private:
     void buildLists();
     void buildLevels();
     void buildCharts();
+    class Rows;
+    void buildStatistics();
+    void updateStatistics();
+    // "Export CSV..." of a chart: asks for the file and writes the rows.
+    void exportCsvClick(int first, int last);
 
     int TLevel = 0; // the alarm levels a load compares with
     int ALevel = 0;
@@ -121,4 +138,7 @@ private:
     QLineEdit* StatusLine = nullptr;
     QPushButton* ExitButton = nullptr;
     TDecisionGraph *Chart1 = nullptr, *Chart2 = nullptr;
+    QTableWidget* StatisticsTable = nullptr;
+    std::unique_ptr<Rows> m_rows;                      // what the charts know of the table's rows
+    std::vector<QPointer<TDecisionGraph>> m_rowCharts; // the charts given m_rows
 };

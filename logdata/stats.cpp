@@ -37,6 +37,41 @@ SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<
     return s;
 }
 
+SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<qint64>& seconds,
+                           qsizetype first, qsizetype last, double level, qint64 unknown) {
+    SpanStats s;
+    const auto n = static_cast<qsizetype>(values.size());
+    first = std::max<qsizetype>(first, 0);
+    last = std::min<qsizetype>(last, n - 1);
+    if (first > last) return s;
+    const bool timed = static_cast<qsizetype>(seconds.size()) >= last + 1;
+    const double* v = values.data();
+    const qint64* t = seconds.data();
+    qint64 above = 0;
+    bool anyTime = false;
+    double sum = 0, lo = v[first], hi = v[first];
+    qsizetype loAt = first, hiAt = first, over = 0;
+    for (qsizetype i = first; i <= last; ++i) {
+        const double x = v[i];
+        if (x < lo) lo = x, loAt = i;
+        if (x > hi) hi = x, hiAt = i;
+        sum += x;
+        if (x > level) {
+            ++over;
+            if (timed && i < last && t[i] != unknown && t[i + 1] != unknown && t[i + 1] > t[i])
+                above += t[i + 1] - t[i];
+        }
+    }
+    if (timed)
+        for (qsizetype i = first; i <= last && !anyTime; ++i)
+            anyTime = t[i] != unknown;
+    s.count = last - first + 1;
+    s.min = lo, s.max = hi, s.minIndex = loAt, s.maxIndex = hiAt, s.overLevel = over;
+    s.mean = sum / static_cast<double>(s.count);
+    if (anyTime) s.secondsAbove = above;
+    return s;
+}
+
 namespace {
 bool digits(std::string_view t, int& out) {
     if (t.empty() || t.size() > 4) return false;
@@ -77,9 +112,20 @@ std::string_view trimmed(std::string_view t) {
 QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
     std::array<int, 3> d{};
     std::array<std::size_t, 3> w{};
-    if (!parts(trimmed(dateText), "/-.", d, w)) return {};
+    const std::string_view dt = trimmed(dateText);
     int year, month, day;
-    if (w[0] == 4) // year first
+    int packed = 0;
+    if ((dt.size() == 6 || dt.size() == 8) && digits(dt.substr(0, 4), packed)) {
+        // "261207" or "20261207", as the logger writes the date into its rows
+        std::array<int, 3> v{};
+        const std::size_t y = dt.size() - 4;
+        if (!digits(dt.substr(0, y), v[0]) || !digits(dt.substr(y, 2), v[1]) ||
+            !digits(dt.substr(y + 2, 2), v[2]))
+            return {};
+        year = y == 2 ? 2000 + v[0] : v[0], month = v[1], day = v[2];
+    } else if (!parts(dt, "/-.", d, w))
+        return {};
+    else if (w[0] == 4) // year first
         year = d[0], month = d[1], day = d[2];
     else if (w[2] == 4) // day first
         day = d[0], month = d[1], year = d[2];

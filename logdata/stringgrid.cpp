@@ -136,6 +136,7 @@ void TStringGrid::setRowLine(int row, std::string_view line, char separator) {
 }
 
 void TStringGrid::clearCells() {
+    ++m_generation;
     m_rows.clear();
     m_arena.clear();
     m_arena.shrink_to_fit();
@@ -198,4 +199,16 @@ void TStringGrid::endUpdate() {
         m_model->reset();
         applyWidths();
     }
+}
+
+std::string_view TStringGrid::rowLine(int row) const {
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) return {};
+    const Row& r = m_rows[static_cast<std::size_t>(row)];
+    if (!r.hasLine) return {};
+    return std::string_view(m_arena).substr(r.offset, r.length);
+}
+
+char TStringGrid::rowSeparator(int row) const {
+    if (row < 0 || row >= static_cast<int>(m_rows.size())) return ',';
+    return m_rows[static_cast<std::size_t>(row)].separator;
 }

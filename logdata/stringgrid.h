@@ -36,6 +36,11 @@ public:
     void setRowLine(int row, std::string_view line, char separator);
     // Empties every cell.
     void clearCells();
+    // The line a row was set from, as read ("" for a row set cell by cell).
+    std::string_view rowLine(int row) const;
+    char rowSeparator(int row) const;
+    // Counts the times the grid was emptied: what was computed from its rows is stale.
+    quint64 generation() const { return m_generation; }
 
     int ColWidths(int col) const;
     void setColWidths(int col, int width);
@@ -81,6 +86,7 @@ private:
     std::vector<int> m_widths;
     QColor m_fontColor = Qt::black;
     int m_hold = 0;
+    quint64 m_generation = 0;
     bool m_pending = false;
     // Cache of the last split row, for painting.
     mutable int m_cacheRow = -1;

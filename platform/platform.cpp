@@ -3,10 +3,14 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -111,4 +115,45 @@ std::unique_ptr<QPrinter> DesktopPlatform::newPrinter() {
 
 bool DesktopPlatform::printerAvailable() {
     return !QPrinterInfo::defaultPrinter().isNull();
+}
+
+QString Platform::chooseOpenFile(const QString&, const QString&, const QString&) {
+    return {};
+}
+QString Platform::chooseSaveFile(const QString&, const QString&, const QString&) {
+    return {};
+}
+QSize Platform::chooseImageSize(QSize) {
+    return {};
+}
+void Platform::printPreview(const QString&, const std::function<void(QPrinter&)>&) {}
+
+QString DesktopPlatform::chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);
+}
+
+QString DesktopPlatform::chooseSaveFile(const QString& caption, const QString& suggested,
+                                        const QString& filter) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), caption, suggested, filter);
+}
+
+QSize DesktopPlatform::chooseImageSize(QSize shown) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(QApplication::activeWindow(), QString::fromLatin1(kApplicationTitle),
+                              QStringLiteral("Image size in pixels (width x height):"), QLineEdit::Normal,
+                              QStringLiteral("%1 x %2").arg(shown.width()).arg(shown.height()), &ok);
+    if (!ok) return {};
+    const auto m =
+        QRegularExpression(QStringLiteral("^\\s*(\\d{1,5})\\s*[xX*]\\s*(\\d{1,5})\\s*$")).match(text);
+    if (!m.hasMatch()) throw EError(QStringLiteral("\"%1\" is not a size such as 1200 x 600").arg(text));
+    return QSize(m.captured(1).toInt(), m.captured(2).toInt());
+}
+
+void DesktopPlatform::printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) {
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintPreviewDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&](QPrinter* p) { paint(*p); });
+    dialog.exec();
 }

@@ -3,7 +3,9 @@
 // interface. The program installs DesktopPlatform; tests install a recording fake.
 #pragma once
 
+#include <QSize>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -45,6 +47,14 @@ public:
     virtual std::unique_ptr<QPrinter> newPrinter() = 0;
     // Whether a printer is there to print on; false makes printing say so.
     virtual bool printerAvailable() = 0;
+    // A file chosen by the user to open, or to save to ("" when cancelled).
+    // These and the two below default to a cancelled choice.
+    virtual QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter);
+    virtual QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter);
+    // The size of an image to save, `shown` proposed; an empty size when cancelled.
+    virtual QSize chooseImageSize(QSize shown);
+    // A print preview whose pages `paint` draws on the printer it is handed.
+    virtual void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint);
 
     static Platform& instance();
     // Installs the platform (not owned); nullptr returns to the desktop one.
@@ -71,6 +81,10 @@ public:
     QPrinter& sharedPrinter() override;
     std::unique_ptr<QPrinter> newPrinter() override;
     bool printerAvailable() override;
+    QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) override;
+    QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
+    QSize chooseImageSize(QSize shown) override;
+    void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
 
 private:
     std::unique_ptr<QPrinter> m_shared;

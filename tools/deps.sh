@@ -4,7 +4,7 @@
 set -euo pipefail
 pkgs=(
   # build
-  cmake g++ ninja-build qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+  cmake g++ ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   # tests: FTP servers, PDF reading, a display for screenshots, fonts
   python3-pyftpdlib vsftpd poppler-utils xvfb xauth fonts-dejavu-core fonts-liberation
   # benchmark peers and timing

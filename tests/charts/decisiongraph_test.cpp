@@ -140,16 +140,21 @@ private slots:
         connect(&chart, &TDecisionGraph::clicked, this, [&] { ++clicks; });
         QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, QPoint(300, 150));
         QCOMPARE(clicks, 1);
-        // Drag right and down: zoom in; drag left and up: back to the whole range.
+        // A drag zooms into its box, whichever way it goes; a double click shows the whole range.
         QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, QPoint(150, 80));
         QTest::mouseMove(chart.viewport(), QPoint(250, 200));
         QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, QPoint(250, 200));
         QVERIFY(chart.zoomed());
         QVERIFY(chart.visibleXMax() - chart.visibleXMin() < 60);
         QCOMPARE(clicks, 1);
-        QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, QPoint(250, 200));
-        QTest::mouseMove(chart.viewport(), QPoint(150, 80));
-        QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, QPoint(150, 80));
+        const double span = chart.visibleXMax() - chart.visibleXMin();
+        QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, QPoint(350, 200));
+        QTest::mouseMove(chart.viewport(), QPoint(250, 80));
+        QTest::mouseRelease(chart.viewport(), Qt::LeftButton, {}, QPoint(250, 80));
+        QVERIFY(chart.zoomed());
+        QVERIFY(chart.visibleXMax() - chart.visibleXMin() < span * 0.5);
+        QCOMPARE(clicks, 1);
+        QTest::mouseDClick(chart.viewport(), Qt::LeftButton, {}, QPoint(300, 150));
         QVERIFY(!chart.zoomed());
         QCOMPARE(chart.visibleXMin(), 0.0);
         QCOMPARE(chart.visibleXMax(), 99.0);

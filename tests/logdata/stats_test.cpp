@@ -1,6 +1,8 @@
 // Channel statistics over a span of rows, as the statistics boxes show them.
 #include "logdata/stats.h"
 
+#include <limits>
+
 #include <QtTest>
 
 using logdata::ComputeSpanStats;
@@ -63,6 +65,32 @@ void TestStats::spansAndGaps() {
     times[3] = QDateTime();
     QCOMPARE(*ComputeSpanStats(v, times, 0, 4, 3).secondsAbove, qint64(0));
     QVERIFY(!ComputeSpanStats(v, {}, 0, 4, 3).secondsAbove.has_value());
+
+    // The charts keep seconds since the epoch: the same figures.
+    const qint64 unknown = std::numeric_limits<qint64>::min();
+    for (const auto& [first, last] : std::vector<std::pair<int, int>>{{0, 4}, {1, 2}, {-3, 9}, {3, 2}}) {
+        std::vector<qint64> secs;
+        for (const QDateTime& t : times)
+            secs.push_back(t.isValid() ? t.toSecsSinceEpoch() : unknown);
+        const auto a = ComputeSpanStats(v, times, first, last, 3);
+        const auto b = ComputeSpanStats(v, secs, first, last, 3, unknown);
+        QCOMPARE(b.count, a.count);
+        QCOMPARE(b.min, a.min);
+        QCOMPARE(b.max, a.max);
+        QCOMPARE(b.minIndex, a.minIndex);
+        QCOMPARE(b.maxIndex, a.maxIndex);
+        QCOMPARE(b.overLevel, a.overLevel);
+        QCOMPARE(b.secondsAbove, a.secondsAbove);
+    }
+    const auto day = everyMinute(60, QDateTime(QDate(2026, 12, 7), QTime(8, 0)));
+    std::vector<qint64> daySecs;
+    for (const QDateTime& t : day)
+        daySecs.push_back(t.toSecsSinceEpoch());
+    std::vector<double> warm(60, -20.0);
+    for (int i = 30; i < 40; ++i)
+        warm[std::size_t(i)] = -15.0;
+    QCOMPARE(*ComputeSpanStats(warm, daySecs, 0, 59, -18, unknown).secondsAbove, qint64(600));
+    QVERIFY(!ComputeSpanStats(warm, std::vector<qint64>(60, unknown), 0, 59, -18, unknown).secondsAbove);
 }
 
 void TestStats::rowMoments_data() {
@@ -80,6 +108,12 @@ void TestStats::rowMoments_data() {
                                << "13:05:09" << m;
     QTest::newRow("blanks, no seconds") << " 2026/12/07 "
                                         << "13:05" << m.addSecs(-9);
+    QTest::newRow("logger rows: yymmdd") << "261207"
+                                         << "13:05:09" << m;
+    QTest::newRow("yyyymmdd") << "20261207"
+                              << "13:05:09" << m;
+    QTest::newRow("no such month") << "261307"
+                                   << "13:05:09" << QDateTime();
     QTest::newRow("no such day") << "2026/02/30"
                                  << "13:05:09" << QDateTime();
     QTest::newRow("no such hour") << "2026/12/07"

@@ -45,6 +45,25 @@ public:
         return p;
     }
     bool printerAvailable() override { return hasPrinter; }
+    QString chooseOpenFile(const QString& caption, const QString&, const QString&) override {
+        dialogs << caption;
+        return openAnswers.isEmpty() ? QString() : openAnswers.dequeue();
+    }
+    QString chooseSaveFile(const QString& caption, const QString&, const QString&) override {
+        dialogs << caption;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
+    }
+    QSize chooseImageSize(QSize shown) override {
+        return imageSizes.isEmpty() ? shown : imageSizes.dequeue();
+    }
+    // A preview prints its pages to a PDF file of its own.
+    void printPreview(const QString&, const std::function<void(QPrinter&)>& paint) override {
+        QPrinter p(QPrinter::HighResolution);
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdfPath(QStringLiteral("preview%1").arg(++previews)));
+        lastPreviewPdf = p.outputFileName();
+        paint(p);
+    }
 
     QString pdfPath(const QString& stem) const { return dir.filePath(stem + ".pdf"); }
     void clear() {
@@ -56,7 +75,11 @@ public:
         beeps = 0;
     }
 
-    QStringList messages, warnings, errors, confirmations, opened;
+    QStringList messages, warnings, errors, confirmations, opened, dialogs;
+    QQueue<QString> openAnswers, saveAnswers;
+    QQueue<QSize> imageSizes;
+    int previews = 0;
+    QString lastPreviewPdf;
     QQueue<Answer> answers;
     int beeps = 0;
     bool hasPrinter = true;
