@@ -233,7 +233,11 @@ void TransferPage::connectEngine() {
         Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) +
                                          QStringLiteral(": ") + text);
     });
+    // The byte count is shown at most ten times a second: repainting the window for
+    // every packet of a batch of small files cost more than the transfer.
     connect(ftp, &TPowersock::OnPacketRecvd, this, [this, ftp](QObject*) {
+        if (m_packetClock.isValid() && m_packetClock.elapsed() < 100) return;
+        m_packetClock.start();
         emit statusText(QString::number(ftp->BytesReceived()) + QStringLiteral(" of ") +
                         QString::number(ftp->TransferSize()));
     });

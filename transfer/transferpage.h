@@ -4,6 +4,7 @@
 // on this page; the window owns it and lends it for the batches' target folder.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QWidget>
 #include <functional>
@@ -138,6 +139,7 @@ private:
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;
+    QElapsedTimer m_packetClock; // when the byte count was last shown
     QHash<QString, qint64> m_remoteSizes; // the listed sizes of the remote file list's entries
     bool m_busyCursor = false;
     QString CopyFromDateText; // the copy-from date text shown in FromDateTime
