@@ -1,7 +1,7 @@
 #include "charts/channelpage.h"
 
 #include "charts/decisiongraph.h"
-#include "logdata/stats.h"
+#include "charts/spanstats.h"
 #include "platform/platform.h"
 
 #include <QLabel>

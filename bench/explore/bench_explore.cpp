@@ -6,7 +6,7 @@
 //
 //   bench_explore [RUNS]
 #include "charts/decisiongraph.h"
-#include "logdata/stats.h"
+#include "charts/spanstats.h"
 
 #include <QApplication>
 #include <QChart>

@@ -1,4 +1,4 @@
-#include "logdata/stats.h"
+#include "charts/spanstats.h"
 
 #include <algorithm>
 #include <array>

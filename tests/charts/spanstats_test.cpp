@@ -1,5 +1,5 @@
 // Channel statistics over a span of rows, as the statistics boxes show them.
-#include "logdata/stats.h"
+#include "charts/spanstats.h"
 
 #include <limits>
 
@@ -140,4 +140,4 @@ void TestStats::durations() {
 }
 
 QTEST_GUILESS_MAIN(TestStats)
-#include "stats_test.moc"
+#include "spanstats_test.moc"

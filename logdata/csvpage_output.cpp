@@ -1,0 +1,206 @@
+// The CSV page: its statistics table, exporting the loaded rows and printing the table.
+#include "logdata/csvpage.h"
+#include "logdata/csvpage_rows.h"
+#include "logdata/tableprint.h"
+
+#include "charts/channelrules.h"
+#include "charts/decisiongraph.h"
+#include "charts/spanstats.h"
+#include "localfiles/folderlists.h"
+#include "localfiles/localpanel.h"
+#include "logdata/merge.h"
+#include "logdata/rowformat.h"
+#include "logdata/stringgrid.h"
+#include "logdata/tableprint.h"
+#include "platform/guarded.h"
+#include "platform/platform.h"
+#include "settings/cfgrecord.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <algorithm>
+#include <vector>
+
+namespace {
+template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
+    w->setObjectName(name);
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+} // namespace
+
+QString CsvPage::loadedFile() const {
+    return m_loader->LastFileName();
+}
+
+int CsvPage::exportRows(const QString& path, int first, int last) const {
+    const int rows = StringGrid1->RowCount() - 1; // row 0 is the column header
+    int from = 1, to = rows;
+    if (first >= 0) {
+        from = std::max(1, first + 1);
+        to = std::min(rows, last + 1);
+    }
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
+    int written = 0;
+    std::string buffer;
+    for (int r = from; r <= to; ++r) {
+        const std::string_view line = StringGrid1->rowLine(r);
+        if (line.empty()) continue;
+        buffer.append(line);
+        buffer.append("\r\n");
+        ++written;
+        if (buffer.size() >= (1u << 20)) {
+            out.write(buffer.data(), static_cast<qint64>(buffer.size()));
+            buffer.clear();
+        }
+    }
+    out.write(buffer.data(), static_cast<qint64>(buffer.size()));
+    if (!out.commit()) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
+    return written;
+}
+
+void CsvPage::exportCsvClick(int first, int last) {
+    if (StringGrid1->RowCount() < 2) throw EError(QStringLiteral("No rows are loaded to export"));
+    const QString loaded = loadedFile();
+    const QString suggested =
+        loaded.isEmpty() ? QStringLiteral("export.csv")
+                         : QFileInfo(loaded).dir().filePath(
+                               QFileInfo(loaded).completeBaseName() +
+                               (first >= 0 ? QStringLiteral("-part.csv") : QStringLiteral("-copy.csv")));
+    QString path = Platform::instance().chooseSaveFile(QStringLiteral("Export CSV"), suggested,
+                                                       QStringLiteral("Logger files (*.csv)"));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+    if (!loaded.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(loaded).absoluteFilePath())
+        throw EError(QStringLiteral("The file on screen cannot be overwritten by its own export"));
+    exportRows(path, first, last);
+    emit listsChanged();
+}
+
+void CsvPage::printTableOn(QPrinter& printer) {
+    const logdata::TablePrintResult r = logdata::PrintTable(StringGrid1->printSource(), printer);
+    if (!r.ok) throw EError(r.error);
+}
+
+// ---------------------------------------------------------------- statistics
+
+void CsvPage::buildStatistics() {
+    StatisticsTable =
+        place(new QTableWidget(6, 6, this), QStringLiteral("StatisticsTable"), 8, 528, 201, 118);
+    QFont small = font();
+    small.setPixelSize(10);
+    StatisticsTable->setFont(small);
+    StatisticsTable->horizontalHeader()->setFont(small);
+    StatisticsTable->setHorizontalHeaderLabels({QString(), QStringLiteral("Min"), QStringLiteral("Max"),
+                                                QStringLiteral("Mean"), QStringLiteral("Over"),
+                                                QStringLiteral("Above")});
+    StatisticsTable->verticalHeader()->hide();
+    StatisticsTable->verticalHeader()->setDefaultSectionSize(15);
+    StatisticsTable->horizontalHeader()->setMinimumSectionSize(10);
+    StatisticsTable->horizontalHeader()->setDefaultSectionSize(28);
+    StatisticsTable->horizontalHeader()->setStretchLastSection(true);
+    StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StatisticsTable->horizontalHeader()->setFixedHeight(16);
+    StatisticsTable->setTextElideMode(Qt::ElideNone);
+    StatisticsTable->setColumnWidth(0, 21);
+    for (int col = 1; col <= 3; ++col)
+        StatisticsTable->setColumnWidth(col, 28);
+    StatisticsTable->setColumnWidth(4, 33);
+    StatisticsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StatisticsTable->setSelectionMode(QAbstractItemView::NoSelection);
+    StatisticsTable->setFocusPolicy(Qt::NoFocus);
+    StatisticsTable->setToolTip(QStringLiteral("Statistics of the rows shown in the overview charts"));
+    connect(Chart1, &TDecisionGraph::viewChanged, this, &CsvPage::updateStatistics);
+    connect(Chart2, &TDecisionGraph::viewChanged, this, &CsvPage::updateStatistics);
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &CsvPage::updateStatistics);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &CsvPage::updateStatistics);
+    updateStatistics();
+}
+
+void CsvPage::updateStatistics() {
+    if (!StatisticsTable) return;
+    struct Row {
+        TDecisionGraph* chart;
+        const char* series;
+        const char* name;
+        bool temperature;
+    };
+    const Row rows[] = {{Chart1, "Series1", "T1", true},  {Chart1, "Series2", "T2", true},
+                        {Chart2, "Series6", "A1", false}, {Chart2, "Series7", "A2", false},
+                        {Chart2, "Series8", "A3", false}, {Chart2, "Series9", "A4", false}};
+    const std::vector<qint64>& moments = m_rows->moments();
+    for (int k = 0; k < 6; ++k) {
+        const Row& r = rows[k];
+        const TChartSeries* s = r.chart->findSeries(QString::fromLatin1(r.series));
+        const auto [first, last] = r.chart->visibleIndexRange();
+        const double level = r.temperature ? ScrollBar1->value() : ScrollBar2->value();
+        QStringList cells{QString::fromLatin1(r.name), QString(), QString(), QString(), QString(), QString()};
+        QString tip;
+        if (s && s->count() > 0 && first >= 0) {
+            const logdata::SpanStats st =
+                logdata::ComputeSpanStats(s->yValues(), moments, first, last, level, TChartRows::kNoMoment);
+            cells[1] = QString::number(st.min, 'f', 1);
+            cells[2] = QString::number(st.max, 'f', 1);
+            cells[3] = QString::number(st.mean, 'f', 1);
+            cells[4] = QString::number(st.overLevel);
+            cells[5] = st.secondsAbove ? logdata::DurationText(*st.secondsAbove) : QStringLiteral("-");
+            tip = QStringLiteral("%1, rows %2 to %3\nMinimum %4 at %5\nMaximum %6 at %7\nMean %8\n"
+                                 "%9 readings over the level %10, %11 above it")
+                      .arg(QString::fromLatin1(r.name))
+                      .arg(first + 1)
+                      .arg(last + 1)
+                      .arg(cells[1], m_rows->dateTimeText(static_cast<int>(st.minIndex)), cells[2],
+                           m_rows->dateTimeText(static_cast<int>(st.maxIndex)), cells[3], cells[4])
+                      .arg(level)
+                      .arg(cells[5]);
+        }
+        for (int c = 0; c < 6; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setToolTip(tip);
+            if (c > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            StatisticsTable->setItem(k, c, item);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- table printout
+
+void CsvPage::printTable() {
+    Print1Click();
+}
+
+void CsvPage::Print1Click() {
+    Platform& platform = Platform::instance();
+    if (!platform.printerAvailable())
+        throw EError(QStringLiteral("No printer is installed: the table cannot be printed"));
+    std::unique_ptr<QPrinter> printer = platform.newPrinter();
+    printer->setResolution(300); // the positions and the row pitch are laid out for a 300 dpi page
+    printer->setDocName(QStringLiteral("Print from Tervane software"));
+    logdata::TableSource source = StringGrid1->printSource();
+    source.progress = [this](int done, int pages) {
+        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(pages));
+        return true;
+    };
+    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer);
+    emit statusText(QString());
+    if (!result.ok) throw EError(result.error);
+}
