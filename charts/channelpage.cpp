@@ -2,6 +2,7 @@
 
 #include "charts/decisiongraph.h"
 #include "charts/spanstats.h"
+#include "platform/placement.h"
 #include "platform/platform.h"
 
 #include <QLabel>
@@ -11,19 +12,10 @@
 #include <QScrollBar>
 #include <cstring>
 
+using layout::label;
+using layout::place;
+
 namespace {
-template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
-    w->setObjectName(name);
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->move(x, y);
-    l->adjustSize();
-    return l;
-}
 QString latin(const char* s) {
     return QString::fromLatin1(s);
 }

@@ -3,6 +3,7 @@
 
 #include "localfiles/folderlists.h"
 #include "platform/guarded.h"
+#include "platform/placement.h"
 #include "platform/platform.h"
 
 #include <QAction>
@@ -16,12 +17,9 @@
 #include <QTimer>
 #include <memory>
 
+using layout::place;
+
 namespace {
-template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(x, y, width, height);
-    return w;
-}
 struct BusyCursor {
     BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~BusyCursor() { QApplication::restoreOverrideCursor(); }

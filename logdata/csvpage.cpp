@@ -14,6 +14,7 @@
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
 #include "platform/guarded.h"
+#include "platform/placement.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -39,19 +40,10 @@
 #include <algorithm>
 #include <vector>
 
+using layout::label;
+using layout::place;
+
 namespace {
-template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
-    w->setObjectName(name);
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    l->move(x, y);
-    l->adjustSize();
-    return l;
-}
 QColor rgb(int r, int g, int b) {
     return QColor(r, g, b);
 }

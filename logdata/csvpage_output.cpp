@@ -13,6 +13,7 @@
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
 #include "platform/guarded.h"
+#include "platform/placement.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -38,13 +39,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace {
-template <class W> W* place(W* w, const QString& name, int x, int y, int width, int height) {
-    w->setObjectName(name);
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-} // namespace
+using layout::place;
 
 QString CsvPage::loadedFile() const {
     return m_loader->LastFileName();
