@@ -24,6 +24,12 @@ void FtpCore::newDataConnection() {
     data->minProgress = kDataMinProgress;
     data->maxLine = kMaxListingLine;
     data->acceptFrom = sock->peerAddress();
+    dataEncrypted = false;
+    if (tlsControl && protP) {
+        // Only the certificate the control connection showed (and the user accepted) may serve data.
+        data->trustedDigest = peerCert.digest(QCryptographicHash::Sha256);
+        data->onEncrypted = [this] { dataEncrypted = true; };
+    }
     PowersockCore* d = data.get();
     // The control connection's close does not end the data connection early: what the server sent is
     // read first. Only while no data connection was taken does it end the wait.
@@ -94,8 +100,17 @@ bool FtpCore::openPassive(TCmdType kind) {
     }
     data->lookupDone = true; // taken: the same mark as an accepted connection
     passiveData = true;
+    secureData();
     dataMethod = method;
     return true;
+}
+
+// An encrypted session's data connection turns to TLS as soon as it is open, resuming the control
+// connection's TLS session (its configuration carries the session ticket). The handshake completes
+// while the command goes out: only decrypted bytes are ever read from it.
+void FtpCore::secureData() {
+    if (!tlsControl || !protP || !data) return;
+    data->startTls(ssl()->sslConfiguration(), host);
 }
 
 void FtpCore::stopIfCanceled() {
@@ -126,6 +141,7 @@ bool FtpCore::acceptDataConnection(const QString& what) {
         abortOnServer(what, neverOpenedText(what, data->idleText()));
     }
     if (!taken && userCanceled()) endCanceled(what);
+    if (taken) secureData();
     return taken;
 }
 

@@ -5,6 +5,9 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryFile>
@@ -32,6 +35,18 @@ private:
     QString m_error;
     bool m_flushed = false;
     bool m_sync = true; // commit() flushes to disk
+};
+
+// A listening socket whose connections can turn to TLS (the data connection of an encrypted session).
+class TlsReadyServer : public QTcpServer {
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* s = new QSslSocket(this);
+        if (s->setSocketDescriptor(descriptor))
+            addPendingConnection(s);
+        else
+            delete s;
+    }
 };
 
 struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
@@ -75,6 +90,14 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     std::function<void()> afterRead;
     std::function<void()> onPacket;     // a chunk arrived while capturing
     std::function<bool()> externalStop; // ends this object's waits with Wait::Stopped
+    std::function<void()> onEncrypted;  // the TLS handshake completed
+
+    // TLS (the connection is a QSslSocket; it stays plain until startTls).
+    QList<QSslError> tlsErrors; // what the last handshake found wrong with the peer's certificate
+    QByteArray trustedDigest;   // SHA-256 of the only certificate whose faults are overlooked ("" = any,
+                                // the owner decides after the handshake)
+    bool tlsFailed = false;
+    QString tlsFailure;
 
     QObject ctx; // context of every connection made by this object
     std::unique_ptr<QTcpSocket> sock;
@@ -152,6 +175,9 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     QString localPortAddress() const;
     QString listenPortPair() const;
     void requestCloseSocket();
+    QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(sock.get()); }
+    void startTls(const QSslConfiguration& config, const QString& peerName); // starts the handshake
+    void waitEncrypted(const QString& what);                                 // throws ESockError
 };
 
 template <class F> auto TPowersock::guarded(F&& f) const {

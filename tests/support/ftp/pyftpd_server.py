@@ -6,6 +6,7 @@ allowed too, read-only), --timeout S (idle time after which the server drops the
 --log FILE (every command line received, one a line, written before the reply goes out),
 --throttle BPS (file data sent at most that fast), --refuse NAME (RETR of NAME gets 550),
 --abort NAME (RETR of NAME sends a little data, then 426); --refuse and --abort may repeat.
+--tls CERT KEY (explicit TLS offered with that certificate), --no-active (PORT and EPRT refused with 502).
 """
 import argparse
 import logging
@@ -27,10 +28,19 @@ def main():
     ap.add_argument("--throttle", type=int, default=0)
     ap.add_argument("--refuse", action="append", default=[])
     ap.add_argument("--abort", action="append", default=[])
+    ap.add_argument("--tls", nargs=2, default=None)
+    ap.add_argument("--no-active", action="store_true")
     args = ap.parse_args()
+    base = FTPHandler
+    if args.tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        base = TLS_FTPHandler
+        base.certfile = args.tls[0]
+        base.keyfile = args.tls[1]
     logging.basicConfig(level=logging.ERROR)
 
-    class Handler(FTPHandler):
+    class Handler(base):
         timeout = args.timeout
         auth_failed_timeout = 0.1
 
@@ -49,6 +59,18 @@ def main():
                 self.respond("426 Connection closed; transfer aborted.")
                 return
             return super().ftp_RETR(file)
+
+        def ftp_PORT(self, line):
+            if args.no_active:
+                self.respond("502 Active mode is disabled on this server.")
+                return
+            return super().ftp_PORT(line)
+
+        def ftp_EPRT(self, line):
+            if args.no_active:
+                self.respond("502 Active mode is disabled on this server.")
+                return
+            return super().ftp_EPRT(line)
 
         def pre_process_command(self, line, cmd, arg):
             if args.log:
