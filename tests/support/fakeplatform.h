@@ -24,6 +24,10 @@ public:
         return answers.isEmpty() ? Answer::Cancel : answers.dequeue();
     }
     void showError(const QString& text) override { errors << text; }
+    TrustAnswer askCertificate(const QString& caption, const QString& text) override {
+        certificateQuestions << caption + "|" + text;
+        return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -52,12 +56,15 @@ public:
         warnings.clear();
         errors.clear();
         confirmations.clear();
+        certificateQuestions.clear();
         opened.clear();
         beeps = 0;
     }
 
     QStringList messages, warnings, errors, confirmations, opened;
     QQueue<Answer> answers;
+    QStringList certificateQuestions;
+    QQueue<TrustAnswer> trustAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;
