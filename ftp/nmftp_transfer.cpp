@@ -96,6 +96,9 @@ bool FtpCore::openPassive(TCmdType kind) {
                              .arg(e.Message());
         data->requestCloseSocket();
         data->canceled = false;
+        // Active mode may follow on this data connection: it listens on any free port.
+        data->port = 0;
+        data->timeOut = timeOut;
         return false;
     }
     data->lookupDone = true; // taken: the same mark as an accepted connection

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // A file received under a temporary name beside its target; commit() renames it over the target, and
 // a file never committed is removed, leaving an older target as it was.
@@ -84,7 +85,8 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     qint64 bytesReceived = 0;
     qint64 transferSize = 0;
     QHostAddress remoteAddress;
-    QHostAddress acceptFrom; // only a peer with this address is accepted (null: any)
+    std::vector<QHostAddress> candidates; // what the host name resolved to, tried in this order
+    QHostAddress acceptFrom;              // only a peer with this address is accepted (null: any)
 
     // Hooks of the owner (used by the FTP layer).
     std::function<void()> afterRead;

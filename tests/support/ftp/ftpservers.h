@@ -51,6 +51,8 @@ public:
     void setThrottle(int bytesPerSecond) { m_extra << "--throttle" << QString::number(bytesPerSecond); }
     // Before start(): RETR of this name is refused with 550.
     void refuseDownload(const QString& name) { m_extra << "--refuse" << name; }
+    // Before start(): listen on this address instead of 127.0.0.1 ("::1" for IPv6).
+    void listenOn(const QString& address) { m_extra << "--host" << address; }
     // Before start(): PORT and EPRT are refused (a server that allows passive mode only).
     void refuseActive() { m_extra << "--no-active"; }
     // Before start(): explicit TLS with this certificate and key (see MakeTestCertificate).

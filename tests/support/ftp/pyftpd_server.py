@@ -6,7 +6,7 @@ allowed too, read-only), --timeout S (idle time after which the server drops the
 --log FILE (every command line received, one a line, written before the reply goes out),
 --throttle BPS (file data sent at most that fast), --refuse NAME (RETR of NAME gets 550),
 --abort NAME (RETR of NAME sends a little data, then 426); --refuse and --abort may repeat.
---tls CERT KEY (explicit TLS offered with that certificate), --no-active (PORT and EPRT refused with 502).
+--host ADDR (listen there, ::1 for IPv6), --tls CERT KEY (explicit TLS offered with that certificate), --no-active (PORT and EPRT refused with 502).
 """
 import argparse
 import logging
@@ -30,6 +30,7 @@ def main():
     ap.add_argument("--abort", action="append", default=[])
     ap.add_argument("--tls", nargs=2, default=None)
     ap.add_argument("--no-active", action="store_true")
+    ap.add_argument("--host", default="127.0.0.1")
     args = ap.parse_args()
     base = FTPHandler
     if args.tls:
@@ -88,7 +89,7 @@ def main():
         dtp.read_limit = 0
         Handler.dtp_handler = dtp
     Handler.banner = "pyftpdlib ready"
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer((args.host, 0), Handler)
     print("PORT", server.address[1], flush=True)
     try:
         server.serve_forever(handle_exit=True)
