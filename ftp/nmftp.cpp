@@ -146,6 +146,7 @@ void FtpCore::connect() {
     checkArgument(userID, "user ID");
     checkArgument(password, "password");
     dropInput();
+    useTls(security != TNMFTP::SecurityPlain);
     PowersockCore::connect();
     try {
         const QString greeting = readReply();

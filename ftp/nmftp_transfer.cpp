@@ -25,6 +25,7 @@ void FtpCore::newDataConnection() {
     data->maxLine = kMaxListingLine;
     data->acceptFrom = sock->peerAddress();
     dataEncrypted = false;
+    data->useTls(tlsControl && protP);
     if (tlsControl && protP) {
         // Only the certificate the control connection showed (and the user accepted) may serve data.
         data->trustedDigest = peerCert.digest(QCryptographicHash::Sha256);

@@ -66,7 +66,7 @@ PowersockCore::PowersockCore() {
     timer.setEnabled(false);
     QObject::connect(&timer, &TThreadTimer::OnTimer, &ctx, [this] { timerTriggered(); });
     wake.setSingleShot(true);
-    setSocket(std::make_unique<QSslSocket>());
+    setSocket(std::make_unique<QTcpSocket>());
 }
 
 PowersockCore::~PowersockCore() {
@@ -541,6 +541,20 @@ qint64 PowersockCore::receivedCount() const {
 
 qint64 PowersockCore::sentCount() const {
     return bytesSent;
+}
+
+void PowersockCore::useTls(bool on) {
+    if (on == (ssl() != nullptr)) return;
+    // A plain socket costs less per chunk; only a connection that may turn to TLS gets a QSslSocket.
+    if (sock) {
+        QObject::disconnect(sock.get(), nullptr, &ctx, nullptr);
+        sock->abort();
+        sock.release()->deleteLater();
+    }
+    if (on)
+        setSocket(std::make_unique<QSslSocket>());
+    else
+        setSocket(std::make_unique<QTcpSocket>());
 }
 
 void PowersockCore::startTls(const QSslConfiguration& config, const QString& peerName) {

@@ -119,7 +119,10 @@ void PowersockCore::listen(const QHostAddress& address) {
     reportStatus(8, QStringLiteral("Listening"));
     lookupDone = false;
     accepted.reset();
-    server = std::make_unique<TlsReadyServer>();
+    if (ssl())
+        server = std::make_unique<TlsReadyServer>();
+    else
+        server = std::make_unique<QTcpServer>();
     server->setMaxPendingConnections(4);
     QObject::connect(server.get(), &QTcpServer::newConnection, &ctx, [this] { onNewConnection(); });
     if (!server->listen(address, quint16(std::clamp(port, 0, 65535))))

@@ -178,6 +178,7 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     QString listenPortPair() const;
     void requestCloseSocket();
     QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(sock.get()); }
+    void useTls(bool on); // the next connection (or the listened one) may turn to TLS
     void startTls(const QSslConfiguration& config, const QString& peerName); // starts the handshake
     void waitEncrypted(const QString& what);                                 // throws ESockError
 };

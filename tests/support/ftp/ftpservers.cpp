@@ -108,8 +108,9 @@ bool VsftpdServer::start() {
                     .toUtf8());
         if (!m_cert.isEmpty())
             f.write(QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=NO\n"
-                                   "force_anon_data_ssl=NO\nrsa_cert_file=%1\nrsa_private_key_file=%2\n")
-                        .arg(m_cert, m_key)
+                                   "force_anon_data_ssl=NO\nrsa_cert_file=%1\nrsa_private_key_file=%2\n"
+                                   "require_ssl_reuse=%3\n")
+                        .arg(m_cert, m_key, m_requireReuse ? "YES" : "NO")
                         .toUtf8());
         f.close();
         m_proc.start(QStringLiteral("/usr/sbin/vsftpd"), {conf});

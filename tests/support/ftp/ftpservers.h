@@ -72,14 +72,17 @@ class VsftpdServer : public FtpServerProcess {
 public:
     explicit VsftpdServer(const QString& root);
     bool start() override;
-    // Before start(): explicit TLS (ssl_enable=YES) with this certificate and key.
-    void offerTls(const QString& cert, const QString& key) {
+    // Before start(): explicit TLS (ssl_enable=YES) with this certificate and key. requireReuse off:
+    // data connections need not resume the control connection's TLS session (curl needs it off).
+    void offerTls(const QString& cert, const QString& key, bool requireReuse = true) {
         m_cert = cert;
         m_key = key;
+        m_requireReuse = requireReuse;
     }
 
 private:
     QString m_root, m_cert, m_key;
+    bool m_requireReuse = true;
 };
 
 // Makes a self-signed certificate for `commonName` (and 127.0.0.1, localhost) with openssl in `folder`:
