@@ -7,6 +7,7 @@
 #include "logdata/csvpage.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
+#include "transfer/connectionsettings.h"
 #include "transfer/transferpage.h"
 
 #include <QDir>
@@ -45,6 +46,8 @@ QString TForm1::StartSettingsPath() {
 
 void TForm1::OnCreate() {
     m_transfer->prepareStartUp();
+    m_transfer->setConnectionSettingsFile(
+        settingsFile(QString::fromLatin1(transfer::kConnectionSettingsFile)));
     // A first start has no settings yet: the controls keep their designed
     // defaults, and there is no account to connect to.
     const bool firstStart = !QFileInfo::exists(m_settingsPath);
@@ -114,6 +117,11 @@ void TForm1::SaveCFGFile(const QString& fileName) {
                                          QString::fromLatin1(settings::kCfgAccessError));
     else if (!result.ok())
         throw EInOutError(result.errorText);
+    else if (!m_transfer->saveConnectionSettings())
+        Platform::instance().showWarning(
+            QStringLiteral("Warning"),
+            QStringLiteral("The connection settings could not be written to ") +
+                settingsFile(QString::fromLatin1(transfer::kConnectionSettingsFile)));
 }
 
 void TForm1::storeSettings(settings::CFGRecord& r) const {

@@ -38,6 +38,13 @@ private:
     QString m_reply;
 };
 
+// The log-on stopped for the connection's security: the server offers no TLS where it is required, the
+// handshake failed, or its certificate was not accepted. Message() says which, for the user.
+class ETlsError : public FTPException {
+public:
+    using FTPException::FTPException;
+};
+
 // "Not Connected" (and the like) are raised as a plain std::runtime_error.
 
 // Text of one of the engine's socket error codes: "" for 0, "10061:Connection refused" for a known code,

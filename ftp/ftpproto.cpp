@@ -118,6 +118,11 @@ quint16 PasvPort(const QString& reply) {
 QString PortLine(const QHostAddress& address, quint16 port) {
     bool ok = false;
     const quint32 a = address.toIPv4Address(&ok);
+    if (!ok && address.protocol() == QAbstractSocket::IPv6Protocol) { // RFC 2428
+        QHostAddress bare = address;
+        bare.setScopeId(QString()); // a zone means nothing to the server
+        return QStringLiteral("EPRT |2|%1|%2|").arg(bare.toString()).arg(port);
+    }
     return QStringLiteral("PORT %1,%2,%3,%4,%5,%6")
         .arg(a >> 24)
         .arg((a >> 16) & 0xff)

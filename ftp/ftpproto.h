@@ -72,7 +72,8 @@ private:
 quint16 EpsvPort(const QString& reply);
 quint16 PasvPort(const QString& reply);
 
-// "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and a port.
+// "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address (IPv4-mapped IPv6 too) and a port; "EPRT |2|addr|port|"
+// for an IPv6 address.
 QString PortLine(const QHostAddress& address, quint16 port);
 
 // A listing line without its line end (CR LF or LF). Lines of one or two characters stay as they are.

@@ -33,6 +33,9 @@ void FtpCore::forgetSession() {
     sizeSupport = -1;
     outOfStep = false;
     dataMethod.clear();
+    tlsControl = false;
+    protP = false;
+    peerCert = QSslCertificate();
 }
 
 void FtpCore::success(TCmdType kind) {
@@ -143,6 +146,7 @@ void FtpCore::connect() {
     checkArgument(userID, "user ID");
     checkArgument(password, "password");
     dropInput();
+    useTls(security != TNMFTP::SecurityPlain);
     PowersockCore::connect();
     try {
         const QString greeting = readReply();
@@ -153,6 +157,7 @@ void FtpCore::connect() {
             connectionFailed();
             throw FTPException(greeting);
         }
+        if (security != TNMFTP::SecurityPlain) secureControl();
         if ((userID.isEmpty() || password.isEmpty()) && has(&TNMFTP::OnAuthenticationNeeded)) {
             bool handled = false;
             emit f()->OnAuthenticationNeeded(handled);
@@ -194,6 +199,55 @@ void FtpCore::connect() {
         }
         std::rethrow_exception(first);
     }
+}
+
+// AUTH TLS, the handshake, the certificate question, PBSZ 0 and PROT P; all before USER.
+void FtpCore::secureControl() {
+    const bool required = security == TNMFTP::SecurityRequired;
+    reportStatus(1, QStringLiteral("AUTH TLS"));
+    transaction(QStringLiteral("AUTH TLS"));
+    if (replyCode != 234) {
+        if (!required) return;
+        throw ETlsError(QStringLiteral("The server %1 does not offer TLS (it answered AUTH TLS with \"%2\"). "
+                                       "With \"TLS required\" the user name and password are not sent "
+                                       "unencrypted: the log-on was stopped")
+                            .arg(host, CutLineEnd(lastReply).trimmed()));
+    }
+    dropInput();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    try {
+        startTls(config, host);
+        waitEncrypted(QStringLiteral("The TLS handshake with %1").arg(host));
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const ESockError& e) {
+        throw ETlsError(e.Message());
+    }
+    peerCert = ssl()->peerCertificate();
+    if (!tlsErrors.isEmpty()) {
+        QStringList problems;
+        for (const QSslError& e : tlsErrors)
+            problems << e.errorString();
+        problems.removeDuplicates();
+        bool accept = false;
+        if (TNMFTP* e = f()) emit e->OnCertificateCheck(peerCert, problems, accept);
+        if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
+        if (!accept)
+            throw ETlsError(
+                QStringLiteral("The certificate of %1 was not accepted: the log-on was stopped").arg(host));
+    }
+    tlsControl = true;
+    reportStatus(1, QStringLiteral("PBSZ 0"));
+    transaction(QStringLiteral("PBSZ 0"));
+    reportStatus(1, QStringLiteral("PROT P"));
+    transaction(QStringLiteral("PROT P"));
+    protP = inRange(replyCode, 200, 299);
+    if (!protP && required)
+        throw ETlsError(QStringLiteral("The server %1 refused to encrypt data connections (PROT P: \"%2\"): "
+                                       "the log-on was stopped")
+                            .arg(host, CutLineEnd(lastReply).trimmed()));
 }
 
 void FtpCore::disconnect() {
@@ -355,6 +409,21 @@ TNMFTP::DataMode TNMFTP::DataConnectionMode() const {
 void TNMFTP::setDataConnectionMode(DataMode mode) {
     if (core().dataMode != mode) core().dataMethod.clear();
     core().dataMode = mode;
+}
+TNMFTP::Security TNMFTP::SecurityMode() const {
+    return Security(core().security);
+}
+void TNMFTP::setSecurityMode(Security mode) {
+    core().security = mode;
+}
+bool TNMFTP::Encrypted() const {
+    return core().tlsControl && Connected();
+}
+bool TNMFTP::DataEncrypted() const {
+    return core().dataEncrypted;
+}
+QSslCertificate TNMFTP::PeerCertificate() const {
+    return core().peerCert;
 }
 QString TNMFTP::DataConnectionMethod() const {
     return core().dataMethod;

@@ -42,6 +42,8 @@
 #include "ftp/ftpproto.h"
 #include "ftp/powersock.h"
 
+#include <QSslCertificate>
+
 struct FtpCore;
 
 // What the last Download learned and did.
@@ -69,6 +71,11 @@ public:
     // for the session. Passive data connections go to the control connection's peer address only.
     enum DataMode { DataAutomatic = 0, DataPassive = 1, DataActive = 2 };
 
+    // Explicit TLS (AUTH TLS, then PBSZ 0 and PROT P): Plain never asks; IfAvailable encrypts when the
+    // server offers it; Required stops the log-on before USER when the server does not (ETlsError).
+    // Data connections of an encrypted session are TLS too and resume the control connection's session.
+    enum Security { SecurityPlain = 0, SecurityIfAvailable = 1, SecurityRequired = 2 };
+
     explicit TNMFTP(QObject* parent = nullptr);
     ~TNMFTP() override;
 
@@ -90,6 +97,12 @@ public:
     void setDataConnectionMode(DataMode mode);
     // What the session uses: "" not decided yet, "EPSV", "PASV" or "PORT".
     QString DataConnectionMethod() const;
+    Security SecurityMode() const; // default SecurityPlain
+    void setSecurityMode(Security mode);
+    bool Encrypted() const;     // the control connection of this session is TLS
+    bool DataEncrypted() const; // the last data connection was a TLS socket whose handshake completed
+    // The certificate the server showed on the control connection (null when not encrypted).
+    QSslCertificate PeerCertificate() const;
     // Whether a committed download is flushed to disk, file and folder entry (default on). A move needs
     // it (LastDownload().verified() requires it); a plain copy may turn it off to save the disk's time.
     bool SyncDownloads() const;
@@ -115,6 +128,9 @@ public:
     static qint64 SizeFromReply(const QString& line) { return ::SizeFromReply(line); }
 
 signals:
+    // The server's certificate is not one the system trusts for this host (problems say why). Nothing
+    // was sent yet; set Accept to go on with the log-on. Without a handler the log-on stops.
+    void OnCertificateCheck(const QSslCertificate& Certificate, const QStringList& Problems, bool& Accept);
     void OnTransactionStart(QObject* Sender);
     void OnTransactionStop(QObject* Sender);
     void OnSuccess(TCmdType Trans_Type);

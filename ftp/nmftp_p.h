@@ -38,6 +38,11 @@ struct FtpCore : PowersockCore {
     QString passiveProblem;     // why the last passive attempt failed after the server agreed
     bool syncDownloads = true;  // a committed download is flushed to disk (file and folder)
     bool transferEnded = false; // the transfer's end was already dealt with (ABOR sent, replies read)
+    int security = TNMFTP::SecurityPlain;
+    bool tlsControl = false;    // the control connection is encrypted
+    bool protP = false;         // data connections are encrypted (PROT P accepted)
+    bool dataEncrypted = false; // the last data connection completed its TLS handshake
+    QSslCertificate peerCert;   // the control connection's certificate
 
     FtpCore() {
         port = 21;
@@ -85,6 +90,8 @@ struct FtpCore : PowersockCore {
     void rename(const QString& from, const QString& to);
     void askSystem();
     void ensureBinary();
+    void secureControl();
+    void secureData();
     void learnSize(const QString& remote);
 
     // Transfers (nmftp_transfer.cpp).

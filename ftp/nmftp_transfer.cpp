@@ -24,6 +24,13 @@ void FtpCore::newDataConnection() {
     data->minProgress = kDataMinProgress;
     data->maxLine = kMaxListingLine;
     data->acceptFrom = sock->peerAddress();
+    dataEncrypted = false;
+    data->useTls(tlsControl && protP);
+    if (tlsControl && protP) {
+        // Only the certificate the control connection showed (and the user accepted) may serve data.
+        data->trustedDigest = peerCert.digest(QCryptographicHash::Sha256);
+        data->onEncrypted = [this] { dataEncrypted = true; };
+    }
     PowersockCore* d = data.get();
     // The control connection's close does not end the data connection early: what the server sent is
     // read first. Only while no data connection was taken does it end the wait.
@@ -90,12 +97,24 @@ bool FtpCore::openPassive(TCmdType kind) {
                              .arg(e.Message());
         data->requestCloseSocket();
         data->canceled = false;
+        // Active mode may follow on this data connection: it listens on any free port.
+        data->port = 0;
+        data->timeOut = timeOut;
         return false;
     }
     data->lookupDone = true; // taken: the same mark as an accepted connection
     passiveData = true;
+    secureData();
     dataMethod = method;
     return true;
+}
+
+// An encrypted session's data connection turns to TLS as soon as it is open, resuming the control
+// connection's TLS session (its configuration carries the session ticket). The handshake completes
+// while the command goes out: only decrypted bytes are ever read from it.
+void FtpCore::secureData() {
+    if (!tlsControl || !protP || !data) return;
+    data->startTls(ssl()->sslConfiguration(), host);
 }
 
 void FtpCore::stopIfCanceled() {
@@ -126,6 +145,7 @@ bool FtpCore::acceptDataConnection(const QString& what) {
         abortOnServer(what, neverOpenedText(what, data->idleText()));
     }
     if (!taken && userCanceled()) endCanceled(what);
+    if (taken) secureData();
     return taken;
 }
 

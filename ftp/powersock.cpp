@@ -137,6 +137,18 @@ void PowersockCore::setSocket(std::unique_ptr<QTcpSocket> s) {
         activity.restart();
         if (capturing && q) emit q->OnPacketSent(q);
     });
+    if (auto* tls = qobject_cast<QSslSocket*>(raw)) {
+        QObject::connect(tls, &QSslSocket::sslErrors, &ctx, [this, tls](const QList<QSslError>& errors) {
+            tlsErrors = errors;
+            if (trustedDigest.isEmpty() ||
+                tls->peerCertificate().digest(QCryptographicHash::Sha256) == trustedDigest)
+                tls->ignoreSslErrors();
+        });
+        QObject::connect(tls, &QSslSocket::encrypted, &ctx, [this] {
+            activity.restart();
+            if (onEncrypted) onEncrypted();
+        });
+    }
     QObject::connect(raw, &QTcpSocket::connected, &ctx, [this] {
         if (!waitingConnect) return;
         connected = true;
@@ -222,9 +234,21 @@ void PowersockCore::onDisconnected() {
 }
 
 void PowersockCore::onError(QAbstractSocket::SocketError err) {
-    if (err == QAbstractSocket::RemoteHostClosedError || closing) return;
+    if (closing) return;
+    if (err == QAbstractSocket::RemoteHostClosedError) {
+        // A TLS peer that ends its side (close_notify) may keep the TCP connection open until this
+        // side closes too (vsftpd does): that is the end of the data, as a plain close would be.
+        if (QSslSocket* tls = ssl(); tls && tls->isEncrypted() && connected) onDisconnected();
+        return;
+    }
     auto keep = weak_from_this().lock();
     lastError = codeOf(err);
+    if (err == QAbstractSocket::SslHandshakeFailedError || err == QAbstractSocket::SslInternalError ||
+        err == QAbstractSocket::SslInvalidUserDataError) {
+        tlsFailed = true;
+        tlsFailure = sock ? sock->errorString() : QString();
+        return; // the operation waiting for the handshake says what failed
+    }
     if (waitingConnect) {
         succeeded = false;
         return;
@@ -517,4 +541,39 @@ qint64 PowersockCore::receivedCount() const {
 
 qint64 PowersockCore::sentCount() const {
     return bytesSent;
+}
+
+void PowersockCore::useTls(bool on) {
+    if (on == (ssl() != nullptr)) return;
+    // A plain socket costs less per chunk; only a connection that may turn to TLS gets a QSslSocket.
+    if (sock) {
+        QObject::disconnect(sock.get(), nullptr, &ctx, nullptr);
+        sock->abort();
+        sock.release()->deleteLater();
+    }
+    if (on)
+        setSocket(std::make_unique<QSslSocket>());
+    else
+        setSocket(std::make_unique<QTcpSocket>());
+}
+
+void PowersockCore::startTls(const QSslConfiguration& config, const QString& peerName) {
+    QSslSocket* tls = ssl();
+    if (!tls) throw ESockError(QStringLiteral("This connection cannot be encrypted"));
+    tlsErrors.clear();
+    tlsFailed = false;
+    tlsFailure.clear();
+    tls->setSslConfiguration(config);
+    tls->setPeerVerifyName(peerName);
+    tls->startClientEncryption();
+}
+
+void PowersockCore::waitEncrypted(const QString& what) {
+    QSslSocket* tls = ssl();
+    const Wait w = waitUntil([this, tls] { return tls->isEncrypted() || tlsFailed || !connected; });
+    if (w == Wait::Met && tls->isEncrypted()) return;
+    if (w == Wait::Canceled) throw EAbortError(what + QStringLiteral(": canceled"));
+    if (tlsFailed) throw ESockError(what + QStringLiteral(" failed: ") + tlsFailure);
+    if (!connected) throw ESockError(what + QStringLiteral(": the server closed the connection"));
+    throw ESockError(what + QStringLiteral(" did not end within ") + idleText());
 }

@@ -18,26 +18,28 @@ void PowersockCore::resolveHost() {
     reportStatus(8, QStringLiteral("Resolve Host"));
     const QString name = proxy.isEmpty() ? host : proxy;
     QHostAddress numeric;
-    if (numeric.setAddress(name) && numeric.protocol() == QAbstractSocket::IPv4Protocol) {
+    candidates.clear();
+    if (numeric.setAddress(name) && (numeric.protocol() == QAbstractSocket::IPv4Protocol ||
+                                     numeric.protocol() == QAbstractSocket::IPv6Protocol)) {
         remoteAddress = numeric;
+        candidates.push_back(numeric);
         return;
     }
     remoteAddress = QHostAddress();
     timerOn(timeOut);
     lookupDone = false;
     succeeded = false;
-    auto found = std::make_shared<QHostAddress>();
+    // Every IPv6 and IPv4 address, in the resolver's order of preference.
+    auto found = std::make_shared<std::vector<QHostAddress>>();
     const int id = QHostInfo::lookupHost(name, &ctx, [this, found](const QHostInfo& info) {
         lookupDone = true;
         succeeded = false;
         if (info.error() != QHostInfo::NoError) return;
-        for (const QHostAddress& a : info.addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                *found = a;
-                succeeded = true;
-                return;
-            }
-        }
+        for (const QHostAddress& a : info.addresses())
+            if (a.protocol() == QAbstractSocket::IPv4Protocol ||
+                a.protocol() == QAbstractSocket::IPv6Protocol)
+                found->push_back(a);
+        succeeded = !found->empty();
     });
     const Wait w = waitUntil([this] { return lookupDone || timedOut; }, timeOut > 0 ? 0 : -1);
     timerOff();
@@ -45,7 +47,8 @@ void PowersockCore::resolveHost() {
     if (timedOut || w == Wait::Idle) throw ESockError(QStringLiteral("Host Lookup Timed Out"));
     if (w == Wait::Canceled) throw ESockError(QStringLiteral("Host Lookup Canceled"));
     if (!succeeded) throw ESockError(QStringLiteral("Host Lookup Failed"));
-    remoteAddress = *found;
+    candidates = *found;
+    remoteAddress = candidates.front();
     if (q && !destroyed) emit q->OnHostResolved(q);
 }
 
@@ -83,24 +86,43 @@ void PowersockCore::connect() {
         throw ESockError(text);
     };
     if (p <= 0 || p > 65535) failed(QStringLiteral("Connection Failed: port %1 is not a valid port").arg(p));
-    succeeded = true;
-    waitingConnect = true;
-    sock->connectToHost(remoteAddress, quint16(p));
-    timerOn(timeOut);
-    const Wait w = waitUntil([this] { return connected || timedOut || !succeeded; }, timeOut > 0 ? 0 : -1);
-    timerOff();
-    waitingConnect = false;
-    if (w == Wait::Met && connected && succeeded && !timedOut) return;
-    if (timedOut || w == Wait::Idle) failed(QStringLiteral("Connection Timed out"));
-    if (w == Wait::Canceled) failed(QStringLiteral("Connection Canceled"));
-    failed(QStringLiteral("Connection Failed"));
+    // A host with several addresses (IPv6 and IPv4) is tried address by address until one answers.
+    const std::vector<QHostAddress> addresses =
+        candidates.empty() ? std::vector<QHostAddress>{remoteAddress} : candidates;
+    for (size_t i = 0; i < addresses.size(); ++i) {
+        const bool last = i + 1 == addresses.size();
+        remoteAddress = addresses[i];
+        succeeded = true;
+        waitingConnect = true;
+        sock->connectToHost(remoteAddress, quint16(p));
+        timerOn(timeOut);
+        const Wait w =
+            waitUntil([this] { return connected || timedOut || !succeeded; }, timeOut > 0 ? 0 : -1);
+        timerOff();
+        waitingConnect = false;
+        if (w == Wait::Met && connected && succeeded && !timedOut) return;
+        if (w == Wait::Canceled) failed(QStringLiteral("Connection Canceled"));
+        if (!last) {
+            reportStatus(4, QStringLiteral("No connection to ") + remoteAddress.toString());
+            closing = true;
+            sock->abort();
+            closing = false;
+            timedOut = false;
+            continue;
+        }
+        if (timedOut || w == Wait::Idle) failed(QStringLiteral("Connection Timed out"));
+        failed(QStringLiteral("Connection Failed"));
+    }
 }
 
 void PowersockCore::listen(const QHostAddress& address) {
     reportStatus(8, QStringLiteral("Listening"));
     lookupDone = false;
     accepted.reset();
-    server = std::make_unique<QTcpServer>();
+    if (ssl())
+        server = std::make_unique<TlsReadyServer>();
+    else
+        server = std::make_unique<QTcpServer>();
     server->setMaxPendingConnections(4);
     QObject::connect(server.get(), &QTcpServer::newConnection, &ctx, [this] { onNewConnection(); });
     if (!server->listen(address, quint16(std::clamp(port, 0, 65535))))

@@ -5,12 +5,16 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryFile>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // A file received under a temporary name beside its target; commit() renames it over the target, and
 // a file never committed is removed, leaving an older target as it was.
@@ -32,6 +36,18 @@ private:
     QString m_error;
     bool m_flushed = false;
     bool m_sync = true; // commit() flushes to disk
+};
+
+// A listening socket whose connections can turn to TLS (the data connection of an encrypted session).
+class TlsReadyServer : public QTcpServer {
+protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* s = new QSslSocket(this);
+        if (s->setSocketDescriptor(descriptor))
+            addPendingConnection(s);
+        else
+            delete s;
+    }
 };
 
 struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
@@ -69,12 +85,21 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     qint64 bytesReceived = 0;
     qint64 transferSize = 0;
     QHostAddress remoteAddress;
-    QHostAddress acceptFrom; // only a peer with this address is accepted (null: any)
+    std::vector<QHostAddress> candidates; // what the host name resolved to, tried in this order
+    QHostAddress acceptFrom;              // only a peer with this address is accepted (null: any)
 
     // Hooks of the owner (used by the FTP layer).
     std::function<void()> afterRead;
     std::function<void()> onPacket;     // a chunk arrived while capturing
     std::function<bool()> externalStop; // ends this object's waits with Wait::Stopped
+    std::function<void()> onEncrypted;  // the TLS handshake completed
+
+    // TLS (the connection is a QSslSocket; it stays plain until startTls).
+    QList<QSslError> tlsErrors; // what the last handshake found wrong with the peer's certificate
+    QByteArray trustedDigest;   // SHA-256 of the only certificate whose faults are overlooked ("" = any,
+                                // the owner decides after the handshake)
+    bool tlsFailed = false;
+    QString tlsFailure;
 
     QObject ctx; // context of every connection made by this object
     std::unique_ptr<QTcpSocket> sock;
@@ -152,6 +177,10 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     QString localPortAddress() const;
     QString listenPortPair() const;
     void requestCloseSocket();
+    QSslSocket* ssl() const { return qobject_cast<QSslSocket*>(sock.get()); }
+    void useTls(bool on); // the next connection (or the listened one) may turn to TLS
+    void startTls(const QSslConfiguration& config, const QString& peerName); // starts the handshake
+    void waitEncrypted(const QString& what);                                 // throws ESockError
 };
 
 template <class F> auto TPowersock::guarded(F&& f) const {

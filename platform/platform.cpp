@@ -11,6 +11,7 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -70,6 +71,19 @@ void DesktopPlatform::showError(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok,
                     dialogParent());
     box.exec();
+}
+
+Platform::TrustAnswer DesktopPlatform::askCertificate(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
+    QPushButton* once = box.addButton(QStringLiteral("Trust once"), QMessageBox::AcceptRole);
+    QPushButton* always = box.addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == once) return TrustAnswer::Once;
+    if (box.clickedButton() == always) return TrustAnswer::Always;
+    return TrustAnswer::Cancel;
 }
 
 void DesktopPlatform::alertBeep() {

@@ -26,6 +26,7 @@ public:
 class Platform {
 public:
     enum class Answer { Yes, No, Cancel };
+    enum class TrustAnswer { Once, Always, Cancel };
 
     virtual ~Platform() = default;
 
@@ -37,6 +38,9 @@ public:
     virtual Answer confirm(const QString& text) = 0;
     // The standard error box (the text as it is: see StandardErrorText()).
     virtual void showError(const QString& text) = 0;
+    // A server certificate the system does not vouch for: the caption and the text describe it; the
+    // user trusts it for this log-on, trusts it always, or cancels the log-on.
+    virtual TrustAnswer askCertificate(const QString& caption, const QString& text) = 0;
     // The information alert sound; never waits for the sound to end.
     virtual void alertBeep() = 0;
     // Opens a file in the desktop's text editor. False when nothing could open it.
@@ -76,6 +80,7 @@ public:
     void showWarning(const QString& caption, const QString& text) override;
     Answer confirm(const QString& text) override;
     void showError(const QString& text) override;
+    TrustAnswer askCertificate(const QString& caption, const QString& text) override;
     void alertBeep() override;
     bool openInEditor(const QString& path) override;
     QPrinter& sharedPrinter() override;

@@ -6,7 +6,7 @@ pkgs=(
   # build
   cmake g++ ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
   # tests: FTP servers, PDF reading, a display for screenshots, fonts
-  python3-pyftpdlib vsftpd poppler-utils xvfb xauth fonts-dejavu-core fonts-liberation
+  python3-pyftpdlib vsftpd openssl python3-openssl poppler-utils xvfb xauth fonts-dejavu-core fonts-liberation
   # benchmark peers and timing
   curl lftp hyperfine time
   # fuzzing (libFuzzer comes with clang)

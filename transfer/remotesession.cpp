@@ -5,10 +5,12 @@
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "platform/platform.h"
+#include "transfer/connectionsettings.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transfercore.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +71,8 @@ void TransferPage::ConnectBtnClick() {
         m_session->NMFTP1->setUserID(UserTxt->text());
         m_session->NMFTP1->setPassword(PassTxt->text());
         m_session->NMFTP1->setTimeOut(0);
+        m_session->NMFTP1->setDataConnectionMode(TNMFTP::DataMode(DataModeBox->currentIndex()));
+        m_session->NMFTP1->setSecurityMode(TNMFTP::Security(SecurityBox->currentIndex()));
         try {
             m_session->NMFTP1->Connect();
             FileListBoxFTPdir->clear();
@@ -84,6 +88,12 @@ void TransferPage::ConnectBtnClick() {
                  {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
                 b->setEnabled(true);
             ConnectBtn->setEnabled(false);
+        } catch (const ETlsError& e) {
+            // The log-on stopped for its security: the engine's text says why.
+            setBusyCursor(false);
+            holdExitButtons(true);
+            ConnectBtn->setEnabled(true);
+            Platform::instance().showMessage(e.Message());
         } catch (...) {
             // What went wrong was told by the engine's events.
             setBusyCursor(false);
@@ -91,6 +101,31 @@ void TransferPage::ConnectBtnClick() {
     }
     RestoreButtons();
     AllButtonsTrue();
+}
+
+void TransferPage::NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems,
+                                          bool& accept) {
+    const QString host = m_session->NMFTP1->Host();
+    const int port = m_session->NMFTP1->Port();
+    const QString fingerprint = transfer::Fingerprint(cert);
+    const QString trusted = m_connectionSettings.isEmpty()
+                                ? QString()
+                                : transfer::TrustedFingerprint(m_connectionSettings, host, port);
+    if (!trusted.isEmpty() && trusted == fingerprint) {
+        accept = true;
+        return;
+    }
+    setBusyCursor(false);
+    const auto answer =
+        Platform::instance().askCertificate(transfer::CertificateCaption(trusted),
+                                            transfer::CertificateText(host, port, cert, problems, trusted));
+    setBusyCursor(true);
+    accept = answer != Platform::TrustAnswer::Cancel;
+    if (answer == Platform::TrustAnswer::Always && !m_connectionSettings.isEmpty() &&
+        !transfer::RememberFingerprint(m_connectionSettings, host, port, fingerprint))
+        Platform::instance().showMessage(
+            QStringLiteral("The trusted certificate could not be remembered in %1")
+                .arg(m_connectionSettings));
 }
 
 void TransferPage::DisConnectBtnClick() {

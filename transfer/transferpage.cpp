@@ -8,6 +8,7 @@
 #include "platform/guarded.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
+#include "transfer/connectionsettings.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transfercore.h"
 
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QEvent>
 #include <QFrame>
@@ -196,6 +198,21 @@ void TransferPage::buildAccount() {
     ProxyPort = place(new QLineEdit(a), "ProxyPort", 112, 156, 57, 21);
     for (QWidget* w : std::initializer_list<QWidget*>{CheckBox1, ProxyServer, Label17, ProxyPort})
         w->hide();
+    // How data connections open and whether the session is encrypted (where the hidden proxy
+    // settings would be).
+    label(a, "Label40", QStringLiteral("Data connection"), 8, 136);
+    DataModeBox = place(new QComboBox(a), "DataModeBox", 104, 132, 129, 21);
+    DataModeBox->addItems({QStringLiteral("Automatic"), QStringLiteral("Passive"), QStringLiteral("Active")});
+    DataModeBox->setToolTip(
+        QStringLiteral("Automatic: passive mode, else active mode when the server refuses "
+                       "passive mode or its passive port cannot be reached"));
+    label(a, "Label41", QStringLiteral("Security"), 8, 164);
+    SecurityBox = place(new QComboBox(a), "SecurityBox", 104, 160, 129, 21);
+    SecurityBox->addItems(
+        {QStringLiteral("Plain FTP"), QStringLiteral("TLS if available"), QStringLiteral("TLS required")});
+    SecurityBox->setCurrentIndex(1);
+    SecurityBox->setToolTip(QStringLiteral("TLS required: the user name and password are never sent "
+                                           "unencrypted"));
     ConnectBtn = place(new QPushButton(QStringLiteral("Connect"), a), "ConnectBtn", 288, 18, 81, 25);
     DisConnectBtn = place(new QPushButton(QStringLiteral("Disconnect"), a), "DisConnectBtn", 288, 48, 81, 25);
     RefreshBtn = place(new QPushButton(QStringLiteral("Refresh"), a), "RefreshBtn", 288, 78, 81, 25);
@@ -265,6 +282,7 @@ void TransferPage::connectEngine() {
     connect(ftp, &TNMFTP::OnDataConnectionWait, this, [this](const QString& text) {
         if (!text.isEmpty()) emit statusText(text);
     });
+    connect(ftp, &TNMFTP::OnCertificateCheck, this, &TransferPage::NMFTP1CertificateCheck);
 }
 
 void TransferPage::connectHandlers() {
@@ -339,6 +357,19 @@ void TransferPage::storeSettings(settings::CFGRecord& r) const {
     r.setPassword(PassTxt->text());
 }
 
+void TransferPage::setConnectionSettingsFile(const QString& path) {
+    m_connectionSettings = path;
+    const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
+    DataModeBox->setCurrentIndex(c.dataMode);
+    SecurityBox->setCurrentIndex(c.security);
+}
+
+bool TransferPage::saveConnectionSettings() const {
+    if (m_connectionSettings.isEmpty()) return true;
+    return transfer::WriteConnectionChoices(m_connectionSettings,
+                                            {DataModeBox->currentIndex(), SecurityBox->currentIndex()});
+}
+
 void TransferPage::storeCopyFromDate(settings::CFGRecord& r) const {
     r.setCopyFromDate(settings::DateToDayNumber(MonthCalendar2->selectedDate()));
 }
@@ -375,7 +406,12 @@ void TransferPage::setBusyCursor(bool busy) {
 }
 
 void TransferPage::setStatus(bool connected) {
-    cSTATUS->setText(connected ? kConnected : kDisconnected);
+    const bool tls = connected && m_session->NMFTP1->Encrypted();
+    cSTATUS->setText(connected ? (tls ? QStringLiteral("FTP Connected, TLS") : QString(kConnected))
+                               : QString(kDisconnected));
+    cSTATUS->setToolTip(!connected ? QString()
+                        : tls      ? QStringLiteral("The session is encrypted (TLS)")
+                                   : QStringLiteral("The session is not encrypted"));
     cSTATUS->setStyleSheet(QString::fromLatin1(connected ? kConnectedStyle : kDisconnectedStyle));
     emit connectionShown(connected);
 }

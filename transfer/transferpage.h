@@ -12,6 +12,8 @@
 
 class QCalendarWidget;
 class QCheckBox;
+class QComboBox;
+class QSslCertificate;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -43,6 +45,11 @@ public:
     void applyCopyFromDate(const settings::CFGRecord& r);
     // The account into the settings record.
     void storeSettings(settings::CFGRecord& r) const;
+    // The data connection and security choices and the trusted certificates live in this file
+    // (tervane640.ini beside csv.cfg): the choices are read from it now.
+    void setConnectionSettingsFile(const QString& path);
+    // Writes the choices there ("Save Setting"). False when the file could not be written.
+    bool saveConnectionSettings() const;
     // The date the next copy from date starts at, into the settings record.
     void storeCopyFromDate(settings::CFGRecord& r) const;
     // The remote file count shown.
@@ -136,6 +143,9 @@ private:
     QString chosenRemoteFile();
     // The folder remote files are viewed from.
     QString viewFolder();
+    // A certificate the system does not vouch for: a remembered one passes, otherwise the user decides.
+    void NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems, bool& accept);
+    QString m_connectionSettings; // tervane640.ini
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;
@@ -169,6 +179,7 @@ private:
     QLineEdit *HostTxt = nullptr, *PortTxt = nullptr, *UserTxt = nullptr, *PassTxt = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     QLineEdit *ProxyServer = nullptr, *ProxyPort = nullptr;
+    QComboBox *DataModeBox = nullptr, *SecurityBox = nullptr;
     QPushButton *ConnectBtn = nullptr, *DisConnectBtn = nullptr, *RefreshBtn = nullptr;
     QLineEdit* cSTATUS = nullptr;
     QPushButton* ExitBtn = nullptr;

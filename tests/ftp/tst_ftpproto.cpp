@@ -164,6 +164,9 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::newRow("lan") << "192.168.1.20" << 4100 << "PORT 192,168,1,20,16,4";
         QTest::newRow("loopback") << "127.0.0.1" << 65535 << "PORT 127,0,0,1,255,255";
+        QTest::newRow("IPv4-mapped") << "::ffff:10.1.2.3" << 21 << "PORT 10,1,2,3,0,21";
+        QTest::newRow("IPv6 loopback") << "::1" << 50000 << "EPRT |2|::1|50000|";
+        QTest::newRow("IPv6 with a zone") << "fe80::1%lo" << 1024 << "EPRT |2|fe80::1|1024|";
     }
     void portLine() {
         QFETCH(QString, address);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -238,6 +239,51 @@ private slots:
         ftp.List();
         QVERIFY(ftp.DirectoryList()->Names.contains("bin.dat"));
         QCOMPARE(m_server->count("PORT"), ports); // no active mode in this session
+    }
+
+    // IPv6: a server on ::1, passive (EPSV) and active (EPRT) data connections.
+    void ipv6Loopback_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("activeCommand");
+        QTest::newRow("::1 passive") << "::1" << int(TNMFTP::DataPassive) << "";
+        QTest::newRow("::1 active") << "::1" << int(TNMFTP::DataActive) << "EPRT |2|::1|";
+    }
+    void ipv6Loopback() {
+        QFETCH(QString, host);
+        QFETCH(int, mode);
+        QFETCH(QString, activeCommand);
+        {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHostIPv6, 0))
+                QSKIP("This machine has no IPv6 loopback (::1)");
+        }
+        PyFtpdServer server(m_served.path());
+        server.listenOn("::1");
+        QVERIFY2(server.start(), qPrintable(server.errorText()));
+        TNMFTP ftp;
+        ftp.setHost(host);
+        ftp.setPort(server.port());
+        ftp.setUserID("user");
+        ftp.setPassword("secret");
+        ftp.setIdleTimeOut(5000);
+        ftp.setDataConnectionMode(TNMFTP::DataMode(mode));
+        ftp.Connect();
+        QCOMPARE(ftp.RemoteAddress(), QHostAddress(QHostAddress::LocalHostIPv6));
+        ftp.setParseList(true);
+        ftp.List();
+        QVERIFY(ftp.DirectoryList()->Names.contains("bin.dat"));
+        ftp.Download("bin.dat", m_local.filePath("v6-bin.dat"));
+        QCOMPARE(fileBytes(m_local.filePath("v6-bin.dat")), fileBytes(m_served.filePath("bin.dat")));
+        QVERIFY(ftp.LastDownload().verified());
+        if (activeCommand.isEmpty()) {
+            QCOMPARE(ftp.DataConnectionMethod(), QStringLiteral("EPSV"));
+            QCOMPARE(server.count("EPRT") + server.count("PORT"), 0);
+        } else {
+            QCOMPARE(server.count(activeCommand), 2);
+            QCOMPARE(server.count("PORT"), 0);
+        }
+        ftp.Disconnect();
     }
 
     void downloadCutShort_data() {

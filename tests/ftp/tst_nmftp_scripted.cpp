@@ -604,6 +604,10 @@ private slots:
             << "pasv-foreign" << int(TNMFTP::DataAutomatic) << "PASV";
         QTest::newRow("no passive mode: active fallback") << "normal" << int(TNMFTP::DataAutomatic) << "PORT";
         QTest::newRow("passive only, refused") << "normal" << int(TNMFTP::DataPassive) << "";
+        QTest::newRow("passive port never answers: active fallback")
+            << "epsv-dead" << int(TNMFTP::DataAutomatic) << "PORT";
+        QTest::newRow("passive port closed: active fallback")
+            << "epsv-closed" << int(TNMFTP::DataAutomatic) << "PORT";
     }
     void passiveModes() {
         QFETCH(QString, scenario);

@@ -24,6 +24,10 @@ public:
         return answers.isEmpty() ? Answer::Cancel : answers.dequeue();
     }
     void showError(const QString& text) override { errors << text; }
+    TrustAnswer askCertificate(const QString& caption, const QString& text) override {
+        certificateQuestions << caption + "|" + text;
+        return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -71,6 +75,7 @@ public:
         warnings.clear();
         errors.clear();
         confirmations.clear();
+        certificateQuestions.clear();
         opened.clear();
         beeps = 0;
     }
@@ -81,6 +86,8 @@ public:
     int previews = 0;
     QString lastPreviewPdf;
     QQueue<Answer> answers;
+    QStringList certificateQuestions;
+    QQueue<TrustAnswer> trustAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;

@@ -106,6 +106,12 @@ bool VsftpdServer::start() {
                     .arg(port)
                     .arg(m_root, empty)
                     .toUtf8());
+        if (!m_cert.isEmpty())
+            f.write(QStringLiteral("ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=NO\n"
+                                   "force_anon_data_ssl=NO\nrsa_cert_file=%1\nrsa_private_key_file=%2\n"
+                                   "require_ssl_reuse=%3\n")
+                        .arg(m_cert, m_key, m_requireReuse ? "YES" : "NO")
+                        .toUtf8());
         f.close();
         m_proc.start(QStringLiteral("/usr/sbin/vsftpd"), {conf});
         if (!m_proc.waitForStarted(5000)) {
@@ -133,4 +139,22 @@ ScriptedFtpServer::ScriptedFtpServer(const QString& scenario) : m_scenario(scena
 
 bool ScriptedFtpServer::start() {
     return startPython("scripted_ftp.py", {"--scenario", m_scenario, "--log", m_log});
+}
+
+bool MakeTestCertificate(const QString& folder, const QString& stem, const QString& commonName, QString& cert,
+                         QString& key, QString& error) {
+    cert = QDir(folder).filePath(stem + ".pem");
+    key = QDir(folder).filePath(stem + ".key");
+    QProcess p;
+    p.start(QStringLiteral("openssl"),
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days",
+             "2", "-subj", "/CN=" + commonName, "-addext", "subjectAltName=DNS:localhost,IP:127.0.0.1",
+             "-keyout", key, "-out", cert});
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        error = "openssl could not make a certificate: " + QString::fromUtf8(p.readAllStandardError()) +
+                p.errorString();
+        return false;
+    }
+    QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
+    return true;
 }

@@ -51,6 +51,12 @@ public:
     void setThrottle(int bytesPerSecond) { m_extra << "--throttle" << QString::number(bytesPerSecond); }
     // Before start(): RETR of this name is refused with 550.
     void refuseDownload(const QString& name) { m_extra << "--refuse" << name; }
+    // Before start(): listen on this address instead of 127.0.0.1 ("::1" for IPv6).
+    void listenOn(const QString& address) { m_extra << "--host" << address; }
+    // Before start(): PORT and EPRT are refused (a server that allows passive mode only).
+    void refuseActive() { m_extra << "--no-active"; }
+    // Before start(): explicit TLS with this certificate and key (see MakeTestCertificate).
+    void offerTls(const QString& cert, const QString& key) { m_extra << "--tls" << cert << key; }
     // Before start(): RETR of this name sends a little, then ends with 426.
     void abortDownload(const QString& name) { m_extra << "--abort" << name; }
 
@@ -66,10 +72,23 @@ class VsftpdServer : public FtpServerProcess {
 public:
     explicit VsftpdServer(const QString& root);
     bool start() override;
+    // Before start(): explicit TLS (ssl_enable=YES) with this certificate and key. requireReuse off:
+    // data connections need not resume the control connection's TLS session (curl needs it off).
+    void offerTls(const QString& cert, const QString& key, bool requireReuse = true) {
+        m_cert = cert;
+        m_key = key;
+        m_requireReuse = requireReuse;
+    }
 
 private:
-    QString m_root;
+    QString m_root, m_cert, m_key;
+    bool m_requireReuse = true;
 };
+
+// Makes a self-signed certificate for `commonName` (and 127.0.0.1, localhost) with openssl in `folder`:
+// cert.pem and key.pem there, or `stem`.pem and `stem`.key. False with a reason in `error`.
+bool MakeTestCertificate(const QString& folder, const QString& stem, const QString& commonName, QString& cert,
+                         QString& key, QString& error);
 
 // The project's scripted server (scripted_ftp.py): "normal", "multiline-greeting", "user-230", "user-530".
 class ScriptedFtpServer : public FtpServerProcess {

@@ -6,6 +6,7 @@ allowed too, read-only), --timeout S (idle time after which the server drops the
 --log FILE (every command line received, one a line, written before the reply goes out),
 --throttle BPS (file data sent at most that fast), --refuse NAME (RETR of NAME gets 550),
 --abort NAME (RETR of NAME sends a little data, then 426); --refuse and --abort may repeat.
+--host ADDR (listen there, ::1 for IPv6), --tls CERT KEY (explicit TLS offered with that certificate), --no-active (PORT and EPRT refused with 502).
 """
 import argparse
 import logging
@@ -27,10 +28,20 @@ def main():
     ap.add_argument("--throttle", type=int, default=0)
     ap.add_argument("--refuse", action="append", default=[])
     ap.add_argument("--abort", action="append", default=[])
+    ap.add_argument("--tls", nargs=2, default=None)
+    ap.add_argument("--no-active", action="store_true")
+    ap.add_argument("--host", default="127.0.0.1")
     args = ap.parse_args()
+    base = FTPHandler
+    if args.tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+
+        base = TLS_FTPHandler
+        base.certfile = args.tls[0]
+        base.keyfile = args.tls[1]
     logging.basicConfig(level=logging.ERROR)
 
-    class Handler(FTPHandler):
+    class Handler(base):
         timeout = args.timeout
         auth_failed_timeout = 0.1
 
@@ -50,6 +61,18 @@ def main():
                 return
             return super().ftp_RETR(file)
 
+        def ftp_PORT(self, line):
+            if args.no_active:
+                self.respond("502 Active mode is disabled on this server.")
+                return
+            return super().ftp_PORT(line)
+
+        def ftp_EPRT(self, line):
+            if args.no_active:
+                self.respond("502 Active mode is disabled on this server.")
+                return
+            return super().ftp_EPRT(line)
+
         def pre_process_command(self, line, cmd, arg):
             if args.log:
                 with open(args.log, "a", encoding="utf-8") as f:
@@ -66,7 +89,7 @@ def main():
         dtp.read_limit = 0
         Handler.dtp_handler = dtp
     Handler.banner = "pyftpdlib ready"
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    server = FTPServer((args.host, 0), Handler)
     print("PORT", server.address[1], flush=True)
     try:
         server.serve_forever(handle_exit=True)

@@ -26,7 +26,8 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
 
 Passive mode: EPSV and PASV are unknown (500) in every scenario but "pasv-foreign", whose EPSV is unknown
 and whose PASV names the foreign address 10.9.8.7 (a client must connect to the control peer instead),
-and "epsv", where EPSV works.
+and "epsv", where EPSV works; "epsv-dead" names a port that never answers a connection attempt,
+"epsv-closed" one where nothing listens.
 
 The server's habits, as some widely used servers have them:
   - TYPE A is the default; in ASCII mode every LF goes out as CR LF, also where a CR is already there
@@ -96,6 +97,23 @@ class Session:
         self.passive.listen(1)
         self.passive.settimeout(10)
         return self.passive.getsockname()[1]
+
+    def dead_port(self):
+        # A listener whose accept queue is full: further connection attempts are never answered.
+        listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        listener.bind(("127.0.0.1", 0))
+        listener.listen(0)
+        fillers = []
+        for _ in range(3):
+            f = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            f.setblocking(False)
+            try:
+                f.connect(listener.getsockname())
+            except BlockingIOError:
+                pass
+            fillers.append(f)
+        self.dead = (listener, fillers)
+        return listener.getsockname()[1]
 
     def data(self, source="127.0.0.1"):
         if self.passive:
@@ -182,6 +200,14 @@ class Session:
                 self.send("213 %d\r\n" % size)
             else:
                 self.send("500 Unknown command\r\n")
+        elif cmd == "EPSV" and sc == "epsv-dead":
+            self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.dead_port())
+        elif cmd == "EPSV" and sc == "epsv-closed":
+            probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+            probe.bind(("127.0.0.1", 0))
+            port = probe.getsockname()[1]
+            probe.close()  # nothing listens there: a connection is refused
+            self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % port)
         elif cmd == "EPSV" and sc == "epsv":
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.open_passive())
         elif cmd == "PASV" and sc == "pasv-foreign":

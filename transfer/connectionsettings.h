@@ -1,0 +1,41 @@
+// The account's connection choices and the certificates the user trusts, kept in tervane640.ini
+// beside csv.cfg (csv.cfg has no room for them and stays as other copies of the program read it).
+// No widgets here: the transfer page shows what these functions decide.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QSslCertificate;
+
+namespace transfer {
+
+inline constexpr const char* kConnectionSettingsFile = "tervane640.ini";
+
+// Indexes of the DataModeBox and the SecurityBox, the engine's values.
+struct ConnectionChoices {
+    int dataMode = 0; // Automatic, Passive, Active
+    int security = 1; // Plain FTP, TLS if available, TLS required
+};
+
+// The choices stored in `iniPath`; a missing file or an unknown value gives the defaults.
+ConnectionChoices ReadConnectionChoices(const QString& iniPath);
+// False when the file could not be written.
+bool WriteConnectionChoices(const QString& iniPath, const ConnectionChoices& choices);
+
+// "AB:CD:..." of the certificate's SHA-256 digest.
+QString Fingerprint(const QSslCertificate& certificate);
+// The fingerprint trusted always for this host and port, "" when none.
+QString TrustedFingerprint(const QString& iniPath, const QString& host, int port);
+// Remembers (replaces) the fingerprint trusted always for this host and port. False when the file
+// could not be written.
+bool RememberFingerprint(const QString& iniPath, const QString& host, int port, const QString& fingerprint);
+
+// The question about a certificate the system does not vouch for: host, subject, issuer, validity,
+// fingerprint and the problems found. `previous` is the fingerprint trusted before: when it is not
+// empty, the text opens with a warning that the certificate changed.
+QString CertificateCaption(const QString& previous);
+QString CertificateText(const QString& host, int port, const QSslCertificate& certificate,
+                        const QStringList& problems, const QString& previous);
+
+} // namespace transfer
