@@ -1,4 +1,5 @@
 #include "ftp/ftplist.h"
+#include "ftp/ftpproto.h"
 
 #include <QRegularExpression>
 
@@ -38,16 +39,6 @@ void TFTPUnixList::ParseLine(const QString& line) {
 }
 
 namespace {
-qint64 plainNumber(const QString& text) {
-    if (text.isEmpty() || text.size() > 18) return -1;
-    qint64 v = 0;
-    for (QChar ch : text) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
-        v = v * 10 + (ch.unicode() - '0');
-    }
-    return v;
-}
-
 bool isMonth(const QString& field) {
     static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
                                    "jul", "aug", "sep", "oct", "nov", "dec"};
@@ -66,10 +57,10 @@ qint64 ListingSizeOf(const QString& line) {
     if (unixMode.match(fields[0]).hasMatch()) {
         if (fields[0][0] != QLatin1Char('-')) return -1; // folders, links, devices
         for (qsizetype k = 2; k + 2 < fields.size(); ++k)
-            if (isMonth(fields[k])) return plainNumber(fields[k - 1]);
+            if (isMonth(fields[k])) return DigitsValue(fields[k - 1]);
         return -1;
     }
     static const QRegularExpression dosDate(QStringLiteral("^\\d{2}-\\d{2}-\\d{2,4}$"));
-    if (dosDate.match(fields[0]).hasMatch()) return plainNumber(fields[2]); // "<DIR>" gives -1
+    if (dosDate.match(fields[0]).hasMatch()) return DigitsValue(fields[2]); // "<DIR>" gives -1
     return -1;
 }

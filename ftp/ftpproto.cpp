@@ -2,6 +2,16 @@
 
 #include <QRegularExpression>
 
+qint64 DigitsValue(QStringView text) {
+    if (text.isEmpty() || text.size() > 18) return -1;
+    qint64 v = 0;
+    for (QChar ch : text) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
+        v = v * 10 + (ch.unicode() - '0');
+    }
+    return v;
+}
+
 int ReplyCodeOf(const QString& line) {
     if (line.size() < 3) return 0;
     for (int i = 0; i < 3; ++i)
@@ -21,18 +31,7 @@ bool IsContinuationLine(const QString& line) {
     return line.size() >= 4 && line[3] == QLatin1Char('-');
 }
 
-namespace {
-// A plain run of 1 to 18 ASCII digits as a number; -1 otherwise.
-qint64 digitsValue(QStringView text) {
-    if (text.isEmpty() || text.size() > 18) return -1;
-    qint64 v = 0;
-    for (QChar ch : text) {
-        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) return -1;
-        v = v * 10 + (ch.unicode() - '0');
-    }
-    return v;
-}
-} // namespace
+namespace {} // namespace
 
 qint64 SizeFromReply(const QString& line) {
     // Every "(" is a candidate; the first one followed by digits, one space and "bytes)" wins.
@@ -45,7 +44,7 @@ qint64 SizeFromReply(const QString& line) {
         if (i == open + 1) continue;
         const QStringView tail = view.mid(i);
         if (!tail.startsWith(QLatin1String(" bytes)"), Qt::CaseInsensitive)) continue;
-        return digitsValue(view.mid(open + 1, i - open - 1));
+        return DigitsValue(view.mid(open + 1, i - open - 1));
     }
     return -1;
 }
@@ -55,7 +54,7 @@ qint64 SizeFrom213(const QString& line) {
     while (v.endsWith(QLatin1Char('\n')) || v.endsWith(QLatin1Char('\r')))
         v.chop(1);
     if (!v.startsWith(QLatin1String("213 "))) return -1;
-    return digitsValue(v.mid(4).trimmed());
+    return DigitsValue(v.mid(4).trimmed());
 }
 
 TReplyAssembler::State TReplyAssembler::Add(const QString& line) {
@@ -95,7 +94,7 @@ quint16 EpsvPort(const QString& reply) {
     if (reply[open + 2] != d || reply[open + 3] != d) return 0;
     const qsizetype end = reply.indexOf(d, open + 4);
     if (end < 0 || end + 1 >= reply.size() || reply[end + 1] != QLatin1Char(')')) return 0;
-    const qint64 port = digitsValue(QStringView(reply).mid(open + 4, end - open - 4));
+    const qint64 port = DigitsValue(QStringView(reply).mid(open + 4, end - open - 4));
     return port > 0 && port <= 65535 ? quint16(port) : 0;
 }
 

@@ -28,6 +28,9 @@ enum class TCmdType : std::uint8_t {
 
 // The code of a reply line: exactly three ASCII digits, the first 1 to 5, followed by the end of the line,
 // a space, '-', CR or LF. 0 for anything else ("55", "1234 x", "abc").
+// A plain run of 1 to 18 ASCII digits as a number; -1 otherwise.
+qint64 DigitsValue(QStringView text);
+
 int ReplyCodeOf(const QString& line);
 
 // A reply line that another line follows: it begins with a space or has '-' as its fourth character.
