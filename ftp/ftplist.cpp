@@ -1,7 +1,6 @@
 #include "ftp/ftplist.h"
 #include "ftp/ftpproto.h"
 
-#include <QRegularExpression>
 
 void TFTPDirectoryList::ParseLine(const QString& line) {
     Fields.clear();
@@ -53,14 +52,42 @@ qint64 ListingSizeOf(const QString& line) {
     if (line.size() > 4096) return -1;
     const QStringList fields = line.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (fields.size() < 4) return -1;
-    static const QRegularExpression unixMode(QStringLiteral("^[-dlcbps][-rwxsStTl]{9}[.+@]?$"));
-    if (unixMode.match(fields[0]).hasMatch()) {
+    if (IsUnixModeField(fields[0])) {
         if (fields[0][0] != QLatin1Char('-')) return -1; // folders, links, devices
         for (qsizetype k = 2; k + 2 < fields.size(); ++k)
             if (isMonth(fields[k])) return DigitsValue(fields[k - 1]);
         return -1;
     }
-    static const QRegularExpression dosDate(QStringLiteral("^\\d{2}-\\d{2}-\\d{2,4}$"));
-    if (dosDate.match(fields[0]).hasMatch()) return DigitsValue(fields[2]); // "<DIR>" gives -1
+    if (IsDosDateField(fields[0])) return DigitsValue(fields[2]); // "<DIR>" gives -1
     return -1;
+}
+
+namespace {
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+bool oneOf(QChar c, const char* set, Qt::CaseSensitivity cs) {
+    for (const char* p = set; *p; ++p) {
+        const QChar k = QLatin1Char(*p);
+        if (c == k || (cs == Qt::CaseInsensitive && c.toLower() == k.toLower())) return true;
+    }
+    return false;
+}
+} // namespace
+
+bool IsUnixModeField(QStringView field, Qt::CaseSensitivity cs) {
+    if (field.size() != 10 && field.size() != 11) return false;
+    if (!oneOf(field[0], "-dlcbps", cs)) return false;
+    for (int k = 1; k < 10; ++k)
+        if (!oneOf(field[k], "-rwxsStTl", cs)) return false;
+    return field.size() == 10 || oneOf(field[10], ".+@", cs);
+}
+
+bool IsDosDateField(QStringView field) {
+    if (field.size() < 8 || field.size() > 10) return false;
+    for (qsizetype k = 0; k < field.size(); ++k) {
+        const bool dash = k == 2 || k == 5;
+        if (dash ? field[k] != QLatin1Char('-') : !isDigit(field[k])) return false;
+    }
+    return true;
 }

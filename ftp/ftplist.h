@@ -35,3 +35,8 @@ public:
 // and Windows lines ("01-31-24  10:15AM  2048 name"). -1 for a folder, a link, any other line, or a
 // column that is not a plain number.
 qint64 ListingSizeOf(const QString& line);
+
+// A Unix listing's type and permissions column: "-rw-r--r--", "drwxr-xr-x+", "lrwxrwxrwx@"...
+bool IsUnixModeField(QStringView field, Qt::CaseSensitivity cs = Qt::CaseSensitive);
+// A Windows listing's date column: "12-01-09" or "12-01-2009".
+bool IsDosDateField(QStringView field);

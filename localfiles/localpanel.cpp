@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 using layout::place;
@@ -110,16 +111,21 @@ void LocalFolderPanel::rereadFiles() {
 
 void LocalFolderPanel::RefreshLocalFiles() {
     if (m_refreshTimer) m_refreshTimer->stop();
-    m_refreshClock.start();
+    QElapsedTimer cost;
+    cost.start();
     FileListBoxPC->Update();
     showCount();
+    m_refreshCostMs = cost.elapsed();
+    m_refreshClock.start();
 }
 
 void LocalFolderPanel::LocalFilesChanged() {
     // A batch fetches many files a second; re-reading and repainting the local
     // list for each would cost more than the transfer. Re-read at once, or, when
-    // the last re-read was less than a tenth of a second ago, at the end of it.
-    constexpr qint64 kMinGapMs = 100;
+    // the last re-read was less recent than the gap, at the end of the gap: a tenth
+    // of a second, or twenty times what the last re-read took (a folder of
+    // thousands of files), so re-reading never takes more than a twentieth of a batch.
+    const qint64 kMinGapMs = std::max<qint64>(100, 20 * m_refreshCostMs);
     if (!m_refreshTimer) {
         m_refreshTimer = new QTimer(this);
         m_refreshTimer->setSingleShot(true);

@@ -67,6 +67,7 @@ private:
     QAction *Delete1 = nullptr, *DeleteAll1 = nullptr, *Refresh1 = nullptr;
     QTimer* m_refreshTimer = nullptr;
     QElapsedTimer m_refreshClock;
+    qint64 m_refreshCostMs = 0; // what the last re-read of the list took
 };
 
 // A list's pop-up menu; the menu pops up at the mouse on a right click.

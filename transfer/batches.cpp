@@ -46,7 +46,7 @@ bool TransferPage::stoppedByCancel(const std::function<void()>& transfer) {
         // Cancel, Exit or the close box ended the file under way: the batch stops
         // there quietly; the engine has removed the partial file.
         if (m_session->CancelRequested) {
-            emit statusText(QStringLiteral("Cancelled: the file under way was not copied"));
+            tell(QStringLiteral("Cancelled: the file under way was not copied"));
             return true;
         }
         throw;
@@ -69,7 +69,7 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
         const QString text =
             QStringLiteral("%1 %2 failed: %3")
                 .arg(QString::fromLatin1(verb), name, QString::fromStdString(e.what()).trimmed());
-        emit statusText(text);
+        tell(text);
         throw EError(text);
     }
 }
@@ -92,10 +92,10 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath, con
                 QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why) +
                 (keptSoFar.isEmpty() ? QString()
                                      : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar));
-            emit statusText(text);
+            tell(text);
             throw EError(text);
         }
-        emit statusText(QStringLiteral("Moving %1 failed: %2").arg(name, why));
+        tell(QStringLiteral("Moving %1 failed: %2").arg(name, why));
         return why;
     }
     const TDownloadResult& result = m_session->NMFTP1->LastDownload();
@@ -150,7 +150,7 @@ void TransferPage::CopySelectedClick() {
         setBusyCursor(true);
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
-            FileListBoxFTP->setItemIndex(i);
+            followItem(i);
             QListWidgetItem* item = FileListBoxFTP->item(i);
             if (transfer::BatchTakes(Batch::CopySelected, item->text(), item->isSelected())) {
                 taken = true;
@@ -160,7 +160,7 @@ void TransferPage::CopySelectedClick() {
             }
             if (!transfer::WalkGoesOn(Batch::CopySelected, i, m_session->CancelRequested)) break;
         }
-        FileListBoxFTP->setItemIndex(0);
+        showItem(0);
         setBusyCursor(false);
     }
     m_session->TransferBusy = false;
@@ -191,7 +191,7 @@ void TransferPage::CopyAllClick() {
     CopyAll->hide();
     CopyAllCancel->show();
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
-        FileListBoxFTP->setItemIndex(i);
+        followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         if (stoppedByCancel([&] { downloadOne(name, QDir::current().absoluteFilePath(name), "Copying"); }))
             break;
@@ -229,7 +229,7 @@ void TransferPage::MoveSelectedClick() {
         const QString target = m_local->folder();
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
-            FileListBoxFTP->setItemIndex(i);
+            followItem(i);
             QListWidgetItem* item = FileListBoxFTP->item(i);
             if (transfer::BatchTakes(Batch::MoveSelected, item->text(), item->isSelected())) {
                 taken = true;
@@ -241,7 +241,7 @@ void TransferPage::MoveSelectedClick() {
             }
             if (!transfer::WalkGoesOn(Batch::MoveSelected, i, m_session->CancelRequested)) break;
         }
-        FileListBoxFTP->setItemIndex(0);
+        showItem(0);
         FreshListing();
         setBusyCursor(false);
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
@@ -279,7 +279,7 @@ void TransferPage::MoveAllClick() {
     MoveAllCancel->show();
     bool anyKept = false;
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
-        FileListBoxFTP->setItemIndex(i);
+        followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
         if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name), kept); }))
@@ -332,7 +332,7 @@ void TransferPage::CopyFromDateClick() {
     const QString target = m_local->folder();
     setBusyCursor(true);
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
-        FileListBoxFTP->setItemIndex(i);
+        followItem(i);
         // The key is taken anew for every entry: a click on the calendar during the walk counts.
         const QDate from = MonthCalendar1->selectedDate();
         usedText = transfer::DateText(from);
@@ -354,7 +354,7 @@ void TransferPage::CopyFromDateClick() {
         FromDateTime->setText(CopyFromDateText);
         emit saveSettingsRequested();
     }
-    FileListBoxFTP->setItemIndex(0);
+    showItem(0);
     setBusyCursor(false);
     m_session->TransferBusy = false;
     if (!fetched)

@@ -38,7 +38,9 @@ FtpSession::Call::Call(FtpSession* session) : m_session(session) {
 
 FtpSession::Call::~Call() {
     if (!m_session) return;
-    if (--m_session->m_engineCalls == 0 && m_session->m_closePending) {
+    if (--m_session->m_engineCalls != 0) return;
+    emit m_session->idle();
+    if (m_session && m_session->m_closePending) {
         m_session->m_closePending = false;
         QMetaObject::invokeMethod(m_session, &FtpSession::closeWhenIdle, Qt::QueuedConnection);
     }

@@ -50,6 +50,8 @@ public:
 signals:
     // The window may close now (queued: the handler's stack has unwound).
     void closeWhenIdle();
+    // The last handler inside an engine call has returned (sent at once).
+    void idle();
 
 private:
     int m_engineCalls = 0;

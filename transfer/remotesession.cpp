@@ -4,6 +4,7 @@
 
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
+#include "platform/latestonly.h"
 #include "platform/platform.h"
 #include "transfer/connectionsettings.h"
 #include "transfer/ftpsession.h"
@@ -175,17 +176,31 @@ void TransferPage::ExitBtnClick() {
 
 void TransferPage::NMFTP1ListItem(const QString& Listing) {
     if (Listing.isEmpty()) return;
+    // Lines are gathered and shown together (at most ten times a second, and when
+    // the listing ends): a folder of thousands of files is shown at once.
     const transfer::ListingEntry entry = transfer::InterpretListingLine(Listing);
     if (entry.kind == transfer::ListingEntry::Kind::File && entry.csv) {
-        FileListBoxFTP->addItem(entry.name);
+        m_listed.files << entry.name;
         // The listed size checks the copy where the server cannot tell it by SIZE.
         m_remoteSizes.insert(entry.name, ListingSizeOf(Listing));
     }
-    Memo1->appendPlainText(Listing);
-    if (entry.kind == transfer::ListingEntry::Kind::Folder) FileListBoxFTPdir->addItem(entry.name);
+    m_listed.lines << Listing;
+    if (entry.kind == transfer::ListingEntry::Kind::Folder) m_listed.folders << entry.name;
+    m_listingShown->post([this] { showListed(); });
+}
+
+void TransferPage::showListed() {
+    m_listingShown->drop();
+    if (!m_listed.files.isEmpty()) FileListBoxFTP->addItems(m_listed.files);
+    if (!m_listed.folders.isEmpty()) FileListBoxFTPdir->addItems(m_listed.folders);
+    if (!m_listed.lines.isEmpty()) Memo1->appendPlainText(m_listed.lines.join(QLatin1Char('\n')));
+    m_listed = {};
 }
 
 void TransferPage::FreshListing() {
+    m_itemShown->drop(); // an entry of the old list
+    m_listingShown->drop();
+    m_listed = {};
     FileListBoxFTPdir->clear();
     FileListBoxFTP->clear();
     Memo1->clear();

@@ -1,22 +1,87 @@
 #include "transfer/transfercore.h"
 
+#include "ftp/ftplist.h"
+
 #include <QFile>
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 
 namespace transfer {
 
+namespace {
+// Listing lines are read by hand rather than by regular expressions: a folder of
+// thousands of files is shown at once, and no line, however long or odd, costs
+// more than one pass over it.
+bool isDigit(QChar c) {
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+bool allDigits(QStringView t, qsizetype least = 1, qsizetype most = 1 << 30) {
+    if (t.size() < least || t.size() > most) return false;
+    for (QChar c : t)
+        if (!isDigit(c)) return false;
+    return true;
+}
+
+qsizetype skipSpace(const QString& line, qsizetype i) {
+    while (i < line.size() && line[i].isSpace())
+        ++i;
+    return i;
+}
+
+qsizetype skipWord(const QString& line, qsizetype i) {
+    while (i < line.size() && !line[i].isSpace())
+        ++i;
+    return i;
+}
+
+bool isMonthName(QStringView t) {
+    static const char* const months[] = {"jan", "feb", "mar", "apr", "may", "jun",
+                                         "jul", "aug", "sep", "oct", "nov", "dec"};
+    if (t.size() != 3) return false;
+    for (const char* m : months)
+        if (t.compare(QLatin1String(m), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// "12:05", "9:05" or "2023".
+bool isTimeOrYear(QStringView t) {
+    if (allDigits(t, 4, 4)) return true;
+    const qsizetype colon = t.indexOf(QLatin1Char(':'));
+    return (colon == 1 || colon == 2) && t.size() == colon + 3 && allDigits(t.left(colon)) &&
+           allDigits(t.mid(colon + 1));
+}
+
+// The name after the columns of a Unix line, which has a group column or not:
+// type+permissions, links, owner, [group], size, month, day, time or year, one space, the name.
+QString unixNameAfterColumns(const QString& line, int columns) {
+    QStringView word[8];
+    qsizetype i = 0;
+    for (int k = 0; k < columns; ++k) {
+        if (k > 0) {
+            const qsizetype s = skipSpace(line, i);
+            if (s == i) return {};
+            i = s;
+        }
+        const qsizetype e = skipWord(line, i);
+        if (e == i) return {};
+        word[k] = QStringView(line).mid(i, e - i);
+        i = e;
+    }
+    const int g = columns == 8 ? 1 : 0; // the group column shifts the rest by one
+    if (!IsUnixModeField(word[0], Qt::CaseInsensitive) || !allDigits(word[1]) || !allDigits(word[3 + g]) ||
+        !isMonthName(word[4 + g]) || !allDigits(word[5 + g], 1, 2) || !isTimeOrYear(word[6 + g]))
+        return {};
+    if (i + 1 >= line.size() || line[i] != QLatin1Char(' ')) return {};
+    const QString name = line.mid(i + 1);
+    return name.contains(QLatin1Char('\n')) ? QString() : name;
+}
+} // namespace
+
 QString UnixListingName(const QString& line) {
-    // type+permissions, links, owner, [group], size, month, day, time or year, name
-    static const QRegularExpression re(
-        QStringLiteral("^[-dlcbps][-rwxsStTl]{9}[.+@]?\\s+\\d+\\s+\\S+(?:\\s+\\S+)?\\s+\\d+\\s+"
-                       "(?:Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec)\\s+\\d{1,2}\\s+"
-                       "(?:\\d{1,2}:\\d{2}|\\d{4}) (.+)$"),
-        QRegularExpression::CaseInsensitiveOption);
-    const auto m = re.match(line);
-    if (!m.hasMatch()) return {};
-    QString name = m.captured(1);
+    QString name = unixNameAfterColumns(line, 8);
+    if (name.isEmpty()) name = unixNameAfterColumns(line, 7);
+    if (name.isEmpty()) return {};
     if (line.startsWith(QLatin1Char('l'))) {
         const int arrow = name.indexOf(QLatin1String(" -> "));
         if (arrow > 0) name.truncate(arrow);
@@ -32,14 +97,37 @@ QString ListingExtension(const QString& name) {
 namespace {
 // A Windows (IIS) listing line: "12-01-09  10:00AM       133920 091201.csv" or "... <DIR> logger".
 bool DosListingEntry(const QString& line, QString& name, bool& folder) {
-    static const QRegularExpression re(
-        QStringLiteral("^\\d{2}-\\d{2}-\\d{2,4}\\s+\\d{1,2}:\\d{2}\\s*(?:[AaPp][Mm])?\\s+"
-                       "(<DIR>|\\d+)\\s+(.+)$"));
-    const auto m = re.match(line);
-    if (!m.hasMatch()) return false;
-    name = m.captured(2);
-    folder = m.captured(1) == QLatin1String("<DIR>");
-    return true;
+    qsizetype i = skipWord(line, 0);
+    if (!IsDosDateField(QStringView(line).left(i))) return false;
+    qsizetype s = skipSpace(line, i);
+    if (s == i) return false;
+    // The time, "10:00" or "9:00", with AM or PM after it or apart from it.
+    const qsizetype colon = line.indexOf(QLatin1Char(':'), s);
+    if (colon < 0 || colon - s < 1 || colon - s > 2 || !allDigits(QStringView(line).mid(s, colon - s)) ||
+        !allDigits(QStringView(line).mid(colon + 1, 2), 2, 2))
+        return false;
+    i = colon + 3;
+    s = skipSpace(line, i);
+    const QStringView half = QStringView(line).mid(s, 2);
+    if (half.size() == 2 && (half[1] == QLatin1Char('M') || half[1] == QLatin1Char('m')) &&
+        QStringLiteral("AaPp").contains(half[0]) && s + 2 < line.size() && line[s + 2].isSpace())
+        s = skipSpace(line, s + 2);
+    else if (s == i)
+        return false;
+    // The size, or <DIR> for a folder.
+    i = skipWord(line, s);
+    const QStringView size = QStringView(line).mid(s, i - s);
+    folder = size == QLatin1String("<DIR>");
+    if (!folder && !allDigits(size)) return false;
+    s = skipSpace(line, i);
+    if (s == i) return false;
+    // The name is the rest; a run of blanks at the end leaves its last blank as the name.
+    if (s == line.size()) {
+        if (s - i < 2) return false;
+        --s;
+    }
+    name = line.mid(s);
+    return !name.contains(QLatin1Char('\n'));
 }
 } // namespace
 

@@ -6,6 +6,7 @@
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
 #include "platform/guarded.h"
+#include "platform/latestonly.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 #include "transfer/connectionsettings.h"
@@ -56,8 +57,17 @@ const QString kConnected = QStringLiteral("FTP Connected");
 } // namespace
 
 TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
-    : QWidget(parent), m_session(new FtpSession(this)), m_local(local) {
+    : QWidget(parent), m_session(new FtpSession(this)), m_local(local),
+      m_statusShown(new LatestOnly(kQuickUpdateGapMs, this)), m_itemShown(new LatestOnly(kQuickUpdateGapMs, this)),
+      m_listingShown(new LatestOnly(kQuickUpdateGapMs, this)) {
     setObjectName(QStringLiteral("TransferPage"));
+    // What waited to be shown is shown once the session's last call has returned,
+    // so the window never keeps a stale text or entry after a batch.
+    connect(m_session, &FtpSession::idle, this, [this] {
+        showListed();
+        m_statusShown->flush();
+        m_itemShown->flush();
+    });
     buildRemoteGroup();
     buildButtons();
     m_local->setParent(this);
@@ -227,16 +237,36 @@ void TransferPage::buildAccount() {
     ExitBtn = place(new QPushButton(QStringLiteral("Exit"), p), "ExitBtn", 1156, 576, 57, 25);
 }
 
+void TransferPage::tell(const QString& text) {
+    m_statusShown->apply([this, text] { emit statusText(text); });
+}
+
+void TransferPage::tellOften(const QString& text) {
+    if (!m_session->EngineBusy()) {
+        tell(text);
+        return;
+    }
+    m_statusShown->post([this, text] { emit statusText(text); });
+}
+
+void TransferPage::followItem(int row) {
+    m_itemShown->post([this, row] { FileListBoxFTP->setItemIndex(row); });
+}
+
+void TransferPage::showItem(int row) {
+    m_itemShown->apply([this, row] { FileListBoxFTP->setItemIndex(row); });
+}
+
 void TransferPage::connectEngine() {
     TNMFTP* ftp = m_session->NMFTP1;
     ftp->setHost(HostTxt->text());
     ftp->setUserID(UserTxt->text());
     ftp->setPassword(PassTxt->text());
 
-    connect(ftp, &TPowersock::OnConnect, this, [this](QObject*) { emit statusText(kConnected); });
-    connect(ftp, &TPowersock::OnDisconnect, this, [this](QObject*) { emit statusText(kDisconnected); });
+    connect(ftp, &TPowersock::OnConnect, this, [this](QObject*) { tell(kConnected); });
+    connect(ftp, &TPowersock::OnDisconnect, this, [this](QObject*) { tell(kDisconnected); });
     connect(ftp, &TPowersock::OnHostResolved, this,
-            [this](QObject*) { emit statusText(QStringLiteral("Host resolved")); });
+            [this](QObject*) { tell(QStringLiteral("Host resolved")); });
     connect(ftp, &TPowersock::OnInvalidHost, this,
             [](bool&) { Platform::instance().showMessage(QStringLiteral("Invalid Host")); });
     connect(ftp, &TPowersock::OnConnectionFailed, this, [this](QObject*) {
@@ -250,29 +280,29 @@ void TransferPage::connectEngine() {
         Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) +
                                          QStringLiteral(": ") + text);
     });
-    // The byte count is shown at most ten times a second: repainting the window for
-    // every packet of a batch of small files cost more than the transfer.
+    // Status texts that come with every file of a batch are shown at most ten times
+    // a second (see tellOften): repainting the window for each cost more than the transfer.
     connect(ftp, &TPowersock::OnPacketRecvd, this, [this, ftp](QObject*) {
-        if (m_packetClock.isValid() && m_packetClock.elapsed() < 100) return;
-        m_packetClock.start();
-        emit statusText(QString::number(ftp->BytesReceived()) + QStringLiteral(" of ") +
-                        QString::number(ftp->TransferSize()));
+        tellOften(QString::number(ftp->BytesReceived()) + QStringLiteral(" of ") +
+                  QString::number(ftp->TransferSize()));
     });
     connect(ftp, &TPowersock::OnPacketSent, this, [this, ftp](QObject*) {
-        emit statusText(QString::number(ftp->BytesSent()) + QStringLiteral(" of ") +
+        tellOften(QString::number(ftp->BytesSent()) + QStringLiteral(" of ") +
                         QString::number(ftp->TransferSize()));
     });
     connect(ftp, &TNMFTP::OnTransactionStart, this,
-            [this](QObject*) { emit statusText(QStringLiteral("Beginning Data Transfer")); });
-    connect(ftp, &TNMFTP::OnTransactionStop, this,
-            [this](QObject*) { emit statusText(QStringLiteral("Data Transfer Complete")); });
+            [this](QObject*) { tellOften(QStringLiteral("Beginning Data Transfer")); });
+    connect(ftp, &TNMFTP::OnTransactionStop, this, [this](QObject*) {
+        showListed(); // a listing is complete
+        tellOften(QStringLiteral("Data Transfer Complete"));
+    });
     connect(ftp, &TNMFTP::OnSuccess, this, [this](TCmdType kind) {
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Success);
-        if (!t.isEmpty()) emit statusText(t);
+        if (!t.isEmpty()) tellOften(t);
     });
     connect(ftp, &TNMFTP::OnFailure, this, [this](bool&, TCmdType kind) {
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Failure);
-        if (!t.isEmpty()) emit statusText(t);
+        if (!t.isEmpty()) tellOften(t);
     });
     connect(ftp, &TNMFTP::OnUnSupportedFunction, this, [](TCmdType kind) {
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Unsupported);
@@ -280,7 +310,7 @@ void TransferPage::connectEngine() {
     });
     connect(ftp, &TNMFTP::OnListItem, this, &TransferPage::NMFTP1ListItem);
     connect(ftp, &TNMFTP::OnDataConnectionWait, this, [this](const QString& text) {
-        if (!text.isEmpty()) emit statusText(text);
+        if (!text.isEmpty()) tell(text);
     });
     connect(ftp, &TNMFTP::OnCertificateCheck, this, &TransferPage::NMFTP1CertificateCheck);
 }

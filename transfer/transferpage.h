@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@ class QAction;
 class QPlainTextEdit;
 class QPushButton;
 class FtpSession;
+class LatestOnly;
 class LocalFolderPanel;
 class TLinkedListBox;
 namespace settings {
@@ -135,6 +137,16 @@ private:
     // The size of a remote file in the last listing, -1 when it gave none.
     qint64 listedSize(const QString& name) const;
     void tellKeptOnServer(const QStringList& names);
+    // A status text shown at once (anything still waiting to be shown is dropped).
+    void tell(const QString& text);
+    // A status text of the kind every file of a batch brings: throttled while the session works.
+    void tellOften(const QString& text);
+    // The remote list's current entry follows a batch, throttled like tellOften.
+    void followItem(int row);
+    // The current entry set at once.
+    void showItem(int row);
+    // Shows the listing lines received so far in the lists and the listing box.
+    void showListed();
     // Runs one remote folder command with the busy cursor, then lists the folder afresh.
     void remoteFolderCommand(const std::function<void()>& command);
     // The name in MakeDirFTP when connected, idle and not blank; otherwise tells why.
@@ -149,7 +161,16 @@ private:
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;
-    QElapsedTimer m_packetClock; // when the byte count was last shown
+    // The status text and the remote list's current entry, shown at most ten times a second while the
+    // session works (a batch changes both several times per file).
+    static constexpr int kQuickUpdateGapMs = 100;
+    LatestOnly* m_statusShown = nullptr;
+    LatestOnly* m_itemShown = nullptr;
+    LatestOnly* m_listingShown = nullptr;
+    // Listing lines received and not yet shown.
+    struct Listed {
+        QStringList files, folders, lines;
+    } m_listed;
     QHash<QString, qint64> m_remoteSizes; // the listed sizes of the remote file list's entries
     bool m_busyCursor = false;
     QString CopyFromDateText; // the copy-from date text shown in FromDateTime

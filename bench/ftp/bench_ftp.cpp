@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         if (args[i] == "--runs") runs = args[i + 1].toInt();
         if (args[i] == "--big-mib") bigMiB = args[i + 1].toLongLong();
     }
-    QTemporaryDir work;
+    QTemporaryDir work(BenchFolder());
     g_timeOut = work.filePath("peak.txt");
     const QString served = work.filePath("served"), out = work.filePath("out");
     QDir().mkpath(served);

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         if (a == "--runs") runs = std::atoi(argv[i + 1]);
     }
     FakePlatform platform;
-    QTemporaryDir work;
+    QTemporaryDir work(BenchFolder());
     const QString served = work.filePath("served"), local = work.filePath("local"),
                   out = work.filePath("curl");
     QDir().mkpath(served);

@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -157,4 +158,11 @@ bool MakeTestCertificate(const QString& folder, const QString& stem, const QStri
     }
     QFile::setPermissions(key, QFile::ReadOwner | QFile::WriteOwner);
     return true;
+}
+
+QString BenchFolder() {
+    QString base = qEnvironmentVariable("TERVANE_BENCH_DIR");
+    if (base.isEmpty() && QFileInfo(QStringLiteral("/dev/shm")).isWritable()) base = QStringLiteral("/dev/shm");
+    if (base.isEmpty()) base = QDir::tempPath();
+    return base + QStringLiteral("/tervane-bench-XXXXXX");
 }

@@ -99,3 +99,8 @@ public:
 private:
     QString m_scenario;
 };
+
+// The template for a benchmark's working folder: in memory (/dev/shm) when there is one, so that the
+// disk's own bookkeeping of thousands of files just deleted and created again (which swings a run by 2x
+// on ext4) does not drown what is measured; TERVANE_BENCH_DIR names another folder, e.g. one on disk.
+QString BenchFolder();
