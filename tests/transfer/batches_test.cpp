@@ -18,6 +18,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -303,6 +306,36 @@ private slots:
         QVERIFY2(platform.messages[0].contains("short.csv"), qPrintable(platform.messages[0]));
         QCOMPARE(platform.errors, QStringList());
         verifyIdle();
+    }
+
+    void slowListingShowsWhatArrived() {
+        // Half of a 2,000-file listing comes at once, the rest 1.5 s later: the lists show the first
+        // half while the rest is awaited, and everything, in order, once the listing has ended.
+        w = std::make_unique<WindowFixture>();
+        auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        c(f()).session().NMFTP1->ChangeDir("slowlist");
+        // What the lists show, looked at every 50 ms while the listing runs.
+        QList<int> shown, lines;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            shown << c(f()).FileListBoxFTP()->count();
+            lines << c(f()).Memo1()->document()->blockCount();
+        });
+        look.start(50);
+        c(f()).invoke("FreshListing");
+        look.stop();
+        QVERIFY2(shown.count(1000) >= 5, qPrintable(QString::number(shown.count(1000))));
+        QVERIFY(lines.count(1000) >= 5);
+        QCOMPARE(c(f()).FileListBoxFTP()->count(), 2000);
+        QCOMPARE(c(f()).FileListBoxFTP()->item(0)->text(), QString("200000.csv"));
+        QCOMPARE(c(f()).FileListBoxFTP()->item(1999)->text(), QString("201999.csv"));
+        QCOMPARE(c(f()).Memo1()->document()->blockCount(), 2000);
+        // The listing box ends with the last line as it was sent.
+        QCOMPARE(c(f()).Memo1()->document()->lastBlock().text(),
+                 QString("-rw-r--r-- 1 ftp ftp 2099 Mar 3 10:15 201999.csv"));
     }
 
     void copyFromDate() {

@@ -19,6 +19,7 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
   RETR never.csv     -> 150, no data connection       RETR foreign.csv -> a first connection from 127.0.0.2
   RETR missing*      -> 550                            RETR <other>     -> 100 bytes "0123456789" x 10, 226
   LIST in "longlist" -> a first line of 100 000 characters
+  LIST in "slowlist" -> 2,000 file lines: the first 1,000, then 1.5 s later the rest
   LIST in "short"    -> short.csv (2048) and 240304.csv  RETR short.csv -> 150 announcing 2048 bytes, 1000, 226
   DELE any           -> 250
   SIZE               -> 500 (not supported), except in scenario "size": 213 with the size RETR sends
@@ -336,6 +337,11 @@ class Session:
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
         if self.cwd == "longlist":
             body = "x" * 100000 + "\r\n" + body
+        if self.cwd == "slowlist":
+            lines = ["-rw-r--r-- 1 ftp ftp %d Mar 3 10:15 %06d.csv" % (100 + i, 200000 + i) for i in range(2000)]
+            d.sendall(("\r\n".join(lines[:1000]) + "\r\n").encode("utf-8"))
+            time.sleep(1.5)
+            body = "\r\n".join(lines[1000:])
         if self.cwd != "nolf":
             body += "\r\n"
         d.sendall(body.encode("utf-8"))
