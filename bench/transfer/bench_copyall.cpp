@@ -1,6 +1,9 @@
 // "Copy ALL" through the real window (offscreen) beside curl fetching the same
 // files over one log-on, from a local vsftpd, in one run.
 //   bench_copyall [--files N] [--kib K] [--runs R] [--mode active|passive] [--tls]
+//   bench_copyall --server HOST:PORT [--user U --password P] [--folder F] [--runs R] [--mode ...]
+// --server: any FTP server instead of the local vsftpd; every .csv file of F (the log-on folder by
+// default) is fetched. Either way the window's copies are compared byte for byte with curl's.
 // --tls: vsftpd offers explicit TLS with a certificate made at run time; the window logs on with
 // "TLS required" (the certificate trusted once) and curl runs with --ssl-reqd.
 #include "app/application.h"
@@ -20,6 +23,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <cstdio>
 
 namespace {
@@ -52,6 +56,10 @@ void resetPeak() {
     QFile f("/proc/self/clear_refs");
     if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
 int countFiles(const QString& dir) {
     return QDir(dir).entryList({"*.csv"}, QDir::Files).size();
 }
@@ -62,7 +70,9 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     int files = 200, kib = 100, runs = 3;
-    bool tls = false, active = true;
+    bool tls = false, active = true, external = false;
+    QString host = "127.0.0.1", user = "anonymous", password = "bench@example.com", folder;
+    quint16 port = 0;
     for (int i = 1; i < argc; ++i)
         if (QByteArray(argv[i]) == "--tls") tls = true;
     for (int i = 1; i + 1 < argc; ++i) {
@@ -71,6 +81,19 @@ int main(int argc, char** argv) {
         if (a == "--files") files = std::atoi(argv[i + 1]);
         if (a == "--kib") kib = std::atoi(argv[i + 1]);
         if (a == "--runs") runs = std::atoi(argv[i + 1]);
+        if (a == "--user") user = QString::fromLocal8Bit(argv[i + 1]);
+        if (a == "--password") password = QString::fromLocal8Bit(argv[i + 1]);
+        if (a == "--folder") folder = QString::fromLocal8Bit(argv[i + 1]);
+        if (a == "--server") {
+            const QString hp = QString::fromLocal8Bit(argv[i + 1]);
+            external = true;
+            host = hp.section(':', 0, -2);
+            port = quint16(hp.section(':', -1).toUInt());
+        }
+    }
+    if (external && tls) {
+        std::fprintf(stderr, "--tls is for the local vsftpd only\n");
+        return 2;
     }
     FakePlatform platform;
     QTemporaryDir work(BenchFolder());
@@ -79,7 +102,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(served);
     QDir().mkpath(local);
     QStringList names;
-    for (int i = 0; i < files; ++i) {
+    for (int i = 0; i < (external ? 0 : files); ++i) {
         const QString n = QStringLiteral("%1.csv").arg(180000 + i);
         names << n;
         QFile f(served + '/' + n);
@@ -98,17 +121,36 @@ int main(int argc, char** argv) {
         server.offerTls(cert, key, false); // curl hangs on this vsftpd when it must resume the session
         platform.trustAnswers << Platform::TrustAnswer::Once;
     }
-    if (!server.start()) {
-        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.errorText()));
-        return 1;
+    if (!external) {
+        if (!server.start()) {
+            std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.errorText()));
+            return 1;
+        }
+        port = server.port();
+        folder = served; // this vsftpd does not keep the account in its folder
     }
+    // curl's address of a file of the folder (or of the folder itself).
+    auto curlUrl = [&](const QString& name) {
+        QUrl u;
+        u.setScheme("ftp");
+        u.setHost(host);
+        u.setPort(port);
+        if (external) {
+            u.setUserName(user);
+            u.setPassword(password);
+            u.setPath('/' + (folder.isEmpty() ? QString() : folder + '/') + name);
+        } else {
+            u.setPath(name.isEmpty() ? served + '/' : '/' + name);
+        }
+        return u.toString(QUrl::FullyEncoded);
+    };
 
     // The window, logged on as the program does at start-up.
     QDir::setCurrent(local);
     settings::CFGRecord r;
-    r.setHost("127.0.0.1");
-    r.setUserId("anonymous");
-    r.setPassword("bench@example.com");
+    r.setHost(host);
+    r.setUserId(user);
+    r.setPassword(password);
     settings::SaveCFGFile(local + "/csv.cfg", r);
     {
         QSettings ini(local + "/tervane640.ini", QSettings::IniFormat);
@@ -116,7 +158,7 @@ int main(int argc, char** argv) {
         ini.setValue("Connection/Security", tls ? "Required" : "Plain");
     }
     TForm1 form;
-    c(form).PortTxt()->setText(QString::number(server.port()));
+    c(form).PortTxt()->setText(QString::number(port));
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) std::fprintf(stderr, "the window was not shown\n");
     if (!form.Initialised()) c(form).invoke("PageControl1Enter");
@@ -126,9 +168,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     c(form).DirectoryListBoxPC()->setDirectory(local);
-    c(form).session().NMFTP1->ChangeDir(served); // this vsftpd does not keep the account in its folder
+    if (!folder.isEmpty()) c(form).session().NMFTP1->ChangeDir(folder);
     c(form).invoke("FreshListing");
-    if (c(form).FileListBoxFTP()->count() != files) {
+    if (external) {
+        for (int i = 0; i < c(form).FileListBoxFTP()->count(); ++i)
+            names << c(form).FileListBoxFTP()->item(i)->text();
+        files = int(names.size());
+    }
+    if (files == 0 || c(form).FileListBoxFTP()->count() != files) {
         std::fprintf(stderr, "listed %d of %d files\n", c(form).FileListBoxFTP()->count(), files);
         return 1;
     }
@@ -142,8 +189,9 @@ int main(int argc, char** argv) {
         bestList = std::min(bestList, t.nsecsElapsed() / 1e9);
         QProcess curl;
         t.restart();
-        curl.start("/usr/bin/curl", {"-s", "-S", "--ftp-port", "127.0.0.1",
-                                     QStringLiteral("ftp://127.0.0.1:%1%2/").arg(server.port()).arg(served)});
+        QStringList listing{"-s", "-S", "--max-time", "300"};
+        if (active) listing << "--ftp-port" << "-";
+        curl.start("/usr/bin/curl", listing << curlUrl(QString()));
         curl.waitForFinished(600000);
         bestCurlList = std::min(bestCurlList, t.nsecsElapsed() / 1e9);
     }
@@ -175,12 +223,12 @@ int main(int argc, char** argv) {
         QStringList cmd{"-s", "-S", "--max-time", "300"};
         if (active)
             cmd << "--ftp-port"
-                << "127.0.0.1";
+                << "-";
         if (tls)
             cmd << "--ssl-reqd"
                 << "--cacert" << cert;
         for (const QString& n : names)
-            cmd << QStringLiteral("ftp://127.0.0.1:%1/%2").arg(server.port()).arg(n) << "-o" << out + '/' + n;
+            cmd << curlUrl(n) << "-o" << out + '/' + n;
         QProcess curl;
         t.restart();
         curl.start("/usr/bin/curl", cmd);
@@ -191,17 +239,29 @@ int main(int argc, char** argv) {
             return 1;
         }
         bestCurl = std::min(bestCurl, c);
+        // The same bytes as curl's copies (and, from the local vsftpd, as the files served).
+        QStringList differ;
+        for (const QString& n : names) {
+            const QByteArray mine = fileBytes(local + '/' + n);
+            if (mine != fileBytes(out + '/' + n) || (!external && mine != fileBytes(served + '/' + n)))
+                differ << n;
+        }
+        if (!differ.isEmpty()) {
+            std::fprintf(stderr, "%d copies differ from curl's, e.g. %s\n", int(differ.size()),
+                         qPrintable(differ.first()));
+            return 1;
+        }
     }
     std::printf("%-34s %12s %10s %8s\n", "case", "window s", "curl s", "ratio");
     std::printf("%-34s %12.3f %10.3f %8.2f\n",
-                qPrintable(QStringLiteral("Copy ALL, %1 x %2 KiB, %3%4")
-                               .arg(files)
-                               .arg(kib)
-                               .arg(active ? "active" : "passive", tls ? ", TLS" : "")),
+                qPrintable((external ? QStringLiteral("Copy ALL, %1 files").arg(files)
+                                     : QStringLiteral("Copy ALL, %1 x %2 KiB").arg(files).arg(kib)) +
+                           QStringLiteral(", %1%2").arg(active ? "active" : "passive", tls ? ", TLS" : "")),
                 bestWindow, bestCurl, bestWindow / bestCurl);
     std::printf("%-34s %12.3f %10.3f %8.2f\n",
                 qPrintable(QStringLiteral("Listing of %1 files, shown").arg(files)), bestList, bestCurlList,
                 bestList / bestCurlList);
+    std::printf("every copy byte for byte the same as curl's%s\n", external ? "" : " and as the file served");
     std::printf("window's peak memory during Copy ALL: %.1f MB above the %.1f MB it had before\n",
                 growthKiB / 1024.0, before / 1024.0);
     std::printf("(best of %d; files in memory (/dev/shm) unless TERVANE_BENCH_DIR says otherwise; the "
