@@ -1,20 +1,22 @@
 #include "ftp/ftplist.h"
 #include "ftp/ftpproto.h"
 
+#include <algorithm>
 
 void TFTPDirectoryList::ParseLine(const QString& line) {
+    // One piece per field (not one character at a time): listings of thousands of lines are split as
+    // they arrive.
     Fields.clear();
-    Fields.append(QString());
     qsizetype i = 0;
-    while (i < line.size()) {
-        if (line[i] != QLatin1Char(' ')) {
-            if (Fields.last().size() < 255) Fields.last().append(line[i]);
+    const qsizetype n = line.size();
+    for (;;) {
+        const qsizetype start = i;
+        while (i < n && line[i] != QLatin1Char(' '))
             ++i;
-        } else {
-            Fields.append(QString());
-            while (i < line.size() && line[i] == QLatin1Char(' '))
-                ++i;
-        }
+        Fields.append(line.mid(start, std::min<qsizetype>(i - start, 255)));
+        if (i >= n) break;
+        while (i < n && line[i] == QLatin1Char(' '))
+            ++i;
     }
     FieldCount = int(Fields.size());
 }
