@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
 
     double bestWindow = 1e9, bestCurl = 1e9;
     long growthKiB = 0, before = 0;
+    int curlRuns = 0;
     for (int run = 0; run < runs; ++run) {
         for (const QString& n : names)
             QFile::remove(local + '/' + n);
@@ -232,23 +233,27 @@ int main(int argc, char** argv) {
         QProcess curl;
         t.restart();
         curl.start("/usr/bin/curl", cmd);
+        curl.closeWriteChannel();
         curl.waitForFinished(600000);
         const double c = t.nsecsElapsed() / 1e9;
-        if (countFiles(out) != files) {
-            std::fprintf(stderr, "curl fetched %d of %d files\n", countFiles(out), files);
-            return 1;
+        const bool curlDone = countFiles(out) == files;
+        if (curlDone) {
+            bestCurl = std::min(bestCurl, c);
+            ++curlRuns;
+        } else {
+            // Seen with vsftpd: curl's passive or TLS session stalls part-way until its time limit.
+            std::fprintf(stderr, "curl fetched %d of %d files in %.1f s; its run is left out\n", countFiles(out),
+                         files, c);
         }
-        bestCurl = std::min(bestCurl, c);
-        // The same bytes as curl's copies (and, from the local vsftpd, as the files served).
+        // The same bytes as the files served (from the local vsftpd) and as curl's copies.
         QStringList differ;
         for (const QString& n : names) {
             const QByteArray mine = fileBytes(local + '/' + n);
-            if (mine != fileBytes(out + '/' + n) || (!external && mine != fileBytes(served + '/' + n)))
+            if ((curlDone && mine != fileBytes(out + '/' + n)) || (!external && mine != fileBytes(served + '/' + n)))
                 differ << n;
         }
         if (!differ.isEmpty()) {
-            std::fprintf(stderr, "%d copies differ from curl's, e.g. %s\n", int(differ.size()),
-                         qPrintable(differ.first()));
+            std::fprintf(stderr, "%d copies differ, e.g. %s\n", int(differ.size()), qPrintable(differ.first()));
             return 1;
         }
     }
@@ -261,7 +266,9 @@ int main(int argc, char** argv) {
     std::printf("%-34s %12.3f %10.3f %8.2f\n",
                 qPrintable(QStringLiteral("Listing of %1 files, shown").arg(files)), bestList, bestCurlList,
                 bestList / bestCurlList);
-    std::printf("every copy byte for byte the same as curl's%s\n", external ? "" : " and as the file served");
+    if (curlRuns == 0) std::printf("(curl did not complete a run: its column is empty)\n");
+    std::printf("every copy byte for byte the same as %s\n",
+                external ? "curl's" : curlRuns ? "the file served and as curl's" : "the file served");
     std::printf("window's peak memory during Copy ALL: %.1f MB above the %.1f MB it had before\n",
                 growthKiB / 1024.0, before / 1024.0);
     std::printf("(best of %d; files in memory (/dev/shm) unless TERVANE_BENCH_DIR says otherwise; the "
