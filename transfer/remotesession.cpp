@@ -194,6 +194,7 @@ void TransferPage::showListed() {
     if (!m_listed.files.isEmpty()) FileListBoxFTP->addItems(m_listed.files);
     if (!m_listed.folders.isEmpty()) FileListBoxFTPdir->addItems(m_listed.folders);
     if (!m_listed.lines.isEmpty()) Memo1->appendPlainText(m_listed.lines.join(QLatin1Char('\n')));
+    if (!m_listed.files.isEmpty()) showRemoteCount(); // the count follows the list as it fills
     m_listed = {};
 }
 
@@ -204,6 +205,7 @@ void TransferPage::FreshListing() {
     FileListBoxFTPdir->clear();
     FileListBoxFTP->clear();
     Memo1->clear();
+    showRemoteCount();
     m_session->NMFTP1->List();
 }
 

@@ -1,6 +1,7 @@
 // "Copy ALL" through the real window (offscreen) beside curl fetching the same
 // files over one log-on, from a local vsftpd, in one run.
 //   bench_copyall [--files N] [--kib K] [--runs R] [--mode active|passive] [--tls]
+//   bench_copyall ... --shot FILE.png   # the window as the last Copy ALL left it
 //   bench_copyall --server HOST:PORT [--user U --password P] [--folder F] [--runs R] [--mode ...]
 // --server: any FTP server instead of the local vsftpd; every .csv file of F (the log-on folder by
 // default) is fetched. Either way the window's copies are compared byte for byte with curl's.
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     int files = 200, kib = 100, runs = 3;
     bool tls = false, active = true, external = false;
-    QString host = "127.0.0.1", user = "anonymous", password = "bench@example.com", folder;
+    QString host = "127.0.0.1", user = "anonymous", password = "bench@example.com", folder, shot;
     quint16 port = 0;
     for (int i = 1; i < argc; ++i)
         if (QByteArray(argv[i]) == "--tls") tls = true;
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
         if (a == "--user") user = QString::fromLocal8Bit(argv[i + 1]);
         if (a == "--password") password = QString::fromLocal8Bit(argv[i + 1]);
         if (a == "--folder") folder = QString::fromLocal8Bit(argv[i + 1]);
+        if (a == "--shot") shot = QString::fromLocal8Bit(argv[i + 1]); // a picture of the window at the end
         if (a == "--server") {
             const QString hp = QString::fromLocal8Bit(argv[i + 1]);
             external = true;
@@ -266,6 +268,7 @@ int main(int argc, char** argv) {
     std::printf("%-34s %12.3f %10.3f %8.2f\n",
                 qPrintable(QStringLiteral("Listing of %1 files, shown").arg(files)), bestList, bestCurlList,
                 bestList / bestCurlList);
+    if (!shot.isEmpty()) form.grab().save(shot);
     if (curlRuns == 0) std::printf("(curl did not complete a run: its column is empty)\n");
     std::printf("every copy byte for byte the same as %s\n",
                 external ? "curl's" : curlRuns ? "the file served and as curl's" : "the file served");

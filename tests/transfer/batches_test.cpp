@@ -319,16 +319,20 @@ private slots:
         c(f()).session().NMFTP1->ChangeDir("slowlist");
         // What the lists show, looked at every 50 ms while the listing runs.
         QList<int> shown, lines;
+        QStringList counted;
         QTimer look;
         connect(&look, &QTimer::timeout, this, [&] {
             shown << c(f()).FileListBoxFTP()->count();
             lines << c(f()).Memo1()->document()->blockCount();
+            counted << c(f()).RemoteFiles1cnt()->text();
         });
         look.start(50);
         c(f()).invoke("FreshListing");
         look.stop();
         QVERIFY2(shown.count(1000) >= 5, qPrintable(QString::number(shown.count(1000))));
         QVERIFY(lines.count(1000) >= 5);
+        QVERIFY(counted.count("1000") >= 5); // the count beside the list follows it
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2000"));
         QCOMPARE(c(f()).FileListBoxFTP()->count(), 2000);
         QCOMPARE(c(f()).FileListBoxFTP()->item(0)->text(), QString("200000.csv"));
         QCOMPARE(c(f()).FileListBoxFTP()->item(1999)->text(), QString("201999.csv"));
