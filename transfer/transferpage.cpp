@@ -58,7 +58,8 @@ const QString kConnected = QStringLiteral("FTP Connected");
 
 TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
     : QWidget(parent), m_session(new FtpSession(this)), m_local(local),
-      m_statusShown(new LatestOnly(kQuickUpdateGapMs, this)), m_itemShown(new LatestOnly(kQuickUpdateGapMs, this)),
+      m_statusShown(new LatestOnly(kQuickUpdateGapMs, this)),
+      m_itemShown(new LatestOnly(kQuickUpdateGapMs, this)),
       m_listingShown(new LatestOnly(kQuickUpdateGapMs, this)) {
     setObjectName(QStringLiteral("TransferPage"));
     // What waited to be shown is shown once the session's last call has returned,
@@ -288,7 +289,7 @@ void TransferPage::connectEngine() {
     });
     connect(ftp, &TPowersock::OnPacketSent, this, [this, ftp](QObject*) {
         tellOften(QString::number(ftp->BytesSent()) + QStringLiteral(" of ") +
-                        QString::number(ftp->TransferSize()));
+                  QString::number(ftp->TransferSize()));
     });
     connect(ftp, &TNMFTP::OnTransactionStart, this,
             [this](QObject*) { tellOften(QStringLiteral("Beginning Data Transfer")); });

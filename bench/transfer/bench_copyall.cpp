@@ -192,7 +192,9 @@ int main(int argc, char** argv) {
         QProcess curl;
         t.restart();
         QStringList listing{"-s", "-S", "--max-time", "300"};
-        if (active) listing << "--ftp-port" << "-";
+        if (active)
+            listing << "--ftp-port"
+                    << "-";
         curl.start("/usr/bin/curl", listing << curlUrl(QString()));
         curl.waitForFinished(600000);
         bestCurlList = std::min(bestCurlList, t.nsecsElapsed() / 1e9);
@@ -244,18 +246,20 @@ int main(int argc, char** argv) {
             ++curlRuns;
         } else {
             // Seen with vsftpd: curl's passive or TLS session stalls part-way until its time limit.
-            std::fprintf(stderr, "curl fetched %d of %d files in %.1f s; its run is left out\n", countFiles(out),
-                         files, c);
+            std::fprintf(stderr, "curl fetched %d of %d files in %.1f s; its run is left out\n",
+                         countFiles(out), files, c);
         }
         // The same bytes as the files served (from the local vsftpd) and as curl's copies.
         QStringList differ;
         for (const QString& n : names) {
             const QByteArray mine = fileBytes(local + '/' + n);
-            if ((curlDone && mine != fileBytes(out + '/' + n)) || (!external && mine != fileBytes(served + '/' + n)))
+            if ((curlDone && mine != fileBytes(out + '/' + n)) ||
+                (!external && mine != fileBytes(served + '/' + n)))
                 differ << n;
         }
         if (!differ.isEmpty()) {
-            std::fprintf(stderr, "%d copies differ, e.g. %s\n", int(differ.size()), qPrintable(differ.first()));
+            std::fprintf(stderr, "%d copies differ, e.g. %s\n", int(differ.size()),
+                         qPrintable(differ.first()));
             return 1;
         }
     }
@@ -270,8 +274,9 @@ int main(int argc, char** argv) {
                 bestList / bestCurlList);
     if (!shot.isEmpty()) form.grab().save(shot);
     if (curlRuns == 0) std::printf("(curl did not complete a run: its column is empty)\n");
-    std::printf("every copy byte for byte the same as %s\n",
-                external ? "curl's" : curlRuns ? "the file served and as curl's" : "the file served");
+    std::printf("every copy byte for byte the same as %s\n", external   ? "curl's"
+                                                             : curlRuns ? "the file served and as curl's"
+                                                                        : "the file served");
     std::printf("window's peak memory during Copy ALL: %.1f MB above the %.1f MB it had before\n",
                 growthKiB / 1024.0, before / 1024.0);
     std::printf("(best of %d; files in memory (/dev/shm) unless TERVANE_BENCH_DIR says otherwise; the "

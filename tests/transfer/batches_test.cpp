@@ -18,11 +18,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
-#include <QPushButton>
-#include <QStatusBar>
 
 namespace {
 QByteArray fileBytes(const QString& path) {

@@ -162,7 +162,8 @@ bool MakeTestCertificate(const QString& folder, const QString& stem, const QStri
 
 QString BenchFolder() {
     QString base = qEnvironmentVariable("TERVANE_BENCH_DIR");
-    if (base.isEmpty() && QFileInfo(QStringLiteral("/dev/shm")).isWritable()) base = QStringLiteral("/dev/shm");
+    if (base.isEmpty() && QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        base = QStringLiteral("/dev/shm");
     if (base.isEmpty()) base = QDir::tempPath();
     return base + QStringLiteral("/tervane-bench-XXXXXX");
 }
