@@ -6,6 +6,7 @@
 #include "guitest.h"
 #include "localfiles/folderlists.h"
 #include "loggerfiles.h"
+#include "platform/latestonly.h"
 #include "settings/cfgrecord.h"
 #include "windowfixture.h"
 
@@ -306,6 +307,30 @@ private slots:
         QVERIFY2(platform.messages[0].contains("short.csv"), qPrintable(platform.messages[0]));
         QCOMPARE(platform.errors, QStringList());
         verifyIdle();
+    }
+
+    void quickUpdatesShowTheLatest() {
+        // The throttle behind the batch's status texts, current entry and listing lines.
+        LatestOnly shown(100);
+        QStringList seen;
+        auto show = [&](const QString& t) { return [&seen, t] { seen << t; }; };
+        shown.post(show("first"));  // after a quiet spell: at once
+        shown.post(show("second")); // within the gap: waits...
+        shown.post(show("third"));  // ...and is replaced by the newer one
+        QCOMPARE(seen, QStringList{"first"});
+        QVERIFY(shown.waiting());
+        QTRY_COMPARE_WITH_TIMEOUT(seen, (QStringList{"first", "third"}), 2000); // when the gap is over
+        QVERIFY(!shown.waiting());
+        // flush() shows what waits at once; apply() drops it for a newer update; drop() forgets it.
+        shown.post(show("fourth"));
+        shown.flush();
+        QCOMPARE(seen.last(), QString("fourth"));
+        shown.post(show("fifth"));
+        shown.apply(show("sixth"));
+        shown.post(show("seventh"));
+        shown.drop();
+        QTest::qWait(250);
+        QCOMPARE(seen, (QStringList{"first", "third", "fourth", "sixth"}));
     }
 
     void slowListingShowsWhatArrived() {
