@@ -195,6 +195,10 @@ void TForm1::wirePages() {
             StatusBar1->showMessage(text);
         StatusBar1->repaint(); // seen during a long load or printout, before the loop runs again
     });
+    connect(m_csv, &CsvPage::fileOpened, this, [this](const QString& path) {
+        appSettings().addRecentFile(path);
+        RecentFilesShow();
+    });
     connect(m_transfer, &TransferPage::connectionShown, m_csv, &CsvPage::showConnection);
     connect(m_transfer, &TransferPage::exitEnabled, m_csv, &CsvPage::setExitEnabled);
     connect(m_transfer, &TransferPage::exitRequested, this, &TForm1::Exit1Click);

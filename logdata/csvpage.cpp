@@ -309,13 +309,17 @@ void CsvPage::Refresh3Click() {
 void CsvPage::FileListBox1DblClick() {
     const QString name = FileListBox1->FileName();
     vFileName->setText(name);
-    if (!name.isEmpty()) LoadCSVFile(name, ',');
+    if (name.isEmpty()) return;
+    LoadCSVFile(name, ',');
+    emit fileOpened(QFileInfo(name).absoluteFilePath()); // loaded: one of the recent files now
 }
 
 void CsvPage::FileListBox8DblClick() {
     const QString name = FileListBox8->FileName();
     vFileName->setText(name);
-    if (!name.isEmpty()) LoadCSVFile(name, ',');
+    if (name.isEmpty()) return;
+    LoadCSVFile(name, ',');
+    emit fileOpened(QFileInfo(name).absoluteFilePath());
 }
 
 void CsvPage::reloadShown() {

@@ -86,6 +86,8 @@ signals:
     void exitRequested();
     // A text for the window's status bar (load progress, printing); empty clears it.
     void statusText(const QString& text);
+    // A day file was opened from one of the page's lists (for the recent files).
+    void fileOpened(const QString& path);
 
 private slots:
     void DirectoryListBox1Change();

@@ -542,6 +542,16 @@ private slots:
         actions[3]->trigger();
         QCOMPARE(c(w->form).StringGrid1()->RowCount(), 5 + 7 + 1);
         QCOMPARE(recent->actions()[0]->data().toString(), names[6]);
+        // A file opened from the CSV page's list is a recent file too.
+        c(w->form).FileListBox1()->setDirectory(w->path(""));
+        const QList<QListWidgetItem*> found =
+            c(w->form).FileListBox1()->findItems("091202.csv", Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        c(w->form).FileListBox1()->setCurrentItem(found[0]);
+        found[0]->setSelected(true);
+        c(w->form).invoke("FileListBox1DblClick");
+        QCOMPARE(c(w->form).StringGrid1()->RowCount(), 5 + 2 + 1);
+        QCOMPARE(recent->actions()[0]->data().toString(), QFileInfo(names[1]).absoluteFilePath());
         // Kept in tervane640.ini beside csv.cfg.
         QVERIFY(QFileInfo::exists(w->path(".config/tervane640/tervane640.ini")) ||
                 !QDir(w->work.path()).entryList({"tervane640.ini"}).isEmpty() ||
