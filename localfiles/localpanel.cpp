@@ -3,6 +3,7 @@
 
 #include "localfiles/folderlists.h"
 #include "platform/guarded.h"
+#include "platform/latestonly.h"
 #include "platform/placement.h"
 #include "platform/platform.h"
 
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 #include <algorithm>
 #include <memory>
 
@@ -110,32 +110,27 @@ void LocalFolderPanel::rereadFiles() {
 }
 
 void LocalFolderPanel::RefreshLocalFiles() {
-    if (m_refreshTimer) m_refreshTimer->stop();
-    QElapsedTimer cost;
-    cost.start();
-    FileListBoxPC->Update();
-    showCount();
-    m_refreshCostMs = cost.elapsed();
-    m_refreshClock.start();
+    if (!m_refreshShown) m_refreshShown = new LatestOnly(100, this);
+    m_refreshShown->apply([this] {
+        QElapsedTimer cost;
+        cost.start();
+        FileListBoxPC->Update();
+        showCount();
+        // The next re-read during a batch waits a tenth of a second, or twenty times
+        // what this one took (a folder of thousands of files), so re-reading never
+        // takes more than a twentieth of a batch.
+        m_refreshShown->setGap(int(std::max<qint64>(100, 20 * cost.elapsed())));
+    });
 }
 
 void LocalFolderPanel::LocalFilesChanged() {
     // A batch fetches many files a second; re-reading and repainting the local
-    // list for each would cost more than the transfer. Re-read at once, or, when
-    // the last re-read was less recent than the gap, at the end of the gap: a tenth
-    // of a second, or twenty times what the last re-read took (a folder of
-    // thousands of files), so re-reading never takes more than a twentieth of a batch.
-    const qint64 kMinGapMs = std::max<qint64>(100, 20 * m_refreshCostMs);
-    if (!m_refreshTimer) {
-        m_refreshTimer = new QTimer(this);
-        m_refreshTimer->setSingleShot(true);
-        connect(m_refreshTimer, &QTimer::timeout, this, &LocalFolderPanel::RefreshLocalFiles);
-    }
-    const qint64 since = m_refreshClock.isValid() ? m_refreshClock.elapsed() : kMinGapMs;
-    if (since >= kMinGapMs)
+    // list for each would cost more than the transfer.
+    if (!m_refreshShown) {
         RefreshLocalFiles();
-    else if (!m_refreshTimer->isActive())
-        m_refreshTimer->start(int(kMinGapMs - since));
+        return;
+    }
+    m_refreshShown->post([this] { RefreshLocalFiles(); });
 }
 
 void LocalFolderPanel::DirectoryListBoxPCChange() {

@@ -12,7 +12,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QListWidget;
-class QTimer;
+class LatestOnly;
 class TDirectoryListBox;
 class TDriveComboBox;
 class TFileListBox;
@@ -65,9 +65,7 @@ private:
     TDirectoryListBox* DirectoryListBoxPC = nullptr;
     QMenu* PopupMenuListBox4 = nullptr;
     QAction *Delete1 = nullptr, *DeleteAll1 = nullptr, *Refresh1 = nullptr;
-    QTimer* m_refreshTimer = nullptr;
-    QElapsedTimer m_refreshClock;
-    qint64 m_refreshCostMs = 0; // what the last re-read of the list took
+    LatestOnly* m_refreshShown = nullptr; // re-reads of the list during a batch, throttled
 };
 
 // A list's pop-up menu; the menu pops up at the mouse on a right click.

@@ -38,19 +38,14 @@ QByteArray fileBody(int kib, int seed) {
     out[0] = char('0' + seed % 10);
     return out;
 }
-// The process's peak resident memory in KiB since the last resetPeak() (Linux).
-long peakKiB() {
+// A memory figure of this process in KiB from /proc/self/status (Linux): "VmRSS" now, "VmHWM" the peak
+// since the last resetPeak().
+long statusKiB(const QByteArray& field) {
     QFile f("/proc/self/status");
     if (!f.open(QIODevice::ReadOnly)) return 0;
     for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
-    return 0;
-}
-long residentKiB() {
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toLong();
     return 0;
 }
 void resetPeak() {
@@ -206,13 +201,13 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         for (const QString& n : names)
             QFile::remove(local + '/' + n);
-        before = residentKiB();
+        before = statusKiB("VmRSS");
         resetPeak();
         QElapsedTimer t;
         t.start();
         c(form).invoke("CopyAllClick");
         const double s = t.nsecsElapsed() / 1e9;
-        growthKiB = std::max(growthKiB, peakKiB() - before);
+        growthKiB = std::max(growthKiB, statusKiB("VmHWM") - before);
         if (tls && !c(form).session().NMFTP1->DataEncrypted()) {
             std::fprintf(stderr, "the window's data connections were not encrypted\n");
             return 1;
