@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLocale>
 #include <algorithm>
+#include <cstring>
 
 namespace transfer {
 
@@ -204,19 +205,30 @@ bool CopyFromDateComplete(bool cancelled, bool connected, int countAtStart, int 
     return !cancelled && connected && countNow == countAtStart;
 }
 
-bool LocalCopyComplete(qint64 announced, qint64 localSize, qint64 lineFeeds) {
-    if (announced <= 0) return true;
-    return localSize == announced || localSize == announced + lineFeeds;
+LocalAgainstDownload CompareLocalWithDownload(const QString& localPath, const QString& downloadedPath) {
+    QFile local(localPath);
+    if (!local.exists()) return LocalAgainstDownload::Missing;
+    QFile fetched(downloadedPath);
+    if (!local.open(QIODevice::ReadOnly) || !fetched.open(QIODevice::ReadOnly))
+        return LocalAgainstDownload::Differs;
+    const qint64 localSize = local.size();
+    const qint64 fetchedSize = fetched.size();
+    if (localSize > fetchedSize) return LocalAgainstDownload::Differs;
+    static constexpr qint64 kChunk = 1 << 16;
+    QByteArray a(kChunk, Qt::Uninitialized), b(kChunk, Qt::Uninitialized);
+    for (qint64 left = localSize; left > 0;) {
+        const qint64 want = std::min(left, kChunk);
+        if (local.read(a.data(), want) != want || fetched.read(b.data(), want) != want)
+            return LocalAgainstDownload::Differs;
+        if (std::memcmp(a.constData(), b.constData(), size_t(want)) != 0)
+            return LocalAgainstDownload::Differs;
+        left -= want;
+    }
+    return localSize == fetchedSize ? LocalAgainstDownload::Same : LocalAgainstDownload::Prefix;
 }
 
-qint64 CountLineFeeds(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    qint64 n = 0;
-    char buf[65536];
-    for (qint64 got; (got = f.read(buf, sizeof buf)) > 0;)
-        n += std::count(buf, buf + got, '\n');
-    return n;
+bool DownloadMayReplace(LocalAgainstDownload verdict) {
+    return verdict != LocalAgainstDownload::Differs;
 }
 
 QString KeptOnServerText(const QStringList& names) {

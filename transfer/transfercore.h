@@ -72,14 +72,16 @@ bool WalkGoesOn(Batch batch, int index, bool cancelled);
 // date moves on to today.
 bool CopyFromDateComplete(bool cancelled, bool connected, int countAtStart, int countNow);
 
-// The move decision: the remote file may be deleted when the local copy holds as
-// many bytes as the server announced, or one more per line (a text transfer that
-// changed the line ends). Without an announced size (0 or less) nothing can be
-// checked and the copy counts as complete.
-bool LocalCopyComplete(qint64 announced, qint64 localSize, qint64 lineFeeds);
-
-// Line feeds in a file (0 when it cannot be read).
-qint64 CountLineFeeds(const QString& path);
+// How an existing local file stands against a finished download of the same name.
+// Missing: there is no local file. Same: the two hold the same bytes. Prefix: the
+// local file is a strict beginning of the download (the day file grew since it was
+// fetched). Differs: anything else, including a local file that cannot be read;
+// such a file is never replaced without the user's say.
+enum class LocalAgainstDownload { Missing, Same, Prefix, Differs };
+LocalAgainstDownload CompareLocalWithDownload(const QString& localPath, const QString& downloadedPath);
+// Whether a finished download may replace the local file of the same name without
+// asking: there is none, it holds the same bytes, or it is a beginning of the download.
+bool DownloadMayReplace(LocalAgainstDownload verdict);
 
 // The message after a move that left files on the server ("" when none stayed).
 QString KeptOnServerText(const QStringList& names);

@@ -177,32 +177,42 @@ private slots:
         QCOMPARE(transfer::CopyFromDateComplete(cancelled, connected, 4, countNow), complete);
     }
 
-    void moveDecision_data() {
-        QTest::addColumn<qint64>("announced");
+    void localAgainstDownload_data() {
+        QTest::addColumn<bool>("localExists");
         QTest::addColumn<QByteArray>("local");
-        QTest::addColumn<bool>("complete");
-        QTest::newRow("as announced") << qint64(6) << QByteArray("a\r\nb\r\n") << true;
-        QTest::newRow("one more byte per line (line ends changed)")
-            << qint64(4) << QByteArray("a\r\nb\r\n") << true;
-        QTest::newRow("short") << qint64(2048) << QByteArray(1000, 'x') << false;
-        QTest::newRow("longer than announced") << qint64(3) << QByteArray("abcdef") << false;
-        QTest::newRow("empty copy of a non-empty file") << qint64(10) << QByteArray() << false;
-        QTest::newRow("nothing announced") << qint64(0) << QByteArray("abc") << true;
-        QTest::newRow("size unknown") << qint64(-1) << QByteArray() << true;
+        QTest::addColumn<QByteArray>("fetched");
+        QTest::addColumn<int>("verdict");
+        using V = transfer::LocalAgainstDownload;
+        const QByteArray day = "091201,10:00:00,+021.5\r\n091201,10:10:00,+021.6\r\n";
+        QTest::newRow("no local file") << false << QByteArray() << day << int(V::Missing);
+        QTest::newRow("same bytes") << true << day << day << int(V::Same);
+        QTest::newRow("the day file grew") << true << day.left(24) << day << int(V::Prefix);
+        QTest::newRow("empty local file") << true << QByteArray() << day << int(V::Prefix);
+        QTest::newRow("restarted logger, longer file")
+            << true << QByteArray("091201,09") << day << int(V::Differs);
+        QTest::newRow("local longer than the download") << true << day << day.left(10) << int(V::Differs);
+        const QByteArray big(300000, 'x');
+        QByteArray changedLate = big;
+        changedLate[299990] = 'y';
+        QTest::newRow("differs past the first chunk") << true << changedLate << big + "z" << int(V::Differs);
+        QTest::newRow("grew past the first chunk") << true << big << big + "z" << int(V::Prefix);
     }
-    void moveDecision() {
-        QFETCH(qint64, announced);
+    void localAgainstDownload() {
+        QFETCH(bool, localExists);
         QFETCH(QByteArray, local);
-        QFETCH(bool, complete);
+        QFETCH(QByteArray, fetched);
+        QFETCH(int, verdict);
         QTemporaryDir dir;
-        const QString path = dir.filePath("copy.csv");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(local) == local.size());
-        f.close();
-        QCOMPARE(transfer::CountLineFeeds(path), qint64(local.count('\n')));
-        QCOMPARE(
-            transfer::LocalCopyComplete(announced, QFileInfo(path).size(), transfer::CountLineFeeds(path)),
-            complete);
+        const auto put = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        };
+        if (localExists) put("a.csv", local);
+        put("a.csv.part", fetched);
+        const auto got =
+            transfer::CompareLocalWithDownload(dir.filePath("a.csv"), dir.filePath("a.csv.part"));
+        QCOMPARE(int(got), verdict);
+        QCOMPARE(transfer::DownloadMayReplace(got), verdict != int(transfer::LocalAgainstDownload::Differs));
     }
 
     void commandStatusTexts_data() {
@@ -227,7 +237,6 @@ private slots:
         QCOMPARE(transfer::KeptOnServerText({}), QString());
         QCOMPARE(transfer::KeptOnServerText({"a.csv", "b.csv"}),
                  QString("These files arrived incomplete and were left on the server: a.csv, b.csv"));
-        QCOMPARE(transfer::CountLineFeeds("/no/such/file"), qint64(0));
     }
 };
 
