@@ -27,6 +27,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 // The program's icon: a small chart with a temperature line, drawn here.
@@ -182,6 +183,7 @@ void TForm1::buildPages() {
 }
 
 void TForm1::wirePages() {
+    connect(this, &TForm1::settingsApplied, this, &TForm1::openStartFile);
     connect(PageControl1, &TPageControl::changed, this, &TForm1::PageControl1Change);
     connect(PageControl1, &TPageControl::entered, this, Guarded([this] { PageControl1Enter(); }));
 
@@ -250,6 +252,19 @@ void TForm1::OpenFile(const QString& path) {
     } catch (const std::exception& e) {
         ShowStandardError(e);
     }
+}
+
+void TForm1::OpenFileAtStart(const QString& path) {
+    if (m_initialised) {
+        OpenFile(path);
+        return;
+    }
+    m_startFile = path;
+}
+
+void TForm1::openStartFile() {
+    if (m_startFile.isEmpty()) return;
+    OpenFile(std::exchange(m_startFile, QString()));
 }
 
 settings::AppSettings& TForm1::appSettings() {

@@ -34,6 +34,11 @@ public:
     // shared local folder becomes the file's folder, the file is loaded and the
     // CSV page is shown. A file that is not there gets the standard error box.
     void OpenFile(const QString& path);
+    // A file given when the program starts (the command line, "Open With"): it
+    // opens as soon as start-up has applied the saved settings (levels,
+    // multipliers, names) and before the automatic log-on; at once when start-up
+    // is over.
+    void OpenFileAtStart(const QString& path);
 
     // The start-up has run (on the page control's first focus).
     bool Initialised() const { return m_initialised; }
@@ -43,6 +48,11 @@ public:
     bool StartedWithoutFocus() const { return m_startUpByFallback; }
     // The FTP session of the transfer page.
     FtpSession& session() const;
+
+signals:
+    // Start-up has applied the saved settings (or the defaults of a first start)
+    // to every page; the log-on has not begun.
+    void settingsApplied();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -62,6 +72,7 @@ private slots:
     void RecentFilesShow();
 
 private:
+    void openStartFile();
     void buildMenu();
     void buildPages();
     void wirePages();
@@ -99,5 +110,6 @@ private:
     bool m_initialised = false;
     bool m_shownOnce = false;
     bool m_startUpByFallback = false;
+    QString m_startFile; // given at start, waiting for the settings
     QString m_settingsPath = StartSettingsPath();
 };

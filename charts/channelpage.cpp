@@ -95,11 +95,14 @@ void ChannelPage::updateStatistics() {
             .arg(first + 1)
             .arg(last + 1);
     if (haveLevel) {
-        text += QStringLiteral("\nOver the level %1: %2 readings")
-                    .arg(QString::number(lv, 'g', 8))
-                    .arg(st.overLevel);
+        text += QStringLiteral("\nOver the level %1").arg(QString::number(lv, 'g', 8));
+        // A scaled page's level is scaled like its readings: say so, and from what.
+        if (level->Title() != QLatin1String("Level"))
+            text += QStringLiteral(" (%1, scaled like the readings)").arg(level->Title());
+        text += QStringLiteral(": %1 readings").arg(st.overLevel);
         if (st.secondsAbove)
             text += QStringLiteral(", %1 above it").arg(logdata::DurationText(*st.secondsAbove));
+        if (st.gapsSkipped > 0) text += QStringLiteral(" (gaps not counted)");
     }
     m_statistics->setText(text);
 }

@@ -46,6 +46,11 @@ void TChartSeries::ClearPoints() {
     m_chart->seriesChanged();
 }
 
+void TChartSeries::setAllY(double y) {
+    std::fill(m_y.begin(), m_y.end(), y);
+    m_chart->seriesChanged();
+}
+
 double TChartSeries::maxY() const {
     if (m_y.empty()) return 0;
     return *std::max_element(m_y.begin(), m_y.end());

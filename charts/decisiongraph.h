@@ -54,6 +54,8 @@ public:
     // Appends one point; X is the number of points held before the call.
     void AddPoint(double y, const QString& label, QColor color);
     void ClearPoints();
+    // Every point takes the value y (a level line moved after the load).
+    void setAllY(double y);
 
     int count() const { return static_cast<int>(m_y.size()); }
     double y(int i) const { return m_y[static_cast<std::size_t>(i)]; }

@@ -15,15 +15,26 @@ struct SpanStats {
     qsizetype count = 0; // readings in the span
     double min = 0, max = 0, mean = 0;
     qsizetype minIndex = -1, maxIndex = -1; // first index holding the minimum / maximum
-    qsizetype overLevel = 0;                // readings strictly above the level
+    qsizetype overLevel = 0;                // readings over the level (logdata::IsOverLevel)
     // Seconds spent above the level: a reading above it counts the time up to the
-    // next reading of the span. Empty when the rows carry no readable time.
+    // next reading of the span, when the logger measured that time. A step longer
+    // than kGapFactor times the usual step around it (the median of the steps
+    // nearby) is a gap (the logger off, a day missing from a merge) and counts
+    // nothing. Empty when the rows carry no readable time.
     std::optional<qint64> secondsAbove;
+    qsizetype gapsSkipped = 0; // steps after a reading above the level not counted as gaps
 };
+
+// A step is a gap when it is longer than this many times the local median step.
+inline constexpr int kGapFactor = 3;
+// Steps on each side of a step that make its neighbourhood.
+inline constexpr int kGapNeighbours = 5;
 
 // The figures of values[first..last] (inclusive, clamped to the vector) against
 // `level`. times[i] is the moment of values[i], invalid when unknown; times may be
 // empty. A time that runs backwards (a merged file out of order) adds nothing.
+// The neighbourhood of a step may reach beyond the span: a zoom does not turn
+// a step into a gap or back.
 SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<QDateTime>& times,
                            qsizetype first, qsizetype last, double level);
 

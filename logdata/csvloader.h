@@ -89,6 +89,12 @@ public:
     // Accepts or skips one line; an accepted line becomes the next table row.
     void AddCSVLine(std::string_view line, char separator);
 
+    // The levels moved after a load: every level line follows, the Analog 1
+    // page's scaled by the multiplier its readings were loaded with.
+    void ReLevel(int tLevel, int aLevel);
+    // The Analog 1 page's level line's name: "Level", or how it was scaled.
+    static QString ScaledLevelTitle(int aLevel, double scale);
+
     // The column widths of the table, by column.
     static int ColumnWidth(int col);
 
@@ -106,6 +112,7 @@ private:
     int m_lineCounter = 0;  // accepted lines, the header included
     int m_fieldCounter = 0; // fields placed of the current line, plus one
     double m_mul[3] = {1, 1, 1};
+    double m_levelScale = 1; // the multiplier of the Analog 1 page's level line
     bool m_loading = false;
     bool m_cancel = false;
     bool m_reportedProgress = false;

@@ -378,11 +378,13 @@ void CsvPage::MergeButtonClick() {
 void CsvPage::ScrollBar1Change() {
     TLEVEL->setText(channels::LevelText(ScrollBar1->value()));
     TLevel = ScrollBar1->value();
+    if (m_loader) m_loader->ReLevel(TLevel, ALevel); // the lines and every figure follow the bar
 }
 
 void CsvPage::ScrollBar2Change() {
     ALEVEL->setText(channels::LevelText(ScrollBar2->value()));
     ALevel = ScrollBar2->value();
+    if (m_loader) m_loader->ReLevel(TLevel, ALevel);
 }
 
 void CsvPage::ZoomTClick() {

@@ -158,6 +158,8 @@ void CsvPage::updateStatistics() {
             cells[3] = QString::number(st.mean, 'f', 1);
             cells[4] = QString::number(st.overLevel);
             cells[5] = st.secondsAbove ? logdata::DurationText(*st.secondsAbove) : QStringLiteral("-");
+            // A time that skipped a gap in the readings is marked, and the tip says why.
+            if (st.gapsSkipped > 0) cells[5] += QLatin1Char('*');
             tip = QStringLiteral("%1, rows %2 to %3\nMinimum %4 at %5\nMaximum %6 at %7\nMean %8\n"
                                  "%9 readings over the level %10, %11 above it")
                       .arg(QString::fromLatin1(r.name))
@@ -167,6 +169,7 @@ void CsvPage::updateStatistics() {
                            m_rows->dateTimeText(static_cast<int>(st.maxIndex)), cells[3], cells[4])
                       .arg(level)
                       .arg(cells[5]);
+            if (st.gapsSkipped > 0) tip += QStringLiteral(" (*gaps not counted)");
         }
         for (int c = 0; c < 6; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

@@ -352,6 +352,24 @@ private slots:
         QCOMPARE(table->item(0, 5)->text(), QString("2 min 00 s"));
         QCOMPARE(table->item(1, 1)->text(), QString("23.0")); // T2 steady
         QCOMPARE(table->item(1, 4)->text(), QString("0"));
+        // The level bar moved after the load: the page, the table and the line follow.
+        c(w->form).DecisionGraphT1()->undoZoom();
+        c(w->form).ScrollBar1()->setValue(30);
+        QVERIFY2(stats->text().contains("Over the level 30: 2 readings"), qPrintable(stats->text()));
+        QCOMPARE(table->item(0, 4)->text(), QString("2"));
+        QCOMPARE(c(w->form).FastLineSeries5()->y(0), 30.0);
+
+        // The logger off for six hours while warm: that time is not counted, and
+        // the page says so; a reading every 10 minutes instead of 1 is no gap.
+        QByteArray gap;
+        const int minutes[] = {0, 1, 2, 3, 4, 5, 365, 366, 367, 368, 378, 388, 398, 408, 418, 428};
+        for (int m : minutes)
+            gap += rowWithT1(m, 40);
+        testfiles::writeFile(w->path("gap.csv"), gap);
+        w->form->OpenFile(w->path("gap.csv"));
+        QVERIFY2(stats->text().contains("16 readings, 1 h 08 min above it (gaps not counted)"),
+                 qPrintable(stats->text()));
+        QCOMPARE(table->item(0, 5)->text(), QString("1 h 08 min*"));
     }
 
     void exportedImagesHaveTheChosenSize_data() {

@@ -13,6 +13,8 @@ class TestStats : public QObject {
 private slots:
     void freezerDay();
     void spansAndGaps();
+    void timeAboveCountsMeasuredTimeOnly_data();
+    void timeAboveCountsMeasuredTimeOnly();
     void rowMoments_data();
     void rowMoments();
     void durations();
@@ -91,6 +93,37 @@ void TestStats::spansAndGaps() {
         warm[std::size_t(i)] = -15.0;
     QCOMPARE(*ComputeSpanStats(warm, daySecs, 0, 59, -18, unknown).secondsAbove, qint64(600));
     QVERIFY(!ComputeSpanStats(warm, std::vector<qint64>(60, unknown), 0, 59, -18, unknown).secondsAbove);
+}
+
+void TestStats::timeAboveCountsMeasuredTimeOnly_data() {
+    QTest::addColumn<QList<int>>("minutes"); // when each reading was taken; all are over the level
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<int>("gaps");
+    QTest::newRow("steady minutes") << QList<int>{0, 1, 2, 3, 4, 5} << qint64(300) << 0;
+    QTest::newRow("logger off six hours")
+        << QList<int>{0, 1, 2, 3, 4, 5, 365, 366, 367, 368} << qint64(480) << 1;
+    QTest::newRow("a day missing from a merge")
+        << QList<int>{0, 10, 20, 30, 40, 50, 1490, 1500, 1510, 1520} << qint64(4800) << 1;
+    QTest::newRow("interval changed from 1 to 10 minutes")
+        << QList<int>{0, 1, 2, 3, 4, 5, 15, 25, 35, 45, 55, 65} << qint64(3900) << 0;
+    QTest::newRow("two readings, one long step") << QList<int>{0, 600} << qint64(36000) << 0;
+}
+
+void TestStats::timeAboveCountsMeasuredTimeOnly() {
+    QFETCH(QList<int>, minutes);
+    QFETCH(qint64, seconds);
+    QFETCH(int, gaps);
+    const QDateTime start(QDate(2009, 12, 1), QTime(0, 0));
+    std::vector<QDateTime> times;
+    for (int m : minutes)
+        times.push_back(start.addSecs(60 * m));
+    const std::vector<double> v(times.size(), 30.0);
+    const auto s = ComputeSpanStats(v, times, 0, qsizetype(v.size()) - 1, 25.0);
+    QCOMPARE(s.overLevel, qsizetype(v.size()));
+    QCOMPARE(*s.secondsAbove, seconds);
+    QCOMPARE(s.gapsSkipped, qsizetype(gaps));
+    // A zoom that cuts the readings around a gap does not make it count.
+    if (gaps > 0) QCOMPARE(ComputeSpanStats(v, times, 5, 6, 25.0).gapsSkipped, qsizetype(1));
 }
 
 void TestStats::rowMoments_data() {
