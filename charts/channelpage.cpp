@@ -58,6 +58,7 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
     m_statistics->setFont(small);
     m_statistics->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(m_chart, &TDecisionGraph::viewChanged, this, &ChannelPage::updateStatistics);
+    applyResolution();
     m_chart->Refresh();
     updateStatistics();
 }
@@ -253,6 +254,17 @@ void ChannelPage::setBars(int coarse, int fine) {
 
 void ChannelPage::multiplierChange() {
     m_box->setText(channels::MultiplierText(m_coarse->value(), m_fine->value()));
+    applyResolution();
+}
+
+void ChannelPage::applyResolution() {
+    // Counters count in ones; temperatures and analog readings have one decimal,
+    // which a multiplier scales.
+    const bool counter =
+        std::strcmp(m_d.chart, "DecisionGraphT3") == 0 || std::strcmp(m_d.chart, "DecisionGraphT4") == 0;
+    double resolution = counter ? 1.0 : 0.1;
+    if (m_coarse && multiplier() > 0) resolution *= multiplier();
+    m_chart->setMinimumSpan(resolution);
 }
 
 void ChannelPage::ScrollBarA1Change() {

@@ -29,6 +29,7 @@
 
 class QAction;
 class QPrinter;
+class QTimer;
 class QRubberBand;
 
 class TDecisionGraph;
@@ -214,6 +215,11 @@ public:
     void zoomY(double lo, double hi);
     // Both axes back to the designed ranges.
     void undoZoom();
+    // The smallest vertical span a zoom may show: the readings' resolution (0.1
+    // for a temperature, 1 for a counter, times a multiplier). A closer zoom is
+    // widened to it around its middle.
+    void setMinimumSpan(double span) { m_minYSpan = span; }
+    double minimumSpan() const { return m_minYSpan; }
     // The rows behind the points (not owned; may be null).
     void setRows(const TChartRows* rows);
     const TChartRows* rows() const { return m_rows; }
@@ -256,6 +262,8 @@ public:
     void PrintChart(QPrinter& printer);
 
 signals:
+    // A plain left click, told once the double-click interval has passed without
+    // a second click (a double click resets the zoom); never after a drag.
     void clicked();
     // The visible span or the data changed (zoom, pan, reset, a load).
     void viewChanged();
@@ -318,6 +326,10 @@ private:
     double m_xMin = 0, m_xMax = 1;
     double m_yMinZoom = 0, m_yMaxZoom = 0;
     bool m_yZoomed = false;
+    double m_minYSpan = 0;
+    // Zooms the vertical axis to lo..hi, widened to the smallest span.
+    void zoomYWithin(double lo, double hi);
+    QTimer* m_clickTimer = nullptr; // a click waits to be sure it is not a double click
     // mouse state
     QPoint m_pressPos;
     Qt::MouseButton m_pressButton = Qt::NoButton;

@@ -153,7 +153,10 @@ QString TDecisionGraph::trackerText() const {
     lines << QStringLiteral("Row %1").arg(m_tracker + 1);
     for (const TChartSeries* s : m_series) {
         if (!s->m_drawn || s->m_hiddenByUser || m_tracker >= s->count()) continue;
-        const QString name = s->m_title.trimmed().isEmpty() ? s->m_name : s->m_title.trimmed();
+        // A range series only lifts the axis top: no reading of the user's. A
+        // series is named by its legend title, never by its inner name.
+        const QString name = s->m_title.trimmed();
+        if (s->m_role == TChartSeries::Role::Range || name.isEmpty()) continue;
         lines << name + QStringLiteral(": ") + QString::number(s->y(m_tracker), 'g', 8);
     }
     return lines.join(QLatin1Char('\n'));

@@ -88,6 +88,12 @@ void CsvLoader::finish() {
         if (c) c->Refresh();
 }
 
+bool CsvLoader::SourceUnchanged() const {
+    const QFileInfo now(m_lastFile);
+    return !m_lastFile.isEmpty() && now.isFile() && now.size() == m_lastSize &&
+           now.lastModified() == m_lastModified;
+}
+
 CsvLoader::Result CsvLoader::ReloadCSVFile() {
     if (m_lastFile.isEmpty()) return Result::Nothing;
     return LoadCSVFile(m_lastFile, m_lastSeparator);
@@ -152,6 +158,8 @@ CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
     m_lastFile = path;
     m_lastSeparator = separator;
     if (!reader.open(path)) throw EInOutError(reader.errorString());
+    m_lastSize = reader.size();
+    m_lastModified = QFileInfo(path).lastModified();
     std::string_view line;
     // Look at the window's events every 256 lines or every megabyte, whichever is first.
     unsigned sinceLook = 0;

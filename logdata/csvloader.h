@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -80,6 +81,9 @@ public:
     // Absolute path of the file last loaded ("" before the first load).
     QString LastFileName() const { return m_lastFile; }
     bool isLoading() const { return m_loading; }
+    // Whether the file last loaded is still the one that was read: same size and
+    // time of change as when its load began.
+    bool SourceUnchanged() const;
     // Ends the running load after the row under way; what was read stays.
     void Cancel() { m_cancel = true; }
     // Empties every series a load fills and resets the headings.
@@ -120,6 +124,8 @@ private:
     char m_pendingSeparator = ',';
     QString m_lastFile;
     char m_lastSeparator = ',';
+    qint64 m_lastSize = -1;
+    QDateTime m_lastModified;
     QElapsedTimer m_clock;
     qint64 m_lastPump = 0;
     qint64 m_lastProgress = 0;

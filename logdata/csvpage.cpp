@@ -241,8 +241,10 @@ void CsvPage::buildCharts() {
         s->setTitle(QString::fromLatin1(a.title));
         s->setSeriesColor(a.color);
     }
-    for (TDecisionGraph* c : {Chart1, Chart2})
+    for (TDecisionGraph* c : {Chart1, Chart2}) {
+        c->setMinimumSpan(0.1); // the readings' tenths
         c->Refresh();
+    }
 
     ExitButton =
         place(new QPushButton(QStringLiteral("Exit"), p), QStringLiteral("ExitButton"), 1156, 576, 57, 25);

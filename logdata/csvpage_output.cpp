@@ -9,6 +9,7 @@
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
 #include "logdata/merge.h"
+#include "logdata/rowexport.h"
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
@@ -52,41 +53,34 @@ int CsvPage::exportRows(const QString& path, int first, int last) const {
         from = std::max(1, first + 1);
         to = std::min(rows, last + 1);
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
-    int written = 0;
-    std::string buffer;
-    for (int r = from; r <= to; ++r) {
-        const std::string_view line = StringGrid1->rowLine(r);
-        if (line.empty()) continue;
-        buffer.append(line);
-        buffer.append("\r\n");
-        ++written;
-        if (buffer.size() >= (1u << 20)) {
-            out.write(buffer.data(), static_cast<qint64>(buffer.size()));
-            buffer.clear();
-        }
-    }
-    out.write(buffer.data(), static_cast<qint64>(buffer.size()));
-    if (!out.commit()) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
-    return written;
+    // The rows are copied from the file as it was read, line ends and all: the
+    // file must not have changed meanwhile.
+    if (!m_loader->SourceUnchanged())
+        throw EError(QStringLiteral("%1 has changed since it was loaded: load it again, then export")
+                         .arg(QDir::toNativeSeparators(loadedFile())));
+    const logdata::RowExportResult r = logdata::ExportRows(loadedFile(), from, to, path);
+    if (!r.ok) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, r.error));
+    return r.rows;
 }
 
 void CsvPage::exportCsvClick(int first, int last) {
     if (StringGrid1->RowCount() < 2) throw EError(QStringLiteral("No rows are loaded to export"));
     const QString loaded = loadedFile();
-    const QString suggested =
-        loaded.isEmpty() ? QStringLiteral("export.csv")
-                         : QFileInfo(loaded).dir().filePath(
-                               QFileInfo(loaded).completeBaseName() +
-                               (first >= 0 ? QStringLiteral("-part.csv") : QStringLiteral("-copy.csv")));
+    const QString suggested = QFileInfo(loaded).dir().filePath(logdata::ExportFileName(loaded, first >= 0));
     QString path = Platform::instance().chooseSaveFile(QStringLiteral("Export CSV"), suggested,
                                                        QStringLiteral("Logger files (*.csv)"));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
     if (!loaded.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(loaded).absoluteFilePath())
         throw EError(QStringLiteral("The file on screen cannot be overwritten by its own export"));
+    // A name the merge of its day takes would put these rows into that merge a second time.
+    if (logdata::MergeWouldTake(QFileInfo(path).fileName()) &&
+        Platform::instance().confirm(
+            QStringLiteral("A merge of the day %1 would take %2 too, and show its rows twice. "
+                           "Export under this name all the same?")
+                .arg(QFileInfo(path).fileName().left(6), QFileInfo(path).fileName())) !=
+            Platform::Answer::Yes)
+        return;
     exportRows(path, first, last);
     emit listsChanged();
 }

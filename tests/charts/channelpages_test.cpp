@@ -8,6 +8,7 @@
 #include "logdata/csvpage.h"
 #include "logdata/stringgrid.h"
 #include "loggerfiles.h"
+#include <QStyleHints>
 
 #include <QAction>
 #include <QDir>
@@ -211,8 +212,19 @@ private slots:
 
     void clickOnTheTemperatureOverviewOpensTemperature1() {
         c(form).PageControl1()->setActivePage(c(form).TabSheet4());
-        QTest::mouseClick(c(form).Chart1()->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
-        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet1());
+        // A double click resets the overview's zoom, and stays on the page.
+        load("091201.csv", testfiles::loggerFile(100));
+        TDecisionGraph* chart = c(form).Chart1();
+        chart->zoomX(10, 20);
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(!chart->zoomed());
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100);
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        // A single click opens Temperature 1 once it is plainly no double click.
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        QTRY_COMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet1());
     }
 
     void chartPrintIsOneLandscapePage() {

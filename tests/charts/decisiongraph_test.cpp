@@ -2,6 +2,7 @@
 // the bottom axis labels, zoom, and printing a chart to PDF.
 #include "charts/decisiongraph.h"
 #include "guitest.h"
+#include <QStyleHints>
 
 #include <QPrinter>
 #include <QProcess>
@@ -139,7 +140,7 @@ private slots:
         int clicks = 0;
         connect(&chart, &TDecisionGraph::clicked, this, [&] { ++clicks; });
         QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, QPoint(300, 150));
-        QCOMPARE(clicks, 1);
+        QTRY_COMPARE(clicks, 1);
         // A drag zooms into its box, whichever way it goes; a double click shows the whole range.
         QTest::mousePress(chart.viewport(), Qt::LeftButton, {}, QPoint(150, 80));
         QTest::mouseMove(chart.viewport(), QPoint(250, 200));
@@ -154,10 +155,14 @@ private slots:
         QVERIFY(chart.zoomed());
         QVERIFY(chart.visibleXMax() - chart.visibleXMin() < span * 0.5);
         QCOMPARE(clicks, 1);
+        QTest::mouseClick(chart.viewport(), Qt::LeftButton, {}, QPoint(300, 150));
         QTest::mouseDClick(chart.viewport(), Qt::LeftButton, {}, QPoint(300, 150));
         QVERIFY(!chart.zoomed());
         QCOMPARE(chart.visibleXMin(), 0.0);
         QCOMPARE(chart.visibleXMax(), 99.0);
+        // The clicks of a double click are no clicks of their own.
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100);
+        QCOMPARE(clicks, 1);
     }
 
     void printsOnePageTitledWithTheChartsName() {

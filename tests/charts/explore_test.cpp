@@ -424,6 +424,8 @@ private slots:
         const QByteArray original = testfiles::loggerFile(300);
         platform.saveAnswers.enqueue(w->path("all.csv"));
         g->findChild<QAction*>("ExportCsv")->trigger();
+        // The name offered is one the next merge of the day does not take.
+        QCOMPARE(QFileInfo(platform.suggestedNames.last()).fileName(), QString("export-091201-copy.csv"));
         QFile all(w->path("all.csv"));
         QVERIFY(all.open(QIODevice::ReadOnly));
         QCOMPARE(all.readAll(), original);
@@ -448,6 +450,61 @@ private slots:
         platform.saveAnswers.enqueue(w->path("part.csv"));
         g->findChild<QAction*>("ExportCsv")->trigger();
         QCOMPARE(platform.errors.size(), 1);
+        // Zoomed into the gap between two rows: no row is shown, none is exported.
+        g->zoomX(10.2, 10.8);
+        const int dialogs = platform.dialogs.size();
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QCOMPARE(platform.dialogs.size(), dialogs);
+        QVERIFY2(platform.messages.filter("nothing to export").size() == 1,
+                 qPrintable(platform.messages.join('|')));
+        // A name the day's merge would take is asked about first; Cancel writes nothing.
+        g->undoZoom();
+        platform.saveAnswers.enqueue(w->path("091201B.csv"));
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QVERIFY(platform.confirmations.filter("091201B.csv").size() == 1);
+        QVERIFY(!QFile::exists(w->path("091201B.csv")));
+        // A source changed since the load is not exported from.
+        testfiles::writeFile(w->path("part.csv"), testfiles::loggerFile(7));
+        platform.saveAnswers.enqueue(w->path("changed.csv"));
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QVERIFY(!QFile::exists(w->path("changed.csv")));
+        QVERIFY2(platform.errors.last().contains("has changed since it was loaded"),
+                 qPrintable(platform.errors.last()));
+    }
+
+    void verticalZoomStopsAtTheResolution_data() {
+        QTest::addColumn<QString>("chart");
+        QTest::addColumn<double>("resolution");
+        QTest::newRow("temperature") << "DecisionGraphT1" << 0.1;
+        QTest::newRow("counter") << "DecisionGraphT3" << 1.0;
+        QTest::newRow("analog, multiplier 2.5") << "DecisionGraphA1" << 0.25;
+    }
+    void verticalZoomStopsAtTheResolution() {
+        QFETCH(QString, chart);
+        QFETCH(double, resolution);
+        w = std::make_unique<WindowFixture>();
+        QVERIFY(w->open());
+        c(w->form).ScrollBarA1()->setValue(2);
+        c(w->form).ScrollBarA01()->setValue(500);
+        testfiles::writeFile(w->path("091201.csv"), testfiles::loggerFile(200));
+        w->form->OpenFile(w->path("091201.csv"));
+        auto* g = w->form->findChild<TDecisionGraph*>(chart);
+        QWidget* sheet = g;
+        while (sheet && !qobject_cast<TTabSheet*>(sheet))
+            sheet = sheet->parentWidget();
+        c(w->form).PageControl1()->setActivePage(qobject_cast<TTabSheet*>(sheet));
+        QTRY_VERIFY(g->isVisible());
+        // Ctrl+wheel far beyond what the readings can tell apart, then a zoom box.
+        for (int i = 0; i < 200; ++i)
+            wheel(g, plotPoint(g, 0.5, 0.5), 120, Qt::ControlModifier);
+        drag(g, Qt::LeftButton, plotPoint(g, 0.5, 0.4), plotPoint(g, 0.5, 0.45));
+        QVERIFY2(g->axisMax() - g->axisMin() >= resolution * 0.999,
+                 qPrintable(QString::number(g->axisMax() - g->axisMin())));
+        QVERIFY(g->axisMax() - g->axisMin() <= resolution * 1.5);
+        QVERIFY(g->leftAxisLabels().size() <= 12);
+        // The tracker names the channel's readings, never an inner series.
+        g->setTrackerIndex(5);
+        QVERIFY2(!g->trackerText().contains("Series"), qPrintable(g->trackerText()));
     }
 
     void zoomSurvivesRefreshOfTheSameFile() {

@@ -53,8 +53,9 @@ public:
         dialogs << caption;
         return openAnswers.isEmpty() ? QString() : openAnswers.dequeue();
     }
-    QString chooseSaveFile(const QString& caption, const QString&, const QString&) override {
+    QString chooseSaveFile(const QString& caption, const QString& suggested, const QString&) override {
         dialogs << caption;
+        suggestedNames << suggested;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
     }
     QSize chooseImageSize(QSize shown) override {
@@ -77,11 +78,13 @@ public:
         confirmations.clear();
         certificateQuestions.clear();
         opened.clear();
+        suggestedNames.clear();
         beeps = 0;
     }
 
     QStringList messages, warnings, errors, confirmations, opened, dialogs;
     QQueue<QString> openAnswers, saveAnswers;
+    QStringList suggestedNames; // what each save dialog proposed
     QQueue<QSize> imageSizes;
     int previews = 0;
     QString lastPreviewPdf;
