@@ -289,8 +289,10 @@ void TForm1::RecentFilesShow() {
     const QStringList files = appSettings().recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* a =
-            RecentFiles->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        // An "&" of the path is shown as itself, not taken for a mnemonic.
+        QString shown = QDir::toNativeSeparators(path);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = RecentFiles->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
         a->setData(path);
         connect(a, &QAction::triggered, this, Guarded([this, path] {
@@ -377,5 +379,6 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    m_csv->cancelLoad(); // a load under way ends with the window
     QMainWindow::closeEvent(e);
 }

@@ -324,6 +324,10 @@ void CsvPage::FileListBox8DblClick() {
     emit fileOpened(QFileInfo(name).absoluteFilePath());
 }
 
+void CsvPage::cancelLoad() {
+    if (m_loader->isLoading()) m_loader->Cancel();
+}
+
 void CsvPage::reloadShown() {
     // The file on screen, a day file or a merge, under the multipliers now set.
     const QString name = m_loader->LastFileName();

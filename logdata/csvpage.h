@@ -51,6 +51,8 @@ public:
     void rereadFiles();
     // Re-reads the csv file list.
     void rereadFileList();
+    // Ends a load under way after the row it is at (the window closes).
+    void cancelLoad();
     // Loads the file on screen again, a day file or a merge, under the multipliers
     // now set (the analog pages' Refresh buttons).
     void reloadShown();

@@ -1,5 +1,7 @@
 #include "settings/appsettings.h"
 
+#include <QLockFile>
+
 namespace settings {
 
 namespace {
@@ -30,6 +32,7 @@ void AppSettings::remove(const QString& key) {
 }
 
 QStringList AppSettings::recentFiles() const {
+    m_ini->sync(); // another window of the program may have changed the list
     QStringList files = m_ini->value(kRecentKey).toStringList();
     files.removeAll(QString());
     while (files.size() > kRecentFiles)
@@ -38,6 +41,10 @@ QStringList AppSettings::recentFiles() const {
 }
 
 void AppSettings::addRecentFile(const QString& path) {
+    // Read, change and write back under a lock: two windows adding at once
+    // both keep their files.
+    QLockFile lock(m_ini->fileName() + QStringLiteral(".recent.lock"));
+    lock.tryLock(2000);
     QStringList files = recentFiles();
     files.removeAll(path);
     files.prepend(path);
@@ -47,6 +54,8 @@ void AppSettings::addRecentFile(const QString& path) {
 }
 
 void AppSettings::removeRecentFile(const QString& path) {
+    QLockFile lock(m_ini->fileName() + QStringLiteral(".recent.lock"));
+    lock.tryLock(2000);
     QStringList files = recentFiles();
     files.removeAll(path);
     setValue(kRecentKey, files);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGraphicsSimpleTextItem>
@@ -631,6 +632,27 @@ private slots:
         QVERIFY(QFileInfo::exists(w->path(".config/tervane640/tervane640.ini")) ||
                 !QDir(w->work.path()).entryList({"tervane640.ini"}).isEmpty() ||
                 !QDir(w->path(".config")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+        // A second window puts its file at the top meanwhile: the next file opened
+        // here goes above it, and neither is lost.
+        QDirIterator it(w->work.path(), {"tervane640.ini"}, QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        QVERIFY(it.hasNext());
+        const QString ini = it.next();
+        const QString other = w->path("R&D/091230.csv");
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[RecentFiles]\nFiles=" + other.toUtf8() + ", " + names[9].toUtf8() + "\n");
+        f.close();
+        w->form->OpenFile(names[4]);
+        const auto now = recent->actions();
+        QCOMPARE(now.value(0)->data().toString(), names[4]);
+        QCOMPARE(now.value(1)->data().toString(), other);
+        QCOMPARE(now.value(2)->data().toString(), names[9]);
+        // A path holding "&" is shown as itself.
+        QString shown = now.value(1)->text();
+        shown.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), '&');
+        QCOMPARE(shown, "2 " + QDir::toNativeSeparators(other));
     }
 
     void printPreviewOfThePageOnScreen() {
