@@ -319,8 +319,15 @@ void TForm1::PrintPreview1Click() {
             });
             return;
         }
-    Platform::instance().printPreview(QStringLiteral("Print preview"),
-                                      [this](QPrinter& printer) { m_csv->printTableOn(printer); });
+    // A preview paints all its pages up front: a long table shows its first pages, and says so.
+    const int pages = m_csv->tablePages();
+    const QString caption =
+        pages > CsvPage::kPreviewPages
+            ? QStringLiteral("Print preview: the first %1 of %2 pages (File > Print prints any of them)")
+                  .arg(CsvPage::kPreviewPages)
+                  .arg(pages)
+            : QStringLiteral("Print preview");
+    Platform::instance().printPreview(caption, [this](QPrinter& printer) { m_csv->printTableOn(printer); });
 }
 
 namespace {

@@ -32,6 +32,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -86,8 +87,16 @@ void CsvPage::exportCsvClick(int first, int last) {
 }
 
 void CsvPage::printTableOn(QPrinter& printer) {
-    const logdata::TablePrintResult r = logdata::PrintTable(StringGrid1->printSource(), printer);
+    // A preview paints every page it is given at once: the first pages only.
+    const logdata::TablePrintResult r =
+        logdata::PrintTable(StringGrid1->printSource(), printer, 1, kPreviewPages);
     if (!r.ok) throw EError(r.error);
+}
+
+int CsvPage::tablePages() const {
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setOutputFormat(QPrinter::PdfFormat);
+    return logdata::CountTablePages(StringGrid1->printSource(), probe);
 }
 
 // ---------------------------------------------------------------- statistics
@@ -188,11 +197,28 @@ void CsvPage::Print1Click() {
     printer->setResolution(300); // the positions and the row pitch are laid out for a 300 dpi page
     printer->setDocName(QStringLiteral("Print from Tervane software"));
     logdata::TableSource source = StringGrid1->printSource();
-    source.progress = [this](int done, int pages) {
-        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(pages));
-        return true;
+    // The user sees how many pages the table takes, and which to print, first.
+    const int pages = logdata::CountTablePages(source, *printer);
+    if (!platform.choosePrint(*printer, QStringLiteral("Print the table"), pages)) return;
+    int first = 1, last = pages;
+    if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+        first = printer->fromPage();
+        last = std::max(first, printer->toPage());
+    }
+    // Printing can be stopped between pages.
+    QProgressDialog progress(QStringLiteral("Printing the table..."), QStringLiteral("Cancel"), 0,
+                             last - first + 1, this);
+    progress.setObjectName(QStringLiteral("PrintProgress"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    source.progress = [this, &progress](int done, int toPrint) {
+        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(toPrint));
+        progress.setValue(done);
+        return !progress.wasCanceled();
     };
-    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer);
-    emit statusText(QString());
+    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer, first, last);
+    progress.reset();
+    emit statusText(result.cancelled ? QStringLiteral("Printing stopped after %1 pages").arg(result.pages)
+                                     : QString());
     if (!result.ok) throw EError(result.error);
 }

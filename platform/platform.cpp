@@ -6,12 +6,13 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -141,6 +142,18 @@ QSize Platform::chooseImageSize(QSize) {
     return {};
 }
 void Platform::printPreview(const QString&, const std::function<void(QPrinter&)>&) {}
+bool Platform::choosePrint(QPrinter&, const QString&, int) {
+    return false;
+}
+
+bool DesktopPlatform::choosePrint(QPrinter& printer, const QString& caption, int pages) {
+    QPrintDialog dialog(&printer, QApplication::activeWindow());
+    dialog.setWindowTitle(QStringLiteral("%1: %2 page%3").arg(caption).arg(pages).arg(pages == 1 ? "" : "s"));
+    dialog.setMinMax(1, std::max(1, pages));
+    printer.setFromTo(1, std::max(1, pages));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    return dialog.exec() == QDialog::Accepted;
+}
 
 QString DesktopPlatform::chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);

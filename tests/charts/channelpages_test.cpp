@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -267,6 +268,32 @@ private slots:
         QVERIFY(status->x > date->x);
         QVERIFY(qAbs((one->y - date->y) - 36 * 72.0 / 300.0) < 0.6);
         QVERIFY(find("150")); // the last row, on a later page
+        // The print dialog was told how many pages the table takes.
+        const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)\\n").match(pdfInfo(pdf));
+        QCOMPARE(platform.printDialogs, QStringList{"Print the table|" + pages.captured(1)});
+
+        // A cancelled dialog prints nothing; pages 2 to 3 of a long table only those.
+        platform.printAnswers.enqueue(false);
+        c(form).Print2()->trigger();
+        QVERIFY(!QFile::exists(platform.lastOwnPdf));
+        load("091201.csv", testfiles::loggerFile(3000));
+        platform.printRanges.enqueue({2, 3});
+        c(form).Print2()->trigger();
+        QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+2\\n")));
+        QVERIFY(pdfWords(platform.lastOwnPdf).size() > 0);
+
+        // A long table stops between pages when its printing is cancelled.
+        auto* page = form->findChild<CsvPage*>("CsvPage");
+        const auto stop = connect(page, &CsvPage::statusText, this, [this](const QString& text) {
+            if (!text.contains("page 3 of")) return;
+            auto* progress = form->findChild<QProgressDialog*>("PrintProgress");
+            QVERIFY(progress);
+            progress->cancel();
+        });
+        c(form).Print2()->trigger();
+        disconnect(stop);
+        QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+3\\n")));
+        QCOMPARE(platform.errors, QStringList());
     }
 
     void tablePrintBeforeAnyLoadIsABlankPage() {

@@ -4,6 +4,8 @@
 #include "guitest.h"
 #include <QStyleHints>
 
+#include <QImage>
+#include <QImageReader>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -194,6 +196,55 @@ private slots:
         text.start("pdftotext", {dir.filePath("chart.pdf"), "-"});
         QVERIFY(text.waitForFinished(20000));
         QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains("Temperature 2"));
+    }
+
+    void linesScaleWithTheDevice_data() {
+        QTest::addColumn<bool>("printed");
+        QTest::newRow("image four times the chart's size") << false;
+        QTest::newRow("printout rendered at 600 dpi") << true;
+    }
+    void linesScaleWithTheDevice() {
+        QFETCH(bool, printed);
+        QTemporaryDir dir;
+        TDecisionGraph chart("DecisionGraphT1");
+        chart.resize(1217, 600);
+        chart.LeftAxis = {false, false, false, 0, 100};
+        auto* s = chart.addSeries<TFastLineSeries>("FastLineSeries1");
+        s->setSeriesColor(Qt::black);
+        for (int i = 0; i < 50; ++i)
+            s->AddPoint(50, QString::number(i + 1), Qt::black);
+        chart.Refresh();
+        QImage img;
+        double scale = 4;
+        if (!printed) {
+            img = chart.renderImage(chart.size() * 4);
+        } else {
+            if (QStandardPaths::findExecutable("pdftoppm").isEmpty())
+                QSKIP("pdftoppm (poppler-utils) missing");
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(dir.filePath("chart.pdf"));
+            printer.setPageOrientation(QPageLayout::Landscape);
+            chart.PrintChart(printer);
+            QProcess ppm;
+            ppm.start("pdftoppm",
+                      {"-r", "600", "-png", "-singlefile", dir.filePath("chart.pdf"), dir.filePath("p")});
+            QVERIFY(ppm.waitForFinished(60000));
+            QImageReader::setAllocationLimit(512); // a 600 dpi page
+            img.load(dir.filePath("p.png"));
+            scale = img.width() / 1217.0;
+        }
+        QVERIFY(!img.isNull());
+        // The data line across the middle of the plot: its thickness in the middle column.
+        int longest = 0, run = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            run = qGray(img.pixel(img.width() / 2, y)) < 100 ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        QVERIFY2(longest >= scale * 0.6, qPrintable(QString("%1 px at scale %2").arg(longest).arg(scale)));
+        QVERIFY(longest <= scale * 2);
+        // On screen it stays one pixel.
+        QCOMPARE(s->drawn()->pen().widthF(), s->drawnPen().widthF());
     }
 };
 

@@ -15,6 +15,9 @@
 #include <QLegendMarker>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QUrl>
 #include <QWheelEvent>
@@ -666,6 +669,18 @@ private slots:
         QCOMPARE(platform.previews, 2);
         QVERIFY(QFileInfo(platform.lastPreviewPdf).size() > 1000);
         QVERIFY(platform.errors.isEmpty());
+        // A table of many pages previews its first ones, and says so.
+        testfiles::writeFile(w->path("091202.csv"), testfiles::loggerFile(5000));
+        w->form->OpenFile(w->path("091202.csv"));
+        w->form->findChild<QAction*>("PrintPreview1")->trigger();
+        QVERIFY2(platform.previewCaptions.last().startsWith("Print preview: the first 20 of "),
+                 qPrintable(platform.previewCaptions.last()));
+        if (!QStandardPaths::findExecutable("pdfinfo").isEmpty()) {
+            QProcess info;
+            info.start("pdfinfo", {platform.lastPreviewPdf});
+            QVERIFY(info.waitForFinished());
+            QVERIFY(QString(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+20\\n")));
+        }
     }
 };
 
