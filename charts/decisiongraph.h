@@ -242,8 +242,15 @@ public:
     void saveImage(const QString& path, QSize size);
     // The chart as a one-page landscape PDF.
     void savePdf(const QString& path);
-    // Label texts the bottom axis shows now, with their X values.
+    // Label texts the bottom axis shows now, with their X values. With times of
+    // day, ticks are placed by time; a gap (a step of more than three usual
+    // steps), a step back in time or rows without a time break the time into
+    // stretches, each marked where it begins (gapMarks()) and labelled with its
+    // date and time; rows without a time keep their numbers.
     QList<QPair<double, QString>> visibleLabels() const;
+    // Where the bottom axis marks a break in the time (X between two rows), as
+    // of the last visibleLabels().
+    QList<double> gapMarks() const { return m_gapMarks; }
     // Tick labels of the vertical axis now (values as shown).
     QStringList leftAxisLabels() const;
     bool leftAxisGridVisible() const;
@@ -308,6 +315,7 @@ private:
     void exportPdfClick();
 
     const TChartRows* m_rows = nullptr;
+    mutable QList<double> m_gapMarks;
     QString m_shownFile;
     int m_tracker = -1;
     int m_lastTracker = -1; // where the tracker was when the mouse left

@@ -288,18 +288,61 @@ private slots:
         QCOMPARE(g->visibleLabels().first().second.toInt() >= 601, true);
     }
 
-    void timeAxisFallsBackToRowNumbersWhenTimesRunBackwards() {
-        // 1,500 rows of one day's date: the clock wraps at row 1,441.
-        TDecisionGraph* g = openDay(1500);
-        QVERIFY(g);
+    void timeAxisBreaksOnlyWhereTheTimeDoes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<double>("mark");   // where the break is marked
+        QTest::addColumn<QString>("after"); // the label of the row after it
+        QByteArray wraps, missingDay, noTime;
+        for (int i = 0; i < 1500; ++i) // one day's date; the clock wraps at row 1,441
+            wraps += testfiles::loggerRow(i) + "\r\n";
+        for (int i = 0; i < 1440; ++i)
+            missingDay += testfiles::loggerRow(i, "091201") + "\r\n";
+        for (int i = 0; i < 1440; ++i)
+            missingDay += testfiles::loggerRow(i, "091203") + "\r\n";
+        for (int i = 0; i < 1440; ++i) {
+            QByteArray row = testfiles::loggerRow(i);
+            if (i == 700) row.replace(7, 8, "--:--:--");
+            noTime += row + "\r\n";
+        }
+        QTest::newRow("a step back in time") << wraps << 1439.5 << "12/01 00:00";
+        QTest::newRow("a day missing from a merge") << missingDay << 1439.5 << "12/03 00:00";
+        QTest::newRow("a row without a readable time") << noTime << 699.5 << "";
+    }
+    void timeAxisBreaksOnlyWhereTheTimeDoes() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(double, mark);
+        QFETCH(QString, after);
+        w = std::make_unique<WindowFixture>();
+        QVERIFY(w->open());
+        testfiles::writeFile(w->path("-091201-091203.csv"), bytes);
+        w->form->OpenFile(w->path("-091201-091203.csv"));
+        c(w->form).PageControl1()->setActivePageIndex(2);
+        TDecisionGraph* g = c(w->form).DecisionGraphT1();
         c(w->form).Xmode()->setChecked(true);
-        QRegularExpression number("^\\d+$");
-        QVERIFY(!g->visibleLabels().isEmpty());
-        for (const auto& [x, text] : g->visibleLabels())
-            QVERIFY2(number.match(text).hasMatch() && text.toInt() == int(x) + 1, qPrintable(text));
-        // A span whose times run forwards shows them again.
-        g->zoomX(100, 400);
-        QVERIFY(g->visibleLabels().first().second.contains(':'));
+        const auto labels = g->visibleLabels();
+        QVERIFY(labels.size() >= 4);
+        // Times of day on both sides of the break, which is marked.
+        QRegularExpression time("^(\\d\\d/\\d\\d )?\\d\\d:\\d\\d$");
+        int times = 0;
+        for (const auto& [x, text] : labels)
+            times += time.match(text).hasMatch();
+        QVERIFY(times >= labels.size() - 1);
+        QVERIFY2(g->gapMarks().contains(mark), qPrintable(QString::number(g->gapMarks().value(0))));
+        if (!after.isEmpty()) {
+            bool found = false;
+            for (const auto& [x, text] : labels)
+                found |= qAbs(x - (mark + 0.5)) < 1e-9 && text == after;
+            QVERIFY(found);
+        }
+        // No two labels overlap.
+        const QFontMetrics fm(g->labelFont());
+        const double pxPerIndex = g->chart()->plotArea().width() / (g->visibleXMax() - g->visibleXMin());
+        for (int i = 1; i < labels.size(); ++i) {
+            const double room = (labels[i].first - labels[i - 1].first) * pxPerIndex;
+            const double need =
+                (fm.horizontalAdvance(labels[i].second) + fm.horizontalAdvance(labels[i - 1].second)) / 2.0;
+            QVERIFY2(room >= need, qPrintable(labels[i - 1].second + " / " + labels[i].second));
+        }
     }
 
     void timeAxisShowsDatesAcrossMidnight() {
