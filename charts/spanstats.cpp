@@ -2,6 +2,9 @@
 
 #include "logdata/rowformat.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -114,11 +117,35 @@ std::string_view trimmed(std::string_view t) {
 }
 } // namespace
 
+DaySpan DaySpanOfFileName(const QString& fileName) {
+    const QString base = QFileInfo(fileName).fileName();
+    auto day = [](const QString& yymmdd) {
+        return QDate(2000 + yymmdd.left(2).toInt(), yymmdd.mid(2, 2).toInt(), yymmdd.mid(4, 2).toInt());
+    };
+    static const QRegularExpression merged(QStringLiteral("^-(\\d{6})-(\\d{6})"));
+    if (const QRegularExpressionMatch m = merged.match(base); m.hasMatch()) {
+        const DaySpan span{day(m.captured(1)), day(m.captured(2))};
+        if (span.isValid() && span.first <= span.last) return span;
+    }
+    static const QRegularExpression single(QStringLiteral("(?<!\\d)(\\d{6})(?!\\d)"));
+    for (auto it = single.globalMatch(base); it.hasNext();) {
+        const QDate d = day(it.next().captured(1));
+        if (d.isValid()) return {d, d};
+    }
+    return {};
+}
+
 QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
+    return RowMoment(dateText, timeText, DaySpan{});
+}
+
+QDateTime RowMoment(std::string_view dateText, std::string_view timeText, const DaySpan& span) {
+    // Every way the date text reads, the usual one first.
+    std::array<QDate, 3> readings{};
+    std::size_t n = 0;
     std::array<int, 3> d{};
     std::array<std::size_t, 3> w{};
     const std::string_view dt = trimmed(dateText);
-    int year, month, day;
     int packed = 0;
     if ((dt.size() == 6 || dt.size() == 8) && digits(dt.substr(0, 4), packed)) {
         // "261207" or "20261207", as the logger writes the date into its rows
@@ -127,16 +154,23 @@ QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
         if (!digits(dt.substr(0, y), v[0]) || !digits(dt.substr(y, 2), v[1]) ||
             !digits(dt.substr(y + 2, 2), v[2]))
             return {};
-        year = y == 2 ? 2000 + v[0] : v[0], month = v[1], day = v[2];
-    } else if (!parts(dt, "/-.", d, w))
+        readings[n++] = QDate(y == 2 ? 2000 + v[0] : v[0], v[1], v[2]);
+    } else if (!parts(dt, "/-.", d, w)) {
         return {};
-    else if (w[0] == 4) // year first
-        year = d[0], month = d[1], day = d[2];
-    else if (w[2] == 4) // day first
-        day = d[0], month = d[1], year = d[2];
-    else // yy/mm/dd, as in the logger's file names
-        year = 2000 + d[0], month = d[1], day = d[2];
-    const QDate date(year, month, day);
+    } else if (w[0] == 4) { // year first
+        readings[n++] = QDate(d[0], d[1], d[2]);
+    } else {
+        const int year = w[2] == 4 ? d[2] : 2000 + d[2];
+        if (w[2] != 4) readings[n++] = QDate(2000 + d[0], d[1], d[2]); // yy/mm/dd, as in the file names
+        readings[n++] = QDate(year, d[1], d[0]);                       // dd.mm.yy
+        readings[n++] = QDate(year, d[0], d[1]);                       // mm/dd/yy
+    }
+    QDate date;
+    for (std::size_t k = 0; k < n && !date.isValid(); ++k) {
+        const QDate& r = readings[k];
+        if (!r.isValid()) continue;
+        if (!span.isValid() || (r >= span.first.addDays(-1) && r <= span.last.addDays(1))) date = r;
+    }
     if (!date.isValid()) return {};
 
     std::array<int, 3> t{};

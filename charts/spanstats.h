@@ -43,6 +43,22 @@ SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<
 SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<qint64>& seconds,
                            qsizetype first, qsizetype last, double level, qint64 unknown);
 
+// The days a file's readings belong to, as its name tells them: the day of a
+// day file "091201....csv" (also "export-091201-copy.csv"), the span of a merge
+// "-091201-091215.csv". Invalid when the name tells no day.
+struct DaySpan {
+    QDate first, last;
+    bool isValid() const { return first.isValid() && last.isValid(); }
+};
+DaySpan DaySpanOfFileName(const QString& fileName);
+
+// The moment of a row read the way that fits its file's days: "01.12.09" and
+// "12/01/2009" in the file of 1 December 2009 are that day, never 9 December
+// 2001 or 12 January. With a span, a date that fits it in no reading (a day
+// on either side allowed) gives no moment; without one, the first reading
+// below that is a date.
+QDateTime RowMoment(std::string_view date, std::string_view time, const DaySpan& span);
+
 // The moment of a row from its Date and Time fields as the logger writes them
 // ("2026/12/07" or "26/12/07", also with '-' or '.', or day first "07.12.2026";
 // "13:05:00" or "13:05"). Invalid when they do not read as a date and time.

@@ -17,6 +17,8 @@ private slots:
     void timeAboveCountsMeasuredTimeOnly();
     void rowMoments_data();
     void rowMoments();
+    void datesReadTheWayTheFileDayFits_data();
+    void datesReadTheWayTheFileDayFits();
     void durations();
 };
 
@@ -164,6 +166,41 @@ void TestStats::rowMoments() {
     const QByteArray d = date.toLatin1(), t = time.toLatin1();
     QCOMPARE(RowMoment({d.constData(), std::size_t(d.size())}, {t.constData(), std::size_t(t.size())}),
              expect);
+}
+
+void TestStats::datesReadTheWayTheFileDayFits_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QDate>("expect"); // invalid: the row has no time
+    const QDate dec1(2009, 12, 1);
+    QTest::newRow("dd.mm.yy in a day file") << "/data/091201.csv"
+                                            << "01.12.09" << dec1;
+    QTest::newRow("mm/dd/yyyy in a day file") << "091201B.CSV"
+                                              << "12/01/2009" << dec1;
+    QTest::newRow("yy/mm/dd in a day file") << "091201.csv"
+                                            << "09/12/01" << dec1;
+    QTest::newRow("dd.mm.yy in a merge") << "-091201-091215.csv"
+                                         << "14.12.09" << QDate(2009, 12, 14);
+    QTest::newRow("mm/dd/yy in a merge") << "-091201-091215.csv"
+                                         << "12/02/09" << QDate(2009, 12, 2);
+    QTest::newRow("an export keeps the day") << "export-091201-copy.csv"
+                                             << "01.12.09" << dec1;
+    QTest::newRow("midnight of the next day") << "091201.csv"
+                                              << "02.12.09" << QDate(2009, 12, 2);
+    QTest::newRow("no reading fits the day") << "091201.csv"
+                                             << "05.06.07" << QDate();
+    QTest::newRow("a name without a day") << "notes.csv"
+                                          << "01.12.09" << QDate(2001, 12, 9);
+}
+
+void TestStats::datesReadTheWayTheFileDayFits() {
+    QFETCH(QString, file);
+    QFETCH(QString, date);
+    QFETCH(QDate, expect);
+    const QByteArray d = date.toLatin1();
+    const QDateTime at =
+        RowMoment({d.constData(), std::size_t(d.size())}, "10:00:00", logdata::DaySpanOfFileName(file));
+    QCOMPARE(at.date(), expect);
 }
 
 void TestStats::durations() {
