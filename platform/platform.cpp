@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -10,8 +11,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -141,6 +142,28 @@ QSize Platform::chooseImageSize(QSize) {
     return {};
 }
 void Platform::printPreview(const QString&, const std::function<void(QPrinter&)>&) {}
+Platform::ExistingFileChoice Platform::askExistingFile(const QString&) {
+    return {};
+}
+
+Platform::ExistingFileChoice DesktopPlatform::askExistingFile(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplicationTitle), text,
+                    QMessageBox::NoButton, dialogParent());
+    QPushButton* both = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
+    QPushButton* local = box.addButton(QStringLiteral("Keep the local file"), QMessageBox::RejectRole);
+    QPushButton* replace = box.addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
+    auto* rest = new QCheckBox(QStringLiteral("Do the same for the rest of this batch"), &box);
+    box.setCheckBox(rest);
+    box.setDefaultButton(both);
+    box.setEscapeButton(both);
+    box.move(200, 200);
+    box.exec();
+    ExistingFileChoice c;
+    c.forRest = rest->isChecked();
+    if (box.clickedButton() == local) c.answer = ExistingFileAnswer::KeepLocal;
+    if (box.clickedButton() == replace) c.answer = ExistingFileAnswer::Replace;
+    return c;
+}
 
 QString DesktopPlatform::chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);
