@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
@@ -156,6 +157,9 @@ Platform::ExistingFileChoice DesktopPlatform::askExistingFile(const QString& tex
     box.setCheckBox(rest);
     box.setDefaultButton(both);
     box.setEscapeButton(both);
+    // Room for each line of the text, so a file name is never broken across two lines.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(560, 0), grid->rowCount(), 0, 1, grid->columnCount());
     box.move(200, 200);
     box.exec();
     ExistingFileChoice c;

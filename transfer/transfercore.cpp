@@ -243,11 +243,10 @@ QString KeepBothName(const QString& localPath) {
 QString ExistingFileQuestion(const QString& local, qint64 downloadedSize, const QString& keepBothName) {
     const QFileInfo fi(local);
     const QLocale l;
-    return QStringLiteral("%1 is in the local folder already and differs from the server's copy (here %2 "
-                          "bytes, changed %3; the server's %4 bytes).\n\n"
-                          "Keep both: the local file is renamed to %5 and the server's copy is saved as %1.\n"
-                          "Keep the local file: the server's copy is not saved (a move leaves it on the "
-                          "server).\n"
+    return QStringLiteral("%1 is in the local folder already and differs from the server's copy.\n"
+                          "Here: %2 bytes, changed %3. On the server: %4 bytes.\n\n"
+                          "Keep both: the local file is renamed to %5.\n"
+                          "Keep the local file: the server's copy is not saved (a move leaves it there).\n"
                           "Replace: the local file is lost.")
         .arg(fi.fileName(), l.toString(fi.size()),
              l.toString(fi.lastModified(), QStringLiteral("yyyy-MM-dd HH:mm")), l.toString(downloadedSize),
