@@ -28,6 +28,7 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
                         ahead of the server's start, "justnow.csv" 10 s before it, "touched.csv" later
                         after its first MDTM, any other name 2024-03-04 11:00:00
   LIST in "moving"   -> 240301.csv, 240302.csv, grows.csv, future.csv, justnow.csv, touched.csv (100 bytes)
+  LIST in "movingonce" -> the same the first time, then 450
 
 Passive mode: EPSV and PASV are unknown (500) in every scenario but "pasv-foreign", whose EPSV is unknown
 and whose PASV names the foreign address 10.9.8.7 (a client must connect to the control peer instead),
@@ -357,10 +358,13 @@ class Session:
         if self.cwd == "never":
             self.send("150 Here comes the listing\r\n")
             return
+        if self.cwd == "movingonce" and self.count("LIST", self.cwd) > 1:
+            self.send("450 No listing now\r\n")
+            return
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else
-                             MOVING_LISTING if self.cwd == "moving" else LISTING)
+                             MOVING_LISTING if self.cwd.startswith("moving") else LISTING)
         if self.cwd == "longlist":
             body = "x" * 100000 + "\r\n" + body
         if self.cwd == "slowlist":
