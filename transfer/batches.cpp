@@ -75,7 +75,7 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
     }
 }
 
-QString TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+QString TransferPage::moveOne(const QString& name, const QString& localPath) {
     // The server's copy goes only after the local one is verified: the size the
     // server gave was received in full and the file is on the disk; and only when
     // the server's file did not change meanwhile and is not being written still.
@@ -121,7 +121,6 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath, con
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
-        Q_UNUSED(keptSoFar);
         throw EError(QStringLiteral("%1 was copied but could not be deleted on the server: %2")
                          .arg(name, QString::fromStdString(e.what()).trimmed()));
     }
@@ -285,7 +284,7 @@ void TransferPage::MoveSelectedClick() {
                 taken = true;
                 const QString name = item->text();
                 QString why;
-                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
+                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
                 if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
                 m_local->LocalFilesChanged();
             }
@@ -332,8 +331,7 @@ void TransferPage::MoveAllClick() {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
-        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name), kept); }))
-            break;
+        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name)); })) break;
         if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;

@@ -138,7 +138,7 @@ private:
     void downloadOne(const QString& name, const QString& localPath, const char* verb);
     // Moves one file: download, verify, then delete remotely. "" when moved;
     // otherwise why the file stays on the server (the batch goes on).
-    QString moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
+    QString moveOne(const QString& name, const QString& localPath);
     // The rule for different local files of the fetched names, for one batch; ended by the returned
     // guard's going, which also tells what became of them (and of the files kept on the server).
     [[nodiscard]] std::shared_ptr<void> beginLocalFileRule(const QStringList* keptOnServer = nullptr);
