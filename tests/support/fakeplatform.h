@@ -28,6 +28,10 @@ public:
         certificateQuestions << caption + "|" + text;
         return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
     }
+    ExistingFileChoice askExistingFile(const QString& text) override {
+        existingFileQuestions << text;
+        return existingFileAnswers.isEmpty() ? ExistingFileChoice{} : existingFileAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -93,6 +97,7 @@ public:
         errors.clear();
         confirmations.clear();
         certificateQuestions.clear();
+        existingFileQuestions.clear();
         opened.clear();
         suggestedNames.clear();
         printDialogs.clear();
@@ -109,6 +114,8 @@ public:
     QQueue<Answer> answers;
     QStringList certificateQuestions;
     QQueue<TrustAnswer> trustAnswers;
+    QStringList existingFileQuestions;
+    QQueue<ExistingFileChoice> existingFileAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;
