@@ -160,12 +160,12 @@ private slots:
         QVERIFY(w->open());
         c(form()).ScrollBar1()->setValue(37);
         c(form()).ScrollBar2()->setValue(64);
-        c(form()).HostTxt()->setText(QString(70, 'h')); // cut to 64
+        c(form()).HostTxt()->setText(QString(64, 'h')); // the whole room
         c(form()).UserTxt()->setText("640");
         c(form()).PassTxt()->setText("pw");
         c(form()).ScrollBarA2()->setValue(3);
         c(form()).ScrollBarA02()->setValue(250);
-        c(form()).T1Name()->setText(QString(50, 'n')); // cut to 40
+        c(form()).T1Name()->setText(QString(40, 'n')); // the whole room
         c(form()).A3Name()->setText("Flow");
         c(form()).MonthCalendar1()->setSelectedDate(QDate(2020, 1, 1)); // not saved: the hidden calendar is
         c(form()).SaveSetting1()->trigger();
