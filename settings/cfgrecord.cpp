@@ -152,12 +152,12 @@ QString HostForRecord(const QString& host) {
     for (const QChar c : host)
         ascii = ascii && c.unicode() < 0x80;
     if (ascii) return host;
-    return QString::fromLatin1(QUrl::toAce(host.trimmed()));
+    return QString::fromLatin1(QUrl::toAce(host.trimmed(), QUrl::IgnoreIDNWhitelist));
 }
 
 QString HostFromRecord(const QString& stored) {
     if (!stored.contains(QLatin1String("xn--"), Qt::CaseInsensitive)) return stored;
-    const QString shown = QUrl::fromAce(stored.toLatin1());
+    const QString shown = QUrl::fromAce(stored.toLatin1(), QUrl::IgnoreIDNWhitelist);
     return shown.isEmpty() ? stored : shown;
 }
 
