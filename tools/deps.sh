@@ -9,11 +9,11 @@
 # services, and the service is then disabled (only when this script installed it; an FTP service
 # that was there before is never touched).
 set -euo pipefail
-run=(cmake g++ ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev)
+run=(cmake g++ ninja-build qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev fonts-liberation)
 package=(dpkg-dev file desktop-file-utils appstream)
 test=(
   # FTP servers, PDF reading, a display for screenshots, fonts
-  python3-pyftpdlib vsftpd openssl python3-openssl poppler-utils xvfb xauth fonts-dejavu-core fonts-liberation
+  python3-pyftpdlib vsftpd openssl python3-openssl poppler-utils xvfb xauth fonts-dejavu-core
   # benchmark peers and timing
   curl lftp hyperfine time
   # fuzzing (libFuzzer comes with clang)
