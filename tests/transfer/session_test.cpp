@@ -24,6 +24,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTcpServer>
+#include <unistd.h>
 
 class SessionTest : public QObject {
     Q_OBJECT
@@ -160,6 +161,38 @@ private slots:
         QVERIFY(settings::SaveCFGFile(w->path(".config/Tervane640/csv.cfg"), other).ok());
         QVERIFY(w->open());
         QCOMPARE(c(form()).UserTxt()->text(), QString("start"));
+
+        // The same file given to another user (an administrator's shared installation): with
+        // settings of the user's own those win; without, it is imported, said, and not logged on
+        // to; the save goes to the user's own folder and leaves the shared file as it was.
+        if (::geteuid() != 0) return;
+        r.setHost("127.0.0.1");
+        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        const QByteArray shared = cfgBytes();
+        QVERIFY(::chown(QFile::encodeName(w->path("csv.cfg")).constData(), 65534, 65534) == 0);
+        w->close();
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).UserTxt()->text(), QString("config"));
+        QVERIFY(QFile::remove(w->path(".config/Tervane640/csv.cfg")));
+        w->close();
+        platform.clear();
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).UserTxt()->text(), QString("start"));
+        QVERIFY2(
+            form().statusBar()->currentMessage().startsWith("Settings imported from " + w->path("csv.cfg")),
+            qPrintable(form().statusBar()->currentMessage()));
+        // The whole note fits the status bar of the window at its design size.
+        QVERIFY(
+            QFontMetrics(form().statusBar()->font()).horizontalAdvance(form().statusBar()->currentMessage()) <
+            form().statusBar()->width() - 20);
+        QVERIFY(platform.messages.isEmpty()); // no log-on attempt
+        QVERIFY(!c(form()).session().FtpConnected);
+        c(form()).SaveSetting1()->trigger();
+        QCOMPARE(platform.warnings, QStringList());
+        QCOMPARE(cfgBytes(), shared);
+        settings::CFGRecord saved;
+        QVERIFY(settings::ReadCFGFile(w->path(".config/Tervane640/csv.cfg"), saved).ok());
+        QCOMPARE(saved.userId(), QString("start"));
     }
 
     void savedSettingsComeBack() {
