@@ -19,12 +19,12 @@ test=(
   # fuzzing (libFuzzer comes with clang)
   clang-14 libclang-rt-14-dev
 )
-what=test print=0
+what="test" print=0
 for a in "$@"; do
   case "$a" in
     --run) what=run ;;
     --package) what=package ;;
-    --test) what=test ;;
+    --test) what="test" ;;
     --print) print=1 ;;
     *) echo "deps.sh: unknown option $a (--run, --package, --test, --print)" >&2; exit 2 ;;
   esac
