@@ -165,11 +165,12 @@ void TForm1::SaveCFGFile(const QString& fileName, bool byUser) {
         return;
     }
     const QString path = settingsFile(fileName);
-    if (m_cfgUnread) {
+    // Only the file that was read is replaced (an imported one never is).
+    if (m_cfgUnread && (m_place->cfgSource.isEmpty() || m_place->cfgSource == path)) {
         const QString question =
             QStringLiteral("%1 was too short to read when the program started, so the FTP account and the "
                            "other settings in it are not shown. Replace it with the settings shown now?")
-                .arg(QDir::toNativeSeparators(m_place->cfgSource.isEmpty() ? path : m_place->cfgSource));
+                .arg(QDir::toNativeSeparators(path));
         if (!byUser || Platform::instance().confirm(question) != Platform::Answer::Yes) {
             StatusBar1->showMessage(
                 QStringLiteral("csv.cfg was kept as it is: \"Setting\" > \"Save Setting\" "
