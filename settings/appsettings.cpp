@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -22,17 +23,38 @@ QString AppSettings::path() const {
     return m_path;
 }
 
+namespace {
+// QSettings reads and writes files only: its text goes through a scratch file in a private
+// folder of this process, in memory where the system has /dev/shm (QSettings flushes its lock
+// file to disk at every write, which would cost each change of a setting a disk's round trip).
+QString ScratchFile() {
+    static QMutex lock;
+    const QMutexLocker locked(&lock);
+    static QTemporaryDir dir(
+        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+        QStringLiteral("/tervane640-XXXXXX"));
+    static int n = 0;
+    return dir.isValid() ? dir.filePath(QStringLiteral("%1.ini").arg(++n)) : QString();
+}
+
+struct Scratch {
+    QString file = ScratchFile();
+    ~Scratch() {
+        if (file.isEmpty()) return;
+        QFile::remove(file);
+        QFile::remove(file + QStringLiteral(".lock"));
+    }
+};
+} // namespace
+
 QVariantMap AppSettings::Parse(const QByteArray& text, bool* unreadable) {
     if (unreadable) *unreadable = false;
     if (text.isEmpty()) return {};
-    // QSettings reads files only: the text goes to a private folder of this process.
-    QTemporaryDir dir;
-    if (!dir.isValid()) return {};
-    const QString file = dir.filePath(QStringLiteral("t.ini"));
-    QFile f(file);
-    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return {};
+    const Scratch scratch;
+    QFile f(scratch.file);
+    if (scratch.file.isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return {};
     f.close();
-    QSettings s(file, QSettings::IniFormat);
+    QSettings s(scratch.file, QSettings::IniFormat);
     QVariantMap values;
     for (const QString& key : s.allKeys())
         if (!key.endsWith(QLatin1Char('/'))) values.insert(key, s.value(key));
@@ -41,16 +63,17 @@ QVariantMap AppSettings::Parse(const QByteArray& text, bool* unreadable) {
 }
 
 QByteArray AppSettings::Format(const QVariantMap& values) {
-    QTemporaryDir dir;
-    if (!dir.isValid()) return {};
-    const QString file = dir.filePath(QStringLiteral("t.ini"));
+    const Scratch scratch;
+    if (scratch.file.isEmpty()) return {};
     {
-        QSettings s(file, QSettings::IniFormat);
+        QSettings s(scratch.file, QSettings::IniFormat);
+        // A scratch file: the flush to disk is the real file's, in WriteSettingsFile.
+        s.setAtomicSyncRequired(false);
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             s.setValue(it.key(), it.value());
         s.sync();
     }
-    QFile f(file);
+    QFile f(scratch.file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
