@@ -482,6 +482,10 @@ void TestCfgRecord::startFolderFilesAreChecked_data() {
         << "ini link" << int(K::StartFolder) << "symbolic link";
     QTest::newRow("folder every user can write") << "open folder" << int(K::FirstStart) << "chmod o-w";
     QTest::newRow("sticky folder") << "sticky folder" << int(K::StartFolder) << "";
+    QTest::newRow("folder its group can write, a group of others")
+        << "foreign group" << int(K::FirstStart) << "chmod g-w";
+    QTest::newRow("folder its group can write, a group of the user alone")
+        << "foreign private group" << int(K::StartFolder) << "";
     QTest::newRow("another user's folder") << "foreign folder" << int(K::FirstStart) << "belongs to";
     QTest::newRow("another user's file") << "foreign" << int(K::Imported) << "imported";
     QTest::newRow("another user's file, own settings there")
@@ -514,6 +518,11 @@ void TestCfgRecord::startFolderFilesAreChecked() {
     if (setup == "open folder") QVERIFY(::chmod(start.toLocal8Bit(), 0777) == 0);
     if (setup == "sticky folder") QVERIFY(::chmod(start.toLocal8Bit(), 01777) == 0);
     if (setup == "foreign folder") QVERIFY(::chown(start.toLocal8Bit(), other, other) == 0);
+    if (setup.endsWith("group")) {
+        // nobody's own group (nogroup) holds another user; root's group holds root alone.
+        QVERIFY(::chown(start.toLocal8Bit(), ::geteuid(), setup == "foreign group" ? other : 0) == 0);
+        QVERIFY(::chmod(start.toLocal8Bit(), 0775) == 0);
+    }
     if (setup.startsWith("foreign,") || setup == "foreign") {
         QVERIFY(writeAll(ini, "[Connection]\nSecurity=Required\n"));
         QVERIFY(::chown(cfg.toLocal8Bit(), other, other) == 0 &&
