@@ -125,6 +125,17 @@ QString FolderProblem(const QString& folder) {
 
 FileFacts ReadSettingsFile(const QString& path, qint64 limit, bool tighten) {
     FileFacts f;
+    // A device or a pipe is not even opened (opening some has effects of its own); what is
+    // opened is checked again below, on the descriptor.
+    struct stat named {};
+    if (::lstat(QFile::encodeName(path).constData(), &named) == 0 && !S_ISREG(named.st_mode) &&
+        !S_ISLNK(named.st_mode)) {
+        f.verdict = FileVerdict::NotRegular;
+        f.owner = named.st_uid;
+        f.mode = named.st_mode & 07777;
+        f.problem = QStringLiteral("%1 is not a regular file").arg(shown(path));
+        return f;
+    }
     const int fd = openNoFollow(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         const int err = errno;
