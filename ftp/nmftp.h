@@ -31,7 +31,7 @@
 //
 // Cancel() and Abort() end a transfer at once: ABOR goes to the server, the data connection closes and
 // the replies are read to the end so the next command gets its own reply. A server that does not answer
-// within 2 s is left: the session closes (Connected() is false) and the error says to log on again.
+// within 1 s is left: the session closes (Connected() is false) and the error says to log on again.
 // Every reply line and listing line is limited to 8192 bytes, a reply to 1000 lines, and each command's
 // reply must be complete within twice the idle time-out even when it trickles in.
 //

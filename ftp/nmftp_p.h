@@ -10,7 +10,7 @@ namespace ftpcore {
 // How long Disconnect waits for the answer to QUIT.
 constexpr int kQuitWaitMs = 3000;
 // How long the server gets to answer ABOR after a cancel before the session is given up.
-constexpr int kAbortAnswerMs = 2000;
+constexpr int kAbortAnswerMs = 1000;
 // A data connection that brings less than this per idle period does not count as progressing.
 constexpr qint64 kDataMinProgress = 1024;
 constexpr int kVendorNotAsked = 2411;
@@ -56,7 +56,9 @@ struct FtpCore : PowersockCore {
 
     // The log-on raises OnConnect, not the socket.
     void socketConnected() override {}
+    // A cancel reaches every wait: the control connection's (replies) and the data connection's.
     void abort() override {
+        canceled = true;
         if (data) data->canceled = true;
     }
     void detach() override {

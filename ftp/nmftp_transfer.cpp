@@ -178,7 +178,7 @@ void FtpCore::reportReceived() {
 }
 
 // Tells the server to stop (ABOR), and reads its replies up to the answer to a PWD sent behind it, so
-// the next command reads its own reply. False when the server did not answer within 2 s: the session
+// the next command reads its own reply. False when the server did not answer within 1 s: the session
 // is then closed.
 bool FtpCore::abortSync() {
     data.reset(); // closes the data connection; an uncommitted temporary file goes with it
@@ -218,7 +218,7 @@ void FtpCore::endCanceled(const QString& what) {
     if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
     transferEnded = true;
     if (abortSync()) throw EAbortError(QStringLiteral("%1: canceled").arg(what));
-    throw EAbortError(QStringLiteral("%1: canceled. The server did not answer within 2 s, so the session was "
+    throw EAbortError(QStringLiteral("%1: canceled. The server did not answer within 1 s, so the session was "
                                      "closed: log on again")
                           .arg(what));
 }
@@ -228,7 +228,7 @@ void FtpCore::abortOnServer(const QString& what, const QString& why) {
     transferEnded = true;
     (void)what;
     if (abortSync()) throw ESockError(why);
-    throw ESockError(why + QStringLiteral(" The server did not answer within 2 s, so the session was closed: "
+    throw ESockError(why + QStringLiteral(" The server did not answer within 1 s, so the session was closed: "
                                           "log on again."));
 }
 

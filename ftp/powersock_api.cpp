@@ -100,7 +100,10 @@ int TPowersock::BufferedBytes() const {
 }
 
 void TPowersock::Connect() {
-    guarded([](PowersockCore& c) { c.connect(); });
+    guarded([](PowersockCore& c) {
+        c.canceled = false; // a new connection starts without the cancel of an earlier one
+        c.connect();
+    });
 }
 
 void TPowersock::Disconnect() {

@@ -100,6 +100,8 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath, con
     }
     const TDownloadResult& result = m_session->NMFTP1->LastDownload();
     if (!result.verified()) return result.unverifiedReason();
+    // A cancel holds until the batch has stopped: no deletion follows it.
+    if (m_session->CancelRequested) throw EAbortError(QStringLiteral("Cancelled before deleting ") + name);
     try {
         m_session->NMFTP1->Delete(name);
     } catch (const EAbortError&) {
@@ -111,6 +113,21 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath, con
                                           : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar)));
     }
     return {};
+}
+
+// What is left on the server after a move. A cancelled batch says nothing more to the server (it may be
+// slow, or the session closed by the cancel): the files moved leave the list, the others stay.
+void TransferPage::showRemainingAfterMove(const QStringList& moved) {
+    if (!m_session->CancelRequested && m_session->NMFTP1->Connected()) {
+        FreshListing();
+    } else {
+        for (const QString& name : moved) {
+            const QList<QListWidgetItem*> items = FileListBoxFTP->findItems(name, Qt::MatchExactly);
+            for (QListWidgetItem* item : items)
+                delete FileListBoxFTP->takeItem(FileListBoxFTP->row(item));
+        }
+    }
+    showRemoteCount();
 }
 
 void TransferPage::tellKeptOnServer(const QStringList& names) {
@@ -190,11 +207,11 @@ void TransferPage::CopyAllClick() {
     AllButtonsFalse();
     CopyAll->hide();
     CopyAllCancel->show();
+    const QString target = m_local->folder(); // taken once: a click on the folder list meanwhile counts not
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
-        if (stoppedByCancel([&] { downloadOne(name, QDir::current().absoluteFilePath(name), "Copying"); }))
-            break;
+        if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::CopyAll, i, m_session->CancelRequested)) break;
     }
@@ -210,7 +227,7 @@ void TransferPage::MoveSelectedClick() {
     setBusyCursor(true);
     m_session->TransferBusy = true;
     bool taken = false;
-    QStringList kept;
+    QStringList kept, moved;
     auto closing = qScopeGuard([this] {
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
@@ -237,21 +254,16 @@ void TransferPage::MoveSelectedClick() {
                 QString why;
                 if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
                 if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+                if (why.isEmpty()) moved << name;
                 m_local->LocalFilesChanged();
             }
             if (!transfer::WalkGoesOn(Batch::MoveSelected, i, m_session->CancelRequested)) break;
         }
         showItem(0);
-        FreshListing();
+        showRemainingAfterMove(moved);
         setBusyCursor(false);
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
     }
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
-    if (m_session->CancelRequested) {
-        FreshListing();
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        m_local->RefreshLocalFiles();
-    }
     tellKeptOnServer(kept);
 }
 
@@ -277,27 +289,25 @@ void TransferPage::MoveAllClick() {
     AllButtonsFalse();
     MoveAll->hide();
     MoveAllCancel->show();
-    bool anyKept = false;
+    QStringList moved;
+    const QString target = m_local->folder(); // taken once: a click on the folder list meanwhile counts not
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
-        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name), kept); }))
-            break;
+        if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
         if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+        if (why.isEmpty()) moved << name;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
     }
-    anyKept = !kept.isEmpty();
     m_local->RefreshLocalFiles();
     emit fileListStale();
-    FileListBoxFTP->clear();
-    RemoteFiles1cnt->setText(QStringLiteral("0"));
-    // After a cancel, or when files stayed on the server, show what is left there.
-    if (m_session->CancelRequested || anyKept) {
-        FreshListing();
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        m_local->RefreshLocalFiles();
+    if (kept.isEmpty() && !m_session->CancelRequested) {
+        FileListBoxFTP->clear();
+        showRemoteCount();
+    } else {
+        showRemainingAfterMove(moved);
     }
     tellKeptOnServer(kept);
 }

@@ -137,6 +137,7 @@ private:
     // The size of a remote file in the last listing, -1 when it gave none.
     qint64 listedSize(const QString& name) const;
     void tellKeptOnServer(const QStringList& names);
+    void showRemainingAfterMove(const QStringList& moved);
     // A status text shown at once (anything still waiting to be shown is dropped).
     void tell(const QString& text);
     // A status text of the kind every file of a batch brings: throttled while the session works.

@@ -225,6 +225,86 @@ private slots:
         QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091204.csv"}));
     }
 
+    // Cancel while each phase of a move is awaited: the window is usable again before the slow
+    // server answers, nothing more goes to the server, nothing is written here, and no error box.
+    void cancelInEveryPhase_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("awaited"); // the command whose answer is awaited when Cancel comes
+        QTest::newRow("slow TYPE") << "late-TYPE"
+                                   << "091201.csv"
+                                   << "TYPE I";
+        QTest::newRow("slow SIZE") << "late-SIZE"
+                                   << "091201.csv"
+                                   << "SIZE";
+        QTest::newRow("slow EPSV") << "late-EPSV"
+                                   << "091201.csv"
+                                   << "EPSV";
+        QTest::newRow("slow 150") << "late-150"
+                                  << "091201.csv"
+                                  << "RETR";
+        QTest::newRow("data connection never opens") << "late-connect"
+                                                     << "091201.csv"
+                                                     << "EPSV";
+        QTest::newRow("slow data") << "late-none"
+                                   << "slow.csv"
+                                   << "RETR";
+        QTest::newRow("ABOR never answered") << "late-none"
+                                             << "mute.csv"
+                                             << "RETR";
+    }
+    void cancelInEveryPhase() {
+        QFETCH(QString, scenario);
+        QFETCH(QString, file);
+        QFETCH(QString, awaited);
+        w = std::make_unique<WindowFixture>();
+        auto scripted = std::make_unique<ScriptedFtpServer>(scenario);
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        c(f()).session().NMFTP1->ChangeDir("pick-" + file);
+        c(f()).invoke("FreshListing");
+        QCOMPARE(remoteNames(), (QStringList{file, "240304.csv"}));
+        select({0, 1});
+        platform.clear();
+        // Cancel a moment after the server got the command of the phase.
+        qsizetype sentBefore = -1;
+        QElapsedTimer sinceCancel;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            const QStringList sent = server->commands();
+            if (sentBefore >= 0 || std::none_of(sent.begin(), sent.end(), [&](const QString& line) {
+                    return line.startsWith(awaited);
+                }))
+                return;
+            sentBefore = sent.size();
+            QTimer::singleShot(300, this, [&] {
+                sinceCancel.start();
+                QTest::mouseClick(c(f()).MoveSelectedCancel(), Qt::LeftButton);
+            });
+        });
+        watch.start(20);
+        platform.answers.enqueue(Platform::Answer::Yes);
+        QTest::mouseClick(c(f()).MoveSelected(), Qt::LeftButton);
+        watch.stop();
+        QVERIFY2(sinceCancel.isValid(), "the batch ended before the cancel");
+        // Usable within the second the server gets to answer the abort, long before its 8 s delay.
+        QVERIFY2(sinceCancel.elapsed() < 3000, qPrintable(QString::number(sinceCancel.elapsed())));
+        verifyIdle();
+        QCOMPARE(platform.errors, QStringList());
+        QCOMPARE(platform.messages, QStringList());
+        const QStringList after = server->commands().mid(sentBefore);
+        for (const QString& line : after)
+            QVERIFY2(!line.startsWith("RETR") && !line.startsWith("DELE"), qPrintable(after.join(" | ")));
+        QCOMPARE(server->count("DELE"), 0);
+        QCOMPARE(QDir(local).entryList(QDir::Files | QDir::Hidden), QStringList());
+        // Both files stay listed, and the count says so.
+        QCOMPARE(remoteNames(), (QStringList{file, "240304.csv"}));
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
+        QVERIFY2(c(f()).StatusBar1()->currentMessage().startsWith("Cancelled"),
+                 qPrintable(c(f()).StatusBar1()->currentMessage()));
+    }
+
     void exitDuringATransfer_data() {
         QTest::addColumn<bool>("closeBox");
         QTest::newRow("Exit menu") << false;

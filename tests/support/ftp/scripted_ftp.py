@@ -47,6 +47,11 @@ The server's habits, as some widely used servers have them:
   SITE TRICKLE       -> a reply line that trickles in, one byte every 0.05 s, without end
   SITE ENDLESS       -> "211-" and then continuation lines without end
   SITE LONGLINE      -> a 200 KiB reply line, then "200 done"
+
+A server that is slow in one phase of a download: scenario "late-TYPE", "late-SIZE", "late-EPSV" or
+"late-150" answers that command (or RETR's 150) 8 s late once TYPE I has been asked; "late-connect" names
+a passive port that never answers once TYPE I has been asked. In these scenarios EPSV works, SIZE answers
+213, and a folder "pick-NAME" lists only NAME and 240304.csv.
 """
 import select
 import time
@@ -79,6 +84,8 @@ class Session:
         self.ascii = True
         self.reader = None
         self.passive = None
+        self.cmd = ""
+        self.binary = False  # TYPE I was asked
 
     def log(self, text):
         if self.args.log:
@@ -88,7 +95,18 @@ class Session:
     def send(self, text):
         if self.args.scenario == "slow":
             time.sleep(1.5 if text.startswith("215") else 0.3)
+        if self.late_now(text):
+            time.sleep(8)
         self.c.sendall(text.encode("utf-8"))
+
+    def late_now(self, text):
+        sc = self.args.scenario
+        if not sc.startswith("late-") or not self.binary:
+            return False
+        phase = sc[5:]
+        if phase == "150":
+            return self.cmd == "RETR" and text.startswith("150")
+        return phase == self.cmd
 
     def open_passive(self):
         if self.passive:
@@ -178,6 +196,10 @@ class Session:
         self.c.close()
 
     def handle(self, cmd, arg, sc):
+        self.cmd = cmd
+        if cmd == "TYPE" and arg.upper().startswith("I"):
+            self.binary = True
+        late = sc.startswith("late-")
         if cmd == "USER":
             if sc == "user-230":
                 self.send("230 Logged in without password\r\n")
@@ -196,12 +218,12 @@ class Session:
             self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
         elif cmd == "SIZE":
-            if sc == "size":
-                size = 5000 if arg == "lies.csv" else len(self.payload(arg))
+            if sc == "size" or late:
+                size = 5000 if arg == "lies.csv" else self.stored_size(arg)
                 self.send("213 %d\r\n" % size)
             else:
                 self.send("500 Unknown command\r\n")
-        elif cmd == "EPSV" and sc == "epsv-dead":
+        elif cmd == "EPSV" and (sc == "epsv-dead" or (sc == "late-connect" and self.binary)):
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.dead_port())
         elif cmd == "EPSV" and sc == "epsv-closed":
             probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -209,7 +231,7 @@ class Session:
             port = probe.getsockname()[1]
             probe.close()  # nothing listens there: a connection is refused
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % port)
-        elif cmd == "EPSV" and sc == "epsv":
+        elif cmd == "EPSV" and (sc == "epsv" or late):
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.open_passive())
         elif cmd == "PASV" and sc == "pasv-foreign":
             p = self.open_passive()
@@ -275,6 +297,9 @@ class Session:
             self.send("500 Unknown SITE command\r\n")
         return True
 
+    def stored_size(self, name):
+        return 1200 * 1024 if name in ("slow.csv", "mute.csv") else len(self.payload(name))
+
     def payload(self, name):
         if name == "sized.csv":
             return bytes(i % 251 for i in range(2048))
@@ -335,6 +360,9 @@ class Session:
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
+        if self.cwd.startswith("pick-"):
+            name = self.cwd[5:]
+            body = "-rw-r--r-- 1 ftp ftp %d Mar 4 11:00 %s\r\n%s" % (self.stored_size(name), name, LISTING[-1])
         if self.cwd == "longlist":
             body = "x" * 100000 + "\r\n" + body
         if self.cwd == "slowlist":
