@@ -9,8 +9,9 @@
 namespace ftpcore {
 // How long Disconnect waits for the answer to QUIT.
 constexpr int kQuitWaitMs = 3000;
-// How long the server gets to answer ABOR after a cancel before the session is given up.
-constexpr int kAbortAnswerMs = 1000;
+// How long the server gets to answer ABOR after a cancel before the session is given up: short enough
+// that the window is usable again within a second of the click.
+constexpr int kAbortAnswerMs = 900;
 // A data connection that brings less than this per idle period does not count as progressing.
 constexpr qint64 kDataMinProgress = 1024;
 constexpr int kVendorNotAsked = 2411;
