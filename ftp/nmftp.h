@@ -109,6 +109,12 @@ public:
     void setSyncDownloads(bool on);
     // SIZE support of the server: -1 not asked yet, 0 refused with 500/502 (not asked again), 1 supported.
     int SizeSupport() const;
+    // The server agreed to send and take names in UTF-8 (FEAT offered UTF8, OPTS UTF8 ON accepted).
+    bool Utf8Names() const;
+    // A file where each download notes its temporary file while it runs ("" = none), and the clean-up
+    // of what a download cut short by a crash or kill left (at the next start): the number removed.
+    void setPartialFileJournal(const QString& path);
+    static int RemovePartialFiles(const QString& journal);
 
     // Connect(), Disconnect(), Transaction(), Abort(), Cancel() come from TPowersock and speak FTP here.
     void DoCommand(const QString& commandLine);

@@ -47,8 +47,10 @@ bool FtpCore::openDataConnection(TCmdType kind) {
     if (dataMode != TNMFTP::DataActive && dataMethod != QLatin1String("PORT")) {
         if (openPassive(kind)) return true;
         if (dataMode == TNMFTP::DataPassive) {
-            failureRule(kind,
-                        lastReply.isEmpty() ? QStringLiteral("The server refused passive mode") : lastReply);
+            // The server agreed but its port could not be reached: that is what the user must learn.
+            failureRule(kind, !passiveProblem.isEmpty() ? passiveProblem
+                              : lastReply.isEmpty()     ? QStringLiteral("The server refused passive mode")
+                                                        : lastReply);
             return false;
         }
         dataMethod = QStringLiteral("PORT"); // Automatic: active mode for the rest of the session
@@ -189,6 +191,7 @@ bool FtpCore::abortSync() {
     const QDeadlineTimer outer = deadline;
     deadline = QDeadlineTimer(kAbortAnswerMs);
     const auto restore = qScopeGuard([this, outer] { deadline = outer; });
+    const Asking asking(this);
     try {
         reportStatus(1, QStringLiteral("ABOR"));
         writeln(QStringLiteral("ABOR"));
@@ -273,9 +276,16 @@ void FtpCore::list() {
         // Even a listing answered at once with 2xx comes over the data connection.
         if (acceptDataConnection(what)) {
             QByteArray raw;
+            qint64 entries = 0, bytes = 0;
+            bool tooLong = false;
             try {
                 while (data->readLineOrEnd(raw)) {
-                    const QString line = CutLineEnd(QString::fromUtf8(raw));
+                    bytes += raw.size();
+                    if (++entries > kListingMaxEntries || bytes > kListingMaxBytes) {
+                        tooLong = true;
+                        break;
+                    }
+                    const QString line = CutLineEnd(decodeListingLine(raw));
                     if (parseList && dirList) dirList->ParseLine(line);
                     if (TNMFTP* e = f()) emit e->OnListItem(line);
                 }
@@ -286,6 +296,12 @@ void FtpCore::list() {
                 abortOnServer(what, what + QStringLiteral(": ") + e.Message());
             }
             if (userCanceled()) endCanceled(what);
+            if (tooLong)
+                abortOnServer(what, QStringLiteral("%1 was stopped: it runs over %2 entries or %3 MiB; the "
+                                                   "entries before are shown")
+                                        .arg(what)
+                                        .arg(kListingMaxEntries)
+                                        .arg(kListingMaxBytes / (1024 * 1024)));
         }
         stopIfCanceled();
         const bool closedByServer = data->lookupDone && !data->connected;
@@ -312,7 +328,7 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
     last = TDownloadResult{};
     last.remote = remote;
     last.local = local;
-    auto file = std::make_unique<ReceiveFile>(local, syncDownloads);
+    auto file = std::make_unique<ReceiveFile>(local, syncDownloads, partialJournal);
     if (!file->open())
         throw ESockError(
             QStringLiteral("Cannot create the local file %1: %2").arg(local, file->errorString()));
@@ -333,8 +349,11 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
         transferSize = 0;
         QStringList lines;
         replyCode = 0;
-        writeln(QStringLiteral("RETR ") + remote);
-        readReply(&lines);
+        {
+            const Asking asking(this);
+            writeln(QStringLiteral("RETR ") + remote);
+            readReply(&lines);
+        }
         if (!inRange(replyCode, 100, 299)) {
             if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Download);
             failureRule(TCmdType::Download, lastReply);

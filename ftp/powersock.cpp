@@ -395,11 +395,14 @@ void PowersockCore::cancel() {
 
 void PowersockCore::requireConnection() {
     if (connected) return;
-    if (!hasHandler(QMetaMethod::fromSignal(&TPowersock::OnConnectionRequired)))
+    if (!hasHandler(QMetaMethod::fromSignal(&TPowersock::OnConnectionRequired))) {
+        if (!closeReason.isEmpty()) throw std::runtime_error(("Not Connected: " + closeReason).toStdString());
         throw std::runtime_error("Not Connected");
+    }
     bool handled = false;
     emit q->OnConnectionRequired(handled);
     if (handled && connected) return;
+    if (!closeReason.isEmpty()) throw std::runtime_error(("Not Connected: " + closeReason).toStdString());
     throw std::runtime_error("Not Connected");
 }
 
@@ -418,7 +421,7 @@ void PowersockCore::sendBuffer(const QByteArray& bytes) {
 
 void PowersockCore::write(const QString& text) {
     reportStatus(8, QStringLiteral("Write"));
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = encode ? encode(text) : text.toUtf8();
     if (bytes.size() > 16384)
         throw ESockError(
             QStringLiteral("Refused to send a line of %1 bytes (at most 16384)").arg(bytes.size()));
@@ -477,6 +480,7 @@ QByteArray PowersockCore::readLineBytes() {
     QByteArray line;
     if (!readLineOrEnd(line)) {
         if (externalStop && externalStop()) throw EAbortError(QStringLiteral("Socket readln aborted"));
+        if (!closeReason.isEmpty()) throw ESockError(closeReason);
         throw ESockError(QStringLiteral("The connection was closed by the other side"));
     }
     return line;

@@ -8,20 +8,78 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 // ---------------------------------------------------------------- ReceiveFile
 
-ReceiveFile::ReceiveFile(const QString& target, bool sync)
-    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")), m_sync(sync) {}
+namespace {
+// The temporary file's name does not grow with the target's: a name of 255 bytes (the most a folder
+// entry holds) can still be received.
+const QString kTempPrefix = QStringLiteral(".tervane640-");
+const QString kTempSuffix = QStringLiteral(".part");
+} // namespace
+
+ReceiveFile::ReceiveFile(const QString& target, bool sync, const QString& journal)
+    : m_target(target), m_journal(journal),
+      m_file(QFileInfo(target).absolutePath() + QLatin1Char('/') + kTempPrefix + QStringLiteral("XXXXXX") +
+             kTempSuffix),
+      m_sync(sync) {}
+
+ReceiveFile::~ReceiveFile() {
+    if (m_file.isOpen() && m_file.autoRemove()) m_file.remove();
+    note('-');
+}
 
 bool ReceiveFile::open() {
     if (QFileInfo(m_target).isDir()) {
         m_error = QStringLiteral("a folder of that name exists");
         return false;
     }
-    return m_file.open();
+    if (!m_file.open()) return false;
+    m_noted.clear();
+    note('+');
+    return true;
+}
+
+// "+path" when a temporary file is made, "-path" when it is gone (renamed or removed).
+void ReceiveFile::note(char sign) {
+    if (m_journal.isEmpty()) return;
+    if (sign == '-' && m_noted.isEmpty()) return;
+    const QString path = sign == '+' ? m_file.fileName() : m_noted;
+    if (path.isEmpty()) return;
+    QFile j(m_journal);
+    if (!j.open(QIODevice::WriteOnly | QIODevice::Append)) return;
+    j.write(QByteArray(1, sign) + QFile::encodeName(path) + '\n');
+    j.close();
+    m_noted = sign == '+' ? path : QString();
+}
+
+int ReceiveFile::RemoveLeftovers(const QString& journal) {
+    QFile j(journal);
+    if (journal.isEmpty() || !j.open(QIODevice::ReadOnly)) return 0;
+    QStringList open;
+    while (!j.atEnd()) {
+        QByteArray line = j.readLine();
+        if (line.endsWith('\n')) line.chop(1);
+        if (line.size() < 2) continue;
+        const QString path = QFile::decodeName(line.mid(1));
+        if (line[0] == '+')
+            open << path;
+        else if (line[0] == '-')
+            open.removeAll(path);
+    }
+    j.close();
+    int removed = 0;
+    for (const QString& path : open) {
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith(kTempPrefix) && name.endsWith(kTempSuffix) && QFileInfo(path).isFile() &&
+            QFile::remove(path))
+            ++removed;
+    }
+    j.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return removed;
 }
 
 bool ReceiveFile::commit() {
@@ -35,10 +93,19 @@ bool ReceiveFile::commit() {
         return false;
     }
 #endif
-    const QFile::Permissions perms =
-        QFile::exists(m_target) ? QFile::permissions(m_target)
-                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    m_file.setPermissions(perms);
+    // A file replaced keeps its permissions; a new one gets what the user's umask leaves of rw-rw-rw-, as
+    // any file the user makes (the temporary file was made readable by its owner only).
+    if (QFile::exists(m_target)) {
+        m_file.setPermissions(QFile::permissions(m_target));
+    } else {
+#ifdef Q_OS_UNIX
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(m_file.handle(), 0666 & ~mask);
+#else
+        m_file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+#endif
+    }
     const QString temp = m_file.fileName();
     m_file.close();
     std::error_code ec;
@@ -49,6 +116,7 @@ bool ReceiveFile::commit() {
         return false;
     }
     m_file.setAutoRemove(false);
+    note('-');
     if (!m_sync) return true;
 #ifdef Q_OS_UNIX
     const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
