@@ -262,8 +262,9 @@ void FtpCore::connect() {
                                      .arg(host, shown.section(QLatin1Char(' '), 0, 0), e.Message()));
             }
         };
-        step(QStringLiteral("USER ") + userID, proxy.isEmpty() ? QStringLiteral("USER ") + userID
-                                                                : QStringLiteral("USER ") + userID + '@' + host);
+        step(QStringLiteral("USER ") + userID, proxy.isEmpty()
+                                                   ? QStringLiteral("USER ") + userID
+                                                   : QStringLiteral("USER ") + userID + '@' + host);
         if (replyCode > 400 && replyCode < 600) {
             connectionFailed();
             throw FTPException(lastReply);

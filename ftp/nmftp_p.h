@@ -53,8 +53,8 @@ struct FtpCore : PowersockCore {
     bool awaitingReply = false; // a reply line is being read
     // Names listed in bytes that are not UTF-8, shown as Latin-1: commands naming them send those bytes.
     QSet<QString> latin1Names;
-    bool utf8Asked = false;   // the server agreed to OPTS UTF8 ON
-    QString partialJournal;   // where downloads under way note their temporary files ("" = nowhere)
+    bool utf8Asked = false; // the server agreed to OPTS UTF8 ON
+    QString partialJournal; // where downloads under way note their temporary files ("" = nowhere)
 
     FtpCore() {
         port = 21;

@@ -22,9 +22,8 @@ const QString kTempSuffix = QStringLiteral(".part");
 } // namespace
 
 ReceiveFile::ReceiveFile(const QString& target, bool sync, const QString& journal)
-    : m_target(target), m_journal(journal),
-      m_file(QFileInfo(target).absolutePath() + QLatin1Char('/') + kTempPrefix + QStringLiteral("XXXXXX") +
-             kTempSuffix),
+    : m_target(target), m_journal(journal), m_file(QFileInfo(target).absolutePath() + QLatin1Char('/') +
+                                                   kTempPrefix + QStringLiteral("XXXXXX") + kTempSuffix),
       m_sync(sync) {}
 
 ReceiveFile::~ReceiveFile() {

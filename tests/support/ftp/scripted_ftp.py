@@ -48,6 +48,16 @@ The server's habits, as some widely used servers have them:
   SITE ENDLESS       -> "211-" and then continuation lines without end
   SITE LONGLINE      -> a 200 KiB reply line, then "200 done"
 
+Limits and names:
+  SITE FLOOD         -> "200 ok", then 100 KiB of lines nobody asked for
+  LIST in "biglist"  -> 200,001 file lines          LIST in "many" -> 33,000 old day files (170101.csv...)
+  LIST in "names"    -> report.csv.jar, caf\xe9.csv in Latin-1 bytes, café.csv in UTF-8, 240304.csv
+  RETR of a name sent in Latin-1 bytes is logged with " [latin-1]"; caf\xe9.csv exists only so, café.csv only
+  in UTF-8 (each its own bytes)
+  RETR fool*         -> 150 naming the file, then "(100 bytes)"
+  RETR refuse502*    -> 502
+  scenario "utf8-feat": FEAT offers UTF8 and OPTS UTF8 ON is accepted (elsewhere FEAT is unknown)
+
 A server that is slow in one phase of a download: scenario "late-TYPE", "late-SIZE", "late-EPSV" or
 "late-150" answers that command (or RETR's 150) 8 s late once TYPE I has been asked; "late-connect" names
 a passive port that never answers once TYPE I has been asked. In these scenarios EPSV works, SIZE answers
@@ -86,6 +96,7 @@ class Session:
         self.passive = None
         self.cmd = ""
         self.binary = False  # TYPE I was asked
+        self.latin1 = False  # the command line came in Latin-1 bytes
 
     def log(self, text):
         if self.args.log:
@@ -187,8 +198,13 @@ class Session:
         f = self.c.makefile("rb")
         self.reader = f
         for raw in f:
-            line = raw.decode("utf-8", "replace").rstrip("\r\n")
-            self.log(line)
+            try:
+                line = raw.decode("utf-8").rstrip("\r\n")
+                self.latin1 = False
+            except UnicodeDecodeError:
+                line = raw.decode("latin-1").rstrip("\r\n")
+                self.latin1 = True
+            self.log(line + (" [latin-1]" if self.latin1 else ""))
             cmd, _, arg = line.partition(" ")
             cmd = cmd.upper()
             if not self.handle(cmd, arg, sc):
@@ -240,6 +256,10 @@ class Session:
             self.send("226 ABOR ok\r\n")
         elif cmd == "SITE":
             return self.site(arg)
+        elif cmd == "FEAT" and sc == "utf8-feat":
+            self.send("211-Features:\r\n UTF8\r\n MDTM\r\n211 End\r\n")
+        elif cmd == "OPTS" and sc == "utf8-feat":
+            self.send("200 UTF8 set to on\r\n")
         elif cmd == "MKD":
             self.send("502 Command not implemented\r\n")
         elif cmd == "RNFR":
@@ -291,6 +311,13 @@ class Session:
             except OSError:
                 return False
             self.c.sendall(b"211 End\r\n")
+        elif word == "FLOOD":
+            self.c.sendall(b"200 ok\r\n")
+            time.sleep(0.2)
+            try:
+                self.c.sendall(b"junk line nobody asked for\r\n" * 4000)
+            except OSError:
+                return False
         elif word == "LONGLINE":
             self.c.sendall(b"200 " + b"y" * (200 * 1024) + b"\r\n200 done\r\n")
         else:
@@ -360,6 +387,15 @@ class Session:
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
+        if self.cwd == "biglist":
+            body = "\r\n".join("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 %07d.csv" % i for i in range(200001))
+        if self.cwd == "many":
+            body = "\r\n".join("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 17%04d.csv" % i for i in range(33000))
+        if self.cwd == "names":
+            d.sendall(b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 report.csv.jar\r\n"
+                      b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 caf\xe9.csv\r\n"
+                      b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 caf\xc3\xa9.csv\r\n")
+            body = LISTING[-1]
         if self.cwd.startswith("pick-"):
             name = self.cwd[5:]
             body = "-rw-r--r-- 1 ftp ftp %d Mar 4 11:00 %s\r\n%s" % (self.stored_size(name), name, LISTING[-1])
@@ -380,6 +416,25 @@ class Session:
             self.send("226 Listing sent\r\n")
 
     def retr(self, name):
+        if name.startswith("refuse502"):
+            self.send("502 Command not implemented\r\n")
+            return
+        if name == "caf\u00e9.csv" and self.cwd == "names":
+            # The Latin-1 name and the UTF-8 name are two files; each is found only by its own bytes.
+            payload = (b"latin-1 file\r\n" if self.latin1 else b"utf-8 file\r\n") * 5
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            d.sendall(payload)
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
+        if name.startswith("fool"):
+            self.send("150 Opening BINARY mode data connection for %s (100 bytes).\r\n" % name)
+            d = self.data()
+            d.sendall(self.payload(name))
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
         if name.startswith("missing"):
             self.send("550 %s: no such file\r\n" % name)
             return
