@@ -23,6 +23,8 @@ using transfer::Batch;
 
 namespace {
 const QString kNoConnection = QStringLiteral("No FTP connection. Please connect again");
+// Why a file of a move stays on the server when another one of its shown name was moved before.
+const QString kSameName = QStringLiteral("another file is shown under this name");
 } // namespace
 
 bool TransferPage::connectedOrTell() {
@@ -57,7 +59,30 @@ qint64 TransferPage::listedSize(const QString& name) const {
     return m_remoteSizes.value(name, -1);
 }
 
+bool TransferPage::claimTarget(const QString& localPath, const QString& name) {
+    if (!m_batchTargets.contains(localPath)) {
+        m_batchTargets.insert(localPath);
+        return true;
+    }
+    m_sameNames << name;
+    tell(QStringLiteral("%1: another file on the server is shown under this name; it was not copied")
+             .arg(name));
+    return false;
+}
+
+void TransferPage::tellSameNames() {
+    if (!m_sameNames.isEmpty())
+        Platform::instance().showMessage(
+            QStringLiteral(
+                "Two files on the server are shown under the same name (their names differ only in "
+                "their encoding); only the first was copied, the other stays on the server: ") +
+            m_sameNames.join(QStringLiteral(", ")));
+    m_sameNames.clear();
+    m_batchTargets.clear();
+}
+
 void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
+    if (!claimTarget(localPath, name)) return;
     // A plain copy replaces nothing until it is complete; it need not wait for the disk.
     m_session->NMFTP1->setSyncDownloads(false);
     try {
@@ -75,6 +100,7 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
 }
 
 QString TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+    if (!claimTarget(localPath, name)) return kSameName;
     // The server's copy goes only after the local one is verified: the size the
     // server gave was received in full and the file is on the disk.
     m_session->NMFTP1->setSyncDownloads(true);
@@ -121,10 +147,10 @@ void TransferPage::showRemainingAfterMove(const QStringList& moved) {
     if (!m_session->CancelRequested && m_session->NMFTP1->Connected()) {
         FreshListing();
     } else {
+        // One entry per file moved: another entry shown under the same name stays.
         for (const QString& name : moved) {
             const QList<QListWidgetItem*> items = FileListBoxFTP->findItems(name, Qt::MatchExactly);
-            for (QListWidgetItem* item : items)
-                delete FileListBoxFTP->takeItem(FileListBoxFTP->row(item));
+            if (!items.isEmpty()) delete FileListBoxFTP->takeItem(FileListBoxFTP->row(items.first()));
         }
     }
     showRemoteCount();
@@ -148,7 +174,9 @@ void TransferPage::CopySelectedClick() {
     m_session->TransferBusy = true;
     bool taken = false;
     // However the walk ends, even by an engine error, the window is usable again.
+    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
+        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->TransferBusy = false;
@@ -190,7 +218,9 @@ void TransferPage::CopyAllClick() {
     FtpSession::Call call(m_session);
     m_session->TransferBusy = true;
     setBusyCursor(true);
+    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
+        tellSameNames();
         m_local->RefreshLocalFiles();
         emit fileListStale();
         setBusyCursor(false);
@@ -228,7 +258,9 @@ void TransferPage::MoveSelectedClick() {
     m_session->TransferBusy = true;
     bool taken = false;
     QStringList kept, moved;
+    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
+        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->CancelRequested = false;
@@ -253,7 +285,7 @@ void TransferPage::MoveSelectedClick() {
                 const QString name = item->text();
                 QString why;
                 if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
-                if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+                if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
                 if (why.isEmpty()) moved << name;
                 m_local->LocalFilesChanged();
             }
@@ -278,7 +310,9 @@ void TransferPage::MoveAllClick() {
     setBusyCursor(true);
     m_session->TransferBusy = true;
     QStringList kept;
+    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
+        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->CancelRequested = false;
@@ -296,7 +330,7 @@ void TransferPage::MoveAllClick() {
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
         if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
-        if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+        if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
         if (why.isEmpty()) moved << name;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
@@ -324,7 +358,9 @@ void TransferPage::CopyFromDateClick() {
     if (!connectedOrTell()) return;
     FtpSession::Call call(m_session);
     m_session->TransferBusy = true;
+    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
+        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->TransferBusy = false;
@@ -341,6 +377,7 @@ void TransferPage::CopyFromDateClick() {
     CopyFromDateCancel->show();
     const QString target = m_local->folder();
     setBusyCursor(true);
+    int walked = 0;
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         // The key is taken anew for every entry: a click on the calendar during the walk counts.
@@ -352,10 +389,13 @@ void TransferPage::CopyFromDateClick() {
             if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
             m_local->LocalFilesChanged();
         }
+        walked = i + 1;
         if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;
     }
-    const bool complete = transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected,
-                                                         n, FileListBoxFTP->count());
+    // A walk stopped at its entry limit left entries unseen: the stored date stays for the next run.
+    const bool complete =
+        walked == n && transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected, n,
+                                                      FileListBoxFTP->count());
     if (complete) {
         // A complete walk: the next run fetches what came since today.
         MonthCalendar2->setSelectedDate(QDate::currentDate());

@@ -15,12 +15,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -303,6 +305,139 @@ private slots:
         QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
         QVERIFY2(c(f()).StatusBar1()->currentMessage().startsWith("Cancelled"),
                  qPrintable(c(f()).StatusBar1()->currentMessage()));
+    }
+
+    // What the window shows and keeps when servers misbehave or names are odd.
+    void limitsAndNamesInTheWindow_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("no greeting") << "silent";
+        QTest::newRow("greeting without end") << "endless-greeting";
+        QTest::newRow("no answer after USER") << "mute-user";
+        QTest::newRow("download refused with 502") << "502";
+        QTest::newRow("count after a listing without files") << "count";
+        QTest::newRow("listing log bounded") << "memo";
+        QTest::newRow("copy from date stopped at its entry limit") << "limit";
+        QTest::newRow("double click on a name of another suffix") << "view";
+        QTest::newRow("two server names shown alike") << "alike";
+        QTest::newRow("temporary file left by a killed run") << "leftover";
+    }
+    void limitsAndNamesInTheWindow() {
+        QFETCH(QString, what);
+        w = std::make_unique<WindowFixture>();
+        if (what == "silent" || what == "endless-greeting" || what == "mute-user") {
+            // The log-on is started by hand (a first start does not log on by itself).
+            QTcpServer silent;
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            quint16 port = silent.serverPort();
+            if (what != "silent") {
+                auto scripted = std::make_unique<ScriptedFtpServer>(what);
+                QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+                port = scripted->port();
+                server = std::move(scripted);
+            }
+            QVERIFY(w->open());
+            platform.clear();
+            c(f()).HostTxt()->setText("127.0.0.1");
+            c(f()).PortTxt()->setText(QString::number(port));
+            c(f()).session().NMFTP1->setIdleTimeOut(1000);
+            QTest::mouseClick(c(f()).ConnectBtn(), Qt::LeftButton);
+            const QString why = what == "silent"             ? "greeting"
+                                : what == "endless-greeting" ? "greeting"
+                                                             : "USER";
+            QTRY_COMPARE(platform.messages.size(), 1);
+            QVERIFY2(platform.messages[0].startsWith("The log-on to 127.0.0.1 failed") &&
+                         platform.messages[0].contains(why),
+                     qPrintable(platform.messages[0]));
+            QVERIFY(c(f()).ConnectBtn()->isEnabled());
+            QCOMPARE(c(f()).cSTATUS()->text(), QString("FTP Disconnected"));
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+            QCOMPARE(platform.errors, QStringList());
+            return;
+        }
+        if (what == "count") {
+            start({"091201.csv", "091202.csv"});
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
+            for (const QString& n : csvIn(served->path()))
+                QFile::remove(served->filePath(n));
+            QTest::mouseClick(c(f()).RefreshBtn(), Qt::LeftButton);
+            QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("0"));
+            return;
+        }
+        if (what == "leftover") {
+            // A download of an earlier run was killed: its temporary file is noted beside the settings.
+            QDir(w->work.path()).mkdir("local");
+            const QString left = w->path("local/.tervane640-k1ll3d.part");
+            testfiles::writeFile(left, "half a file");
+            testfiles::writeFile(w->path("tervane640.partial"), "+" + QFile::encodeName(left) + "\n");
+            auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+            QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+            server = std::move(scripted);
+            logOn("u", "p");
+            QVERIFY(!QFile::exists(left));
+            return;
+        }
+        auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        if (what == "502") {
+            c(f()).session().NMFTP1->ChangeDir("pick-refuse502.csv");
+            c(f()).invoke("FreshListing");
+            select({0});
+            platform.clear();
+            QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
+            QCOMPARE(platform.errors.size(), 1);
+            QVERIFY2(platform.errors[0].contains("502"), qPrintable(platform.errors[0]));
+            QCOMPARE(platform.messages, QStringList());
+            verifyIdle();
+        } else if (what == "memo") {
+            c(f()).session().NMFTP1->ChangeDir("biglist");
+            QVERIFY_THROWS_EXCEPTION(std::exception, c(f()).invoke("FreshListing"));
+            QCoreApplication::processEvents();
+            QCOMPARE(c(f()).FileListBoxFTP()->count(), 200000);
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("200000"));
+            QVERIFY2(c(f()).Memo1()->document()->blockCount() <= 20000,
+                     qPrintable(QString::number(c(f()).Memo1()->document()->blockCount())));
+            QCOMPARE(c(f()).Memo1()->document()->lastBlock().text(),
+                     QString("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 0199999.csv"));
+        } else if (what == "limit") {
+            c(f()).session().NMFTP1->ChangeDir("many");
+            c(f()).invoke("FreshListing");
+            QCOMPARE(c(f()).FileListBoxFTP()->count(), 33000);
+            platform.clear();
+            QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
+            QCOMPARE(csvIn(local), QStringList());
+            QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate(2018, 10, 11));
+            settings::CFGRecord saved;
+            QVERIFY(settings::ReadCFGFile(w->path("csv.cfg"), saved).ok());
+            QCOMPARE(settings::DayNumberToDate(saved.copyFromDate()), QDate(2018, 10, 11));
+        } else {
+            c(f()).session().NMFTP1->ChangeDir("names");
+            c(f()).invoke("FreshListing");
+            const QString cafe = QString::fromUtf8("caf\u00e9.csv");
+            QCOMPARE(remoteNames(), (QStringList{"report.csv.jar", cafe, cafe, "240304.csv"}));
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("4"));
+            platform.clear();
+            if (what == "view") {
+                auto* files = c(f()).FileListBoxFTP();
+                const QPoint at = files->visualItemRect(files->item(0)).center();
+                QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+                QTRY_COMPARE(platform.opened.size(), 1);
+                QCOMPARE(QFileInfo(platform.opened[0]).fileName(), QString("report.csv.jar.txt"));
+                QCOMPARE(fileBytes(platform.opened[0]), QByteArray("0123456789").repeated(10));
+                return;
+            }
+            QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
+            // The first of the two is copied under the name shown; the second is reported, not copied.
+            QCOMPARE(fileBytes(local + "/" + cafe), QByteArray("latin-1 file\r\n").repeated(5));
+            QCOMPARE(server->commands().filter("RETR " + cafe).size(), 1);
+            QCOMPARE(platform.messages.size(), 1);
+            QVERIFY2(platform.messages[0].contains(cafe), qPrintable(platform.messages[0]));
+            QCOMPARE(csvIn(local), (QStringList{"240304.csv", cafe}));
+            verifyIdle();
+        }
     }
 
     void exitDuringATransfer_data() {

@@ -48,6 +48,8 @@ The server's habits, as some widely used servers have them:
   SITE ENDLESS       -> "211-" and then continuation lines without end
   SITE LONGLINE      -> a 200 KiB reply line, then "200 done"
 
+Log-ons that go wrong: "endless-greeting" sends "220-" lines without end, "mute-user" never answers USER.
+
 Limits and names:
   SITE FLOOD         -> "200 ok", then 100 KiB of lines nobody asked for
   LIST in "biglist"  -> 200,001 file lines          LIST in "many" -> 33,000 old day files (170101.csv...)
@@ -190,6 +192,15 @@ class Session:
 
     def run(self):
         sc = self.args.scenario
+        if sc == "endless-greeting":
+            try:
+                self.c.sendall(b"220-Welcome\r\n")
+                for i in range(100000):
+                    self.c.sendall(b"220-line %d of a greeting without end\r\n" % i)
+                    time.sleep(0.002)
+            except OSError:
+                pass
+            return
         if sc == "multiline-greeting":
             self.send("220-Welcome to the scripted server\r\n220-second line\r\nplain text line\r\n"
                       " indented line\r\n220 Ready\r\n")
@@ -217,7 +228,9 @@ class Session:
             self.binary = True
         late = sc.startswith("late-")
         if cmd == "USER":
-            if sc == "user-230":
+            if sc == "mute-user":
+                pass  # never answered
+            elif sc == "user-230":
                 self.send("230 Logged in without password\r\n")
             elif sc == "user-530":
                 self.send("530 Not logged in: user refused\r\n")
@@ -393,8 +406,8 @@ class Session:
             body = "\r\n".join("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 17%04d.csv" % i for i in range(33000))
         if self.cwd == "names":
             d.sendall(b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 report.csv.jar\r\n"
-                      b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 caf\xe9.csv\r\n"
-                      b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 caf\xc3\xa9.csv\r\n")
+                      b"-rw-r--r-- 1 ftp ftp 70 Mar 3 10:15 caf\xe9.csv\r\n"
+                      b"-rw-r--r-- 1 ftp ftp 60 Mar 3 10:15 caf\xc3\xa9.csv\r\n")
             body = LISTING[-1]
         if self.cwd.startswith("pick-"):
             name = self.cwd[5:]
