@@ -48,7 +48,13 @@ bool TransferPage::stoppedByCancel(const std::function<void()>& transfer) {
         // Cancel, Exit or the close box ended the file under way: the batch stops
         // there quietly; the engine has removed the partial file.
         if (m_session->CancelRequested) {
-            tell(QStringLiteral("Cancelled: the file under way was not copied"));
+            // A session the abort had to close is shown closed as soon as the batch has unwound.
+            if (!m_session->NMFTP1->Connected())
+                QMetaObject::invokeMethod(this, &TransferPage::watchConnection, Qt::QueuedConnection);
+            tell(m_session->NMFTP1->Connected()
+                     ? QStringLiteral("Cancelled: the file under way was not copied")
+                     : QStringLiteral("Cancelled: the file under way was not copied; the server did not "
+                                      "answer the abort in time, so the session was closed: log on again"));
             return true;
         }
         throw;

@@ -305,6 +305,11 @@ private slots:
         QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
         QVERIFY2(c(f()).StatusBar1()->currentMessage().startsWith("Cancelled"),
                  qPrintable(c(f()).StatusBar1()->currentMessage()));
+        // A session the abort closed shows so at once, with Connect ready.
+        if (!c(f()).session().NMFTP1->Connected()) {
+            QTRY_COMPARE_WITH_TIMEOUT(c(f()).cSTATUS()->text(), QString("FTP Disconnected"), 200);
+            QVERIFY(c(f()).ConnectBtn()->isEnabled());
+        }
     }
 
     // What the window shows and keeps when servers misbehave or names are odd.
