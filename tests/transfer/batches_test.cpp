@@ -233,32 +233,49 @@ private slots:
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("awaited"); // the command whose answer is awaited when Cancel comes
+        QTest::addColumn<QString>("how");     // Cancel, the window's close box, or Exit
+        QTest::newRow("close box, slow TYPE") << "late-TYPE"
+                                              << "091201.csv"
+                                              << "TYPE I"
+                                              << "close";
+        QTest::newRow("Exit, slow 150") << "late-150"
+                                        << "091201.csv"
+                                        << "RETR"
+                                        << "exit";
         QTest::newRow("slow TYPE") << "late-TYPE"
                                    << "091201.csv"
-                                   << "TYPE I";
+                                   << "TYPE I"
+                                   << "cancel";
         QTest::newRow("slow SIZE") << "late-SIZE"
                                    << "091201.csv"
-                                   << "SIZE";
+                                   << "SIZE"
+                                   << "cancel";
         QTest::newRow("slow EPSV") << "late-EPSV"
                                    << "091201.csv"
-                                   << "EPSV";
+                                   << "EPSV"
+                                   << "cancel";
         QTest::newRow("slow 150") << "late-150"
                                   << "091201.csv"
-                                  << "RETR";
+                                  << "RETR"
+                                  << "cancel";
         QTest::newRow("data connection never opens") << "late-connect"
                                                      << "091201.csv"
-                                                     << "EPSV";
+                                                     << "EPSV"
+                                                     << "cancel";
         QTest::newRow("slow data") << "late-none"
                                    << "slow.csv"
-                                   << "RETR";
+                                   << "RETR"
+                                   << "cancel";
         QTest::newRow("ABOR never answered") << "late-none"
                                              << "mute.csv"
-                                             << "RETR";
+                                             << "RETR"
+                                             << "cancel";
     }
     void cancelInEveryPhase() {
         QFETCH(QString, scenario);
         QFETCH(QString, file);
         QFETCH(QString, awaited);
+        QFETCH(QString, how);
         w = std::make_unique<WindowFixture>();
         auto scripted = std::make_unique<ScriptedFtpServer>(scenario);
         QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
@@ -282,7 +299,12 @@ private slots:
             sentBefore = sent.size();
             QTimer::singleShot(300, this, [&] {
                 sinceCancel.start();
-                QTest::mouseClick(c(f()).MoveSelectedCancel(), Qt::LeftButton);
+                if (how == "close")
+                    f().close();
+                else if (how == "exit")
+                    c(f()).Exit1()->trigger();
+                else
+                    QTest::mouseClick(c(f()).MoveSelectedCancel(), Qt::LeftButton);
             });
         });
         watch.start(20);
@@ -292,7 +314,13 @@ private slots:
         QVERIFY2(sinceCancel.isValid(), "the batch ended before the cancel");
         // Usable within the second the server gets to answer the abort, long before its 8 s delay.
         QVERIFY2(sinceCancel.elapsed() < 3000, qPrintable(QString::number(sinceCancel.elapsed())));
-        verifyIdle();
+        if (how == "cancel") {
+            verifyIdle();
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!f().isVisible(), 1000);
+            QVERIFY(!c(f()).session().TransferBusy);
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+        }
         QCOMPARE(platform.errors, QStringList());
         QCOMPARE(platform.messages, QStringList());
         const QStringList after = server->commands().mid(sentBefore);
@@ -300,6 +328,7 @@ private slots:
             QVERIFY2(!line.startsWith("RETR") && !line.startsWith("DELE"), qPrintable(after.join(" | ")));
         QCOMPARE(server->count("DELE"), 0);
         QCOMPARE(QDir(local).entryList(QDir::Files | QDir::Hidden), QStringList());
+        if (how != "cancel") return;
         // Both files stay listed, and the count says so.
         QCOMPARE(remoteNames(), (QStringList{file, "240304.csv"}));
         QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
@@ -325,6 +354,7 @@ private slots:
         QTest::newRow("double click on a name of another suffix") << "view";
         QTest::newRow("two server names shown alike") << "alike";
         QTest::newRow("temporary file left by a killed run") << "leftover";
+        QTest::newRow("local folder changed during Copy ALL") << "folder";
     }
     void limitsAndNamesInTheWindow() {
         QFETCH(QString, what);
@@ -367,6 +397,18 @@ private slots:
             QTest::mouseClick(c(f()).RefreshBtn(), Qt::LeftButton);
             QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
             QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("0"));
+            return;
+        }
+        if (what == "folder") {
+            // The batch writes where it started, whatever folder the user looks at meanwhile.
+            start(tenNames().mid(0, 3));
+            const QString other = w->path("other");
+            QDir().mkpath(other);
+            connect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this,
+                    [&](QObject*) { c(f()).DirectoryListBoxPC()->setDirectory(other); });
+            QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
+            QCOMPARE(csvIn(local), tenNames().mid(0, 3));
+            QCOMPARE(csvIn(other), QStringList());
             return;
         }
         if (what == "leftover") {
