@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -76,15 +77,31 @@ bool TransferPage::claimTarget(const QString& localPath, const QString& name) {
     return false;
 }
 
-void TransferPage::tellSameNames() {
+QString TransferPage::sameNamesText() {
+    QString text;
     if (!m_sameNames.isEmpty())
-        Platform::instance().showMessage(
-            QStringLiteral(
-                "Two files on the server are shown under the same name (their names differ only in "
-                "their encoding); only the first was copied, the other stays on the server: ") +
-            m_sameNames.join(QStringLiteral(", ")));
+        text =
+            QStringLiteral("Two files on the server are shown under the same name (their names differ only "
+                           "in their encoding); only the first was copied, the other stays on the server: ") +
+            m_sameNames.join(QStringLiteral(", "));
     m_sameNames.clear();
     m_batchTargets.clear();
+    return text;
+}
+
+// What is left on the server after a move. A cancelled batch says nothing more to the server (it may be
+// slow, or the session closed by the cancel): the files moved leave the list, the others stay.
+void TransferPage::showRemainingAfterMove(const QStringList& moved) {
+    if (!m_session->CancelRequested && m_session->NMFTP1->Connected()) {
+        FreshListing();
+    } else {
+        // One entry per file moved: another entry shown under the same name stays.
+        for (const QString& name : moved) {
+            const QList<QListWidgetItem*> items = FileListBoxFTP->findItems(name, Qt::MatchExactly);
+            if (!items.isEmpty()) delete FileListBoxFTP->takeItem(FileListBoxFTP->row(items.first()));
+        }
+    }
+    showRemoteCount();
 }
 
 void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
@@ -105,33 +122,48 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
     }
 }
 
-QString TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+QString TransferPage::moveOne(const QString& name, const QString& localPath) {
     if (!claimTarget(localPath, name)) return kSameName;
     // The server's copy goes only after the local one is verified: the size the
-    // server gave was received in full and the file is on the disk.
+    // server gave was received in full and the file is on the disk; and only when
+    // the server's file did not change meanwhile and is not being written still.
     m_session->NMFTP1->setSyncDownloads(true);
+    transfer::RemoteSample before, after;
+    // A failure with the connection gone ends the batch; otherwise the file stays
+    // on the server and the next one is moved.
+    const auto failed = [&](const QString& text) {
+        if (m_session->CancelRequested) throw;
+        tell(text);
+        if (!m_session->NMFTP1->Connected()) throw EError(text);
+    };
     try {
+        before.modified = m_session->NMFTP1->RemoteModified(name);
         m_session->NMFTP1->Download(name, localPath, listedSize(name));
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
-        if (m_session->CancelRequested) throw;
         const QString why = QString::fromStdString(e.what()).trimmed();
-        // Without the connection the batch cannot go on; otherwise the file stays
-        // on the server and the next one is moved.
-        if (!m_session->NMFTP1->Connected()) {
-            const QString text =
-                QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why) +
-                (keptSoFar.isEmpty() ? QString()
-                                     : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar));
-            tell(text);
-            throw EError(text);
-        }
-        tell(QStringLiteral("Moving %1 failed: %2").arg(name, why));
+        failed(m_session->NMFTP1->Connected()
+                   ? QStringLiteral("Moving %1 failed: %2").arg(name, why)
+                   : QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why));
         return why;
     }
     const TDownloadResult& result = m_session->NMFTP1->LastDownload();
     if (!result.verified()) return result.unverifiedReason();
+    if (result.source == TDownloadResult::SizeCommand) before.size = result.expected;
+    try {
+        after.size = m_session->NMFTP1->RemoteSize(name);
+        after.modified = m_session->NMFTP1->RemoteModified(name);
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const std::exception& e) {
+        const QString why = QString::fromStdString(e.what()).trimmed();
+        failed(QStringLiteral("%1 was copied and stays on the server: %2").arg(name, why));
+        return why;
+    }
+    const QString stays = transfer::RemoteStaysReason(before, after, QDateTime::currentDateTimeUtc());
+    if (!stays.isEmpty()) return stays;
+    if (!before.modified.isValid()) m_sizeOnly = true;
     // A cancel holds until the batch has stopped: no deletion follows it.
     if (m_session->CancelRequested) throw EAbortError(QStringLiteral("Cancelled before deleting ") + name);
     try {
@@ -140,30 +172,47 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath, con
         throw;
     } catch (const std::exception& e) {
         throw EError(QStringLiteral("%1 was copied but could not be deleted on the server: %2")
-                         .arg(name, QString::fromStdString(e.what()).trimmed()) +
-                     (keptSoFar.isEmpty() ? QString()
-                                          : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar)));
+                         .arg(name, QString::fromStdString(e.what()).trimmed()));
     }
     return {};
 }
 
-// What is left on the server after a move. A cancelled batch says nothing more to the server (it may be
-// slow, or the session closed by the cancel): the files moved leave the list, the others stay.
-void TransferPage::showRemainingAfterMove(const QStringList& moved) {
-    if (!m_session->CancelRequested && m_session->NMFTP1->Connected()) {
-        FreshListing();
-    } else {
-        // One entry per file moved: another entry shown under the same name stays.
-        for (const QString& name : moved) {
-            const QList<QListWidgetItem*> items = FileListBoxFTP->findItems(name, Qt::MatchExactly);
-            if (!items.isEmpty()) delete FileListBoxFTP->takeItem(FileListBoxFTP->row(items.first()));
-        }
-    }
-    showRemoteCount();
-}
-
-void TransferPage::tellKeptOnServer(const QStringList& names) {
-    if (!names.isEmpty()) Platform::instance().showMessage(transfer::StayedOnServerText(names));
+std::shared_ptr<void> TransferPage::beginLocalFileRule(const QStringList* keptOnServer) {
+    transfer::ExistingFileRule::Ask ask;
+    if (!m_unattended)
+        ask = [](const QString& question) {
+            const Platform::ExistingFileChoice c = Platform::instance().askExistingFile(question);
+            transfer::ExistingFileRule::Answer a;
+            a.forRest = c.forRest;
+            a.choice =
+                c.answer == Platform::ExistingFileAnswer::KeepLocal ? transfer::ExistingFileChoice::KeepLocal
+                : c.answer == Platform::ExistingFileAnswer::Replace ? transfer::ExistingFileChoice::Replace
+                                                                    : transfer::ExistingFileChoice::KeepBoth;
+            return a;
+        };
+    m_existing = std::make_shared<transfer::ExistingFileRule>(ask);
+    m_batchTargets.clear();
+    m_sizeOnly = false;
+    m_session->NMFTP1->setCommitCheck(
+        [this, rule = m_existing](const QString& downloaded, const QString& local) {
+            const transfer::CommitDecision d = rule->decide(downloaded, local);
+            if (!d.note.isEmpty()) tell(d.note);
+            return TCommitPlan{d.replace, d.keepLocalAs};
+        });
+    // However the batch ends (an engine error included), the user learns where every file went.
+    return std::shared_ptr<void>(nullptr, [this, keptOnServer](void*) {
+        m_session->NMFTP1->setCommitCheck({});
+        QStringList report = m_existing->notes();
+        if (keptOnServer && !keptOnServer->isEmpty()) report << transfer::StayedOnServerText(*keptOnServer);
+        if (m_sizeOnly) report << QString::fromLatin1(transfer::kSizeOnlyNote);
+        if (const QString same = sameNamesText(); !same.isEmpty()) report << same;
+        m_existing.reset();
+        if (report.isEmpty()) return;
+        if (m_unattended)
+            tell(report.join(QLatin1Char(' ')));
+        else
+            Platform::instance().showMessage(report.join(QLatin1Char('\n')));
+    });
 }
 
 // ---------------------------------------------------------------- copy
@@ -180,9 +229,7 @@ void TransferPage::CopySelectedClick() {
     m_session->TransferBusy = true;
     bool taken = false;
     // However the walk ends, even by an engine error, the window is usable again.
-    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
-        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->TransferBusy = false;
@@ -190,6 +237,7 @@ void TransferPage::CopySelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule();
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -224,9 +272,7 @@ void TransferPage::CopyAllClick() {
     FtpSession::Call call(m_session);
     m_session->TransferBusy = true;
     setBusyCursor(true);
-    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
-        tellSameNames();
         m_local->RefreshLocalFiles();
         emit fileListStale();
         setBusyCursor(false);
@@ -236,6 +282,7 @@ void TransferPage::CopyAllClick() {
         m_session->CancelRequested = false;
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule();
     if (FileListBoxFTP->count() == 0) {
         Platform::instance().showMessage(QStringLiteral("No files  "));
         return;
@@ -264,9 +311,7 @@ void TransferPage::MoveSelectedClick() {
     m_session->TransferBusy = true;
     bool taken = false;
     QStringList kept, moved;
-    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
-        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->CancelRequested = false;
@@ -274,6 +319,7 @@ void TransferPage::MoveSelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule(&kept);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -290,7 +336,7 @@ void TransferPage::MoveSelectedClick() {
                 taken = true;
                 const QString name = item->text();
                 QString why;
-                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
+                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
                 if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
                 if (why.isEmpty()) moved << name;
                 m_local->LocalFilesChanged();
@@ -302,7 +348,6 @@ void TransferPage::MoveSelectedClick() {
         setBusyCursor(false);
     }
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
-    tellKeptOnServer(kept);
 }
 
 void TransferPage::MoveAllClick() {
@@ -316,9 +361,7 @@ void TransferPage::MoveAllClick() {
     setBusyCursor(true);
     m_session->TransferBusy = true;
     QStringList kept;
-    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
-        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->CancelRequested = false;
@@ -326,6 +369,7 @@ void TransferPage::MoveAllClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule(&kept);
     AllButtonsFalse();
     MoveAll->hide();
     MoveAllCancel->show();
@@ -335,7 +379,7 @@ void TransferPage::MoveAllClick() {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
-        if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
+        if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
         if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
         if (why.isEmpty()) moved << name;
         m_local->LocalFilesChanged();
@@ -343,13 +387,13 @@ void TransferPage::MoveAllClick() {
     }
     m_local->RefreshLocalFiles();
     emit fileListStale();
-    if (kept.isEmpty() && !m_session->CancelRequested) {
+    // After a cancel, or when files stayed on the server, show what is left there.
+    if (kept.isEmpty() && moved.size() == FileListBoxFTP->count() && !m_session->CancelRequested) {
         FileListBoxFTP->clear();
         showRemoteCount();
     } else {
         showRemainingAfterMove(moved);
     }
-    tellKeptOnServer(kept);
 }
 
 // ---------------------------------------------------------------- copy from date
@@ -364,13 +408,12 @@ void TransferPage::CopyFromDateClick() {
     if (!connectedOrTell()) return;
     FtpSession::Call call(m_session);
     m_session->TransferBusy = true;
-    m_batchTargets.clear();
     auto closing = qScopeGuard([this] {
-        tellSameNames();
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
         m_session->TransferBusy = false;
     });
+    const auto localFiles = beginLocalFileRule();
     bool fetched = false;
     const int n = FileListBoxFTP->count();
     AllButtonsFalse();
