@@ -44,10 +44,9 @@ public:
     QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
 private:
-    void note(char sign);
+    void noteMade();
     QString m_target;
     QString m_journal;
-    QString m_noted; // the temporary name noted in the journal ("" when none is)
     QTemporaryFile m_file;
     QString m_error;
     bool m_flushed = false;

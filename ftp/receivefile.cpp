@@ -1,6 +1,7 @@
 #include "ftp/powersock_p.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <climits>
 #include <filesystem>
@@ -60,7 +61,6 @@ ReceiveFile::ReceiveFile(const QString& target, bool sync, const QString& journa
 
 ReceiveFile::~ReceiveFile() {
     if (m_file.isOpen() && m_file.autoRemove()) m_file.remove();
-    note('-');
 }
 
 bool ReceiveFile::open() {
@@ -69,37 +69,45 @@ bool ReceiveFile::open() {
         return false;
     }
     if (!m_file.open()) return false;
-    m_noted.clear();
-    note('+');
+    noteMade();
     return true;
 }
 
-// "+path" when a temporary file is made, "-path" when it is gone (renamed or removed).
-void ReceiveFile::note(char sign) {
+// "+path" for each temporary file made. One that was renamed or removed is no longer there when the
+// journal is read, so only its making is noted: one short write per download, to a journal kept open.
+void ReceiveFile::noteMade() {
     if (m_journal.isEmpty()) return;
-    if (sign == '-' && m_noted.isEmpty()) return;
-    const QString path = sign == '+' ? m_file.fileName() : m_noted;
-    if (path.isEmpty()) return;
+    const QByteArray line = '+' + QFile::encodeName(m_file.fileName()) + '\n';
+#ifdef Q_OS_UNIX
+    static QString openPath;
+    static int fd = -1;
+    if (openPath != m_journal) {
+        if (fd >= 0) ::close(fd);
+        fd =
+            ::open(QFile::encodeName(m_journal).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        openPath = fd >= 0 ? m_journal : QString();
+    }
+    if (fd >= 0 && ::write(fd, line.constData(), size_t(line.size())) != line.size()) {
+        ::close(fd);
+        fd = -1;
+        openPath.clear();
+    }
+#else
     QFile j(m_journal);
-    if (!j.open(QIODevice::WriteOnly | QIODevice::Append)) return;
-    j.write(QByteArray(1, sign) + QFile::encodeName(path) + '\n');
-    j.close();
-    m_noted = sign == '+' ? path : QString();
+    if (j.open(QIODevice::WriteOnly | QIODevice::Append)) j.write(line);
+#endif
 }
 
 int ReceiveFile::RemoveLeftovers(const QString& journal) {
     QFile j(journal);
     if (journal.isEmpty() || !j.open(QIODevice::ReadOnly)) return 0;
-    QStringList open;
+    QSet<QString> open;
     while (!j.atEnd()) {
         QByteArray line = j.readLine();
         if (line.endsWith('\n')) line.chop(1);
         if (line.size() < 2) continue;
         const QString path = QFile::decodeName(line.mid(1));
-        if (line[0] == '+')
-            open << path;
-        else if (line[0] == '-')
-            open.removeAll(path);
+        if (line[0] == '+') open.insert(path);
     }
     j.close();
     int removed = 0;
@@ -109,7 +117,7 @@ int ReceiveFile::RemoveLeftovers(const QString& journal) {
             QFile::remove(path))
             ++removed;
     }
-    j.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    j.open(QIODevice::WriteOnly | QIODevice::Truncate); // a journal kept open appends after this
     return removed;
 }
 
@@ -168,7 +176,6 @@ bool ReceiveFile::commit() {
         return false;
     }
     m_file.setAutoRemove(false);
-    note('-');
     if (!m_sync) return true;
 #ifdef Q_OS_UNIX
     const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
