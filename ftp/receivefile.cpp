@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -69,6 +70,10 @@ bool ReceiveFile::open() {
         return false;
     }
     if (!m_file.open()) return false;
+#ifdef Q_OS_UNIX
+    // Held while the file is written: another window starting meanwhile leaves a file under way alone.
+    (void)::flock(m_file.handle(), LOCK_EX | LOCK_NB);
+#endif
     noteMade();
     return true;
 }
@@ -83,8 +88,8 @@ void ReceiveFile::noteMade() {
     static int fd = -1;
     if (openPath != m_journal) {
         if (fd >= 0) ::close(fd);
-        fd =
-            ::open(QFile::encodeName(m_journal).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        fd = ::open(QFile::encodeName(m_journal).constData(),
+                    O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         openPath = fd >= 0 ? m_journal : QString();
     }
     if (fd >= 0 && ::write(fd, line.constData(), size_t(line.size())) != line.size()) {
@@ -99,8 +104,26 @@ void ReceiveFile::noteMade() {
 }
 
 int ReceiveFile::RemoveLeftovers(const QString& journal) {
+    if (journal.isEmpty()) return 0;
+#ifdef Q_OS_UNIX
+    // Never through a link at the journal's name: what it points to is neither read nor emptied.
+    const int jfd =
+        ::open(QFile::encodeName(journal).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    struct stat jst {};
+    if (jfd < 0) return 0;
+    if (::fstat(jfd, &jst) != 0 || !S_ISREG(jst.st_mode) || jst.st_uid != ::geteuid()) {
+        ::close(jfd);
+        return 0;
+    }
+    QFile j;
+    if (!j.open(jfd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
+        ::close(jfd);
+        return 0;
+    }
+#else
     QFile j(journal);
-    if (journal.isEmpty() || !j.open(QIODevice::ReadOnly)) return 0;
+    if (!j.open(QIODevice::ReadWrite)) return 0;
+#endif
     QSet<QString> open;
     while (!j.atEnd()) {
         QByteArray line = j.readLine();
@@ -109,15 +132,28 @@ int ReceiveFile::RemoveLeftovers(const QString& journal) {
         const QString path = QFile::decodeName(line.mid(1));
         if (line[0] == '+') open.insert(path);
     }
-    j.close();
     int removed = 0;
+    QByteArray stillOpen; // files another window is writing now stay noted
     for (const QString& path : open) {
         const QString name = QFileInfo(path).fileName();
-        if (name.startsWith(kTempPrefix) && name.endsWith(kTempSuffix) && QFileInfo(path).isFile() &&
-            QFile::remove(path))
-            ++removed;
+        if (!name.startsWith(kTempPrefix) || !name.endsWith(kTempSuffix) || !QFileInfo(path).isFile())
+            continue;
+#ifdef Q_OS_UNIX
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        const bool idle = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        if (idle && QFile::remove(path)) ++removed;
+        ::close(fd);
+        if (!idle) stillOpen += '+' + QFile::encodeName(path) + '\n';
+#else
+        if (QFile::remove(path)) ++removed;
+#endif
     }
-    j.open(QIODevice::WriteOnly | QIODevice::Truncate); // a journal kept open appends after this
+    // A journal kept open appends after this.
+    j.resize(0);
+    j.seek(0);
+    j.write(stillOpen);
     return removed;
 }
 

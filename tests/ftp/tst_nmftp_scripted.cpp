@@ -620,6 +620,10 @@ private slots:
                                                     << "umask";
         QTest::newRow("temporary file of a killed download") << "normal"
                                                              << "journal";
+        QTest::newRow("journal read by a second window mid-download") << "normal"
+                                                                      << "journal-live";
+        QTest::newRow("journal name taken by a link") << "normal"
+                                                      << "journal-link";
     }
     void limitsAndNames() {
         QFETCH(QString, scenario);
@@ -711,6 +715,34 @@ private slots:
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                      (QStringList{".tervane640-other.part", "240301.csv", "partial.journal"}));
             QCOMPARE(TNMFTP::RemovePartialFiles(journal), 0);
+        } else if (what == "journal-live") {
+            // A second window starting while this one downloads leaves the file under way alone, and
+            // noted for the start after a kill.
+            const QString journal = dir.filePath("partial.journal");
+            ftp.setPartialFileJournal(journal);
+            int removedMeanwhile = -1;
+            QStringList temps, left;
+            QByteArray noted;
+            connect(&ftp, &TPowersock::OnPacketRecvd, this, [&] {
+                if (removedMeanwhile >= 0) return;
+                temps = QDir(dir.path()).entryList({".tervane640-*"}, QDir::Files | QDir::Hidden);
+                removedMeanwhile = TNMFTP::RemovePartialFiles(journal);
+                left = QDir(dir.path()).entryList({".tervane640-*"}, QDir::Files | QDir::Hidden);
+                noted = fileBytes(journal);
+                ftp.Cancel();
+            });
+            QVERIFY_THROWS_EXCEPTION(EAbortError, ftp.Download("slow.csv", dir.filePath("slow.csv")));
+            QCOMPARE(removedMeanwhile, 0);
+            QCOMPARE(left, temps);
+            QVERIFY2(temps.size() == 1 && noted.contains(temps[0].toUtf8()), noted.constData());
+        } else if (what == "journal-link") {
+            // A link at the journal's name: the file it points to is neither emptied nor written.
+            putFile(dir.filePath("240301.csv"), "user file");
+            QVERIFY(QFile::link(dir.filePath("240301.csv"), dir.filePath("partial.journal")));
+            QCOMPARE(TNMFTP::RemovePartialFiles(dir.filePath("partial.journal")), 0);
+            ftp.setPartialFileJournal(dir.filePath("partial.journal"));
+            ftp.Download("plain.csv", dir.filePath("plain.csv"));
+            QCOMPARE(fileBytes(dir.filePath("240301.csv")), QByteArray("user file"));
         }
     }
 
