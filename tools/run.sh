@@ -5,16 +5,11 @@
 set -euo pipefail
 here=$(pwd)
 repo=$(cd "$(dirname "$0")/.." && pwd)
-args=()
-for a in "$@"; do
-  case "$a" in
-    -*|/*) args+=("$a") ;;
-    *) args+=("$here/$a") ;;
-  esac
-done
 cd "$repo"
 bash tools/deps.sh --run
 cmake -S . -B build-run -G Ninja -DTERVANE_BUILD_TESTS=OFF -DTERVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build build-run -j"$(nproc)" --target tervane640
+# Back where the user stands: relative file names, and the values of Qt's own options
+# (-platform offscreen, -style Fusion), reach the program as given.
 cd "$here"
-exec "$repo/build-run/app/tervane640" "${args[@]}"
+exec "$repo/build-run/app/tervane640" "$@"
