@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QMutex>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -26,34 +25,29 @@ QString AppSettings::path() const {
 
 namespace {
 // QSettings reads and writes files only: its text goes through a scratch file in a private
-// folder of this process, in memory where the system has /dev/shm (QSettings flushes its lock
-// file to disk at every write, which would cost each change of a setting a disk's round trip).
-QString ScratchFile() {
-    static QMutex lock;
-    const QMutexLocker locked(&lock);
-    static QTemporaryDir dir(
-        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
-        QStringLiteral("/tervane640-XXXXXX"));
-    static int n = 0;
-    return dir.isValid() ? dir.filePath(QStringLiteral("%1.ini").arg(++n)) : QString();
-}
-
+// folder made for the occasion, in memory where the system has /dev/shm (QSettings flushes its
+// lock file to disk at every write, which would cost each change of a setting a disk's round
+// trip). A folder of its own each time: one kept for the whole run can be swept away by a
+// cleaner of old temporary files while the program stays open for weeks.
 struct Scratch {
-    QString file = ScratchFile();
-    ~Scratch() {
-        if (file.isEmpty()) return;
-        QFile::remove(file);
-        QFile::remove(file + QStringLiteral(".lock"));
-    }
+    QTemporaryDir dir{
+        (QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
+        QStringLiteral("/tervane640-XXXXXX")};
+    QString file = dir.isValid() ? dir.filePath(QStringLiteral("scratch.ini")) : QString();
 };
 } // namespace
 
-QVariantMap AppSettings::Parse(const QByteArray& text, bool* unreadable) {
+QVariantMap AppSettings::Parse(const QByteArray& text, bool* unreadable, bool* failed) {
     if (unreadable) *unreadable = false;
+    if (failed) *failed = false;
     if (text.isEmpty()) return {};
     const Scratch scratch;
     QFile f(scratch.file);
-    if (scratch.file.isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(text) != text.size()) return {};
+    if (scratch.file.isEmpty() || !f.open(QIODevice::WriteOnly) || f.write(text) != text.size() ||
+        !f.flush()) {
+        if (failed) *failed = true;
+        return {};
+    }
     f.close();
     QSettings s(scratch.file, QSettings::IniFormat);
     QVariantMap values;
@@ -73,9 +67,11 @@ QByteArray AppSettings::Format(const QVariantMap& values) {
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             s.setValue(it.key(), it.value());
         s.sync();
+        if (s.status() != QSettings::NoError) return {};
     }
     QFile f(scratch.file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    if (f.open(QIODevice::ReadOnly)) return f.readAll();
+    return values.isEmpty() ? QByteArray("") : QByteArray();
 }
 
 bool AppSettings::load(QVariantMap& values) const {
@@ -103,8 +99,15 @@ bool AppSettings::load(QVariantMap& values) const {
     }
     m_problem.clear();
     if (f.bytes != m_lastText || m_lastText.isNull()) {
-        bool unreadable = false;
-        m_lastValues = Parse(f.bytes, &unreadable);
+        bool unreadable = false, failed = false;
+        const QVariantMap parsed = Parse(f.bytes, &unreadable, &failed);
+        if (failed) {
+            // Not a word of the file could be read here: a save now would lose every other setting.
+            m_problem = QStringLiteral("%1 could not be read (no room for its copy in the temporary folder)")
+                            .arg(QDir::toNativeSeparators(m_path));
+            return false;
+        }
+        m_lastValues = parsed;
         m_lastText = f.bytes;
         if (m_lastText.isNull()) m_lastText = QByteArray("");
         if (unreadable)
@@ -120,7 +123,13 @@ bool AppSettings::write(const QVariantMap& values) {
     // The user's configuration folder is made at the first write, owner-only.
     const QString folder = QFileInfo(m_path).absolutePath();
     if (!QFileInfo::exists(folder)) PrepareConfigFolder(folder);
-    const WriteOutcome w = WriteSettingsFile(m_path, Format(values));
+    const QByteArray text = Format(values);
+    if (text.isNull()) {
+        m_problem = QStringLiteral("%1 was not written (no room for its copy in the temporary folder)")
+                        .arg(QDir::toNativeSeparators(m_path));
+        return false;
+    }
+    const WriteOutcome w = WriteSettingsFile(m_path, text);
     m_modeKept = w.modeKept;
     if (!w.ok()) {
         m_problem =

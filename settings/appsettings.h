@@ -53,8 +53,9 @@ public:
 
     // The keys and values of a file's text, and the text of keys and values, as
     // QSettings has them. `unreadable`, when given, is set when the text held lines
-    // that are not settings.
-    static QVariantMap Parse(const QByteArray& text, bool* unreadable = nullptr);
+    // that are not settings; `failed` when the text could not be read at all. Format gives
+    // a null array when the text could not be made.
+    static QVariantMap Parse(const QByteArray& text, bool* unreadable = nullptr, bool* failed = nullptr);
     static QByteArray Format(const QVariantMap& values);
 
 private:

@@ -414,16 +414,31 @@ void TestCfgRecord::failedWriteLeavesOldFileWhole() {
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
     small.rlim_cur = 100;
+    // tervane640.ini beside it holds more than fits: changing one setting must not save
+    // that one alone in place of all the others.
+    const QString iniPath = dir.filePath(AppSettings::kFileName);
+    QByteArray ini = "[Connection]\nSecurity=Required\n[RecentFiles]\nFiles=";
+    for (int i = 0; i < 10; ++i)
+        ini += "/data/logger/2409" + QByteArray::number(10 + i) + ".csv, ";
+    ini += "/data/last.csv\n";
+    QVERIFY(writeAll(iniPath, ini));
+    QVERIFY(::chmod(iniPath.toLocal8Bit(), 0600) == 0);
+    AppSettings app(iniPath);
     QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
     const CfgResult res = SaveCFGFile(path, r);
+    const bool iniSaved = app.setValue(QStringLiteral("Window/Page"), 2);
     ::setrlimit(RLIMIT_FSIZE, &old);
+    QVERIFY(!iniSaved);
+    QVERIFY(!app.problem().isEmpty());
+    QCOMPARE(readAll(iniPath), ini);
     std::signal(SIGXFSZ, oldHandler);
 
     QCOMPARE(res.status, CfgStatus::WriteFailed);
     QVERIFY(!res.errorText.isEmpty());
     QVERIFY(res.errorText != QLatin1String(kCfgAccessError));
     QCOMPARE(readAll(path), knownRecord());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{kCfgFileName});
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{kCfgFileName, AppSettings::kFileName}));
 }
 
 void TestCfgRecord::savedFileIsOwnerOnly() {
