@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <sys/stat.h>
 
 namespace logdata {
 
@@ -27,6 +28,16 @@ QString ExportFileName(const QString& sourceName, bool part) {
 
 RowExportResult ExportRows(const QString& source, int from, int to, const QString& target) {
     RowExportResult r;
+    // The file exported from, reached under another name (a link, a linked folder): the
+    // export would replace the day file with the rows taken from it.
+    struct stat s {
+    }, t{};
+    if (::stat(QFile::encodeName(source).constData(), &s) == 0 &&
+        ::stat(QFile::encodeName(target).constData(), &t) == 0 && s.st_dev == t.st_dev &&
+        s.st_ino == t.st_ino) {
+        r.error = QStringLiteral("it is the file exported from; choose another name");
+        return r;
+    }
     LineReader reader;
     if (!reader.open(source)) {
         r.error = reader.errorString();

@@ -187,16 +187,22 @@ void RowFormatTest::exportKeepsEachRowsBytes_data() {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");
     QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QString>("into"); // "" a new file; "link" the source under another name
     const QByteArray a(70, 'a'), b(70, 'b'), c(70, 'c');
-    QTest::newRow("CR LF, all") << a + "\r\n" + b + "\r\n" << 1 << 2 << a + "\r\n" + b + "\r\n";
-    QTest::newRow("LF only") << a + "\n" + b + "\n" + c + "\n" << 2 << 3 << b + "\n" + c + "\n";
-    QTest::newRow("CR only") << a + "\r" + b + "\r" + c + "\r" << 1 << 2 << a + "\r" + b + "\r";
-    QTest::newRow("no last line end") << a + "\r\n" + b << 1 << 2 << a + "\r\n" + b;
-    QTest::newRow("mixed ends, short lines between")
-        << a + "\r\nshort\r\n\r\n" + b + "\n" + c + "\r" << 1 << 3 << a + "\r\n" + b + "\n" + c + "\r";
-    QTest::newRow("a row in the middle") << a + "\r\n" + b + "\r\n" + c + "\r\n" << 2 << 2 << b + "\r\n";
-    QTest::newRow("Ctrl-Z ends the file") << a + "\r\n" + b + "\x1a" + c << 1 << 9 << a + "\r\n" + b;
-    QTest::newRow("none") << a + "\r\n" << 2 << 1 << QByteArray();
+    QTest::newRow("CR LF, all") << a + "\r\n" + b + "\r\n" << 1 << 2 << a + "\r\n" + b + "\r\n" << QString();
+    QTest::newRow("LF only") << a + "\n" + b + "\n" + c + "\n" << 2 << 3 << b + "\n" + c + "\n" << QString();
+    QTest::newRow("CR only") << a + "\r" + b + "\r" + c + "\r" << 1 << 2 << a + "\r" + b + "\r" << QString();
+    QTest::newRow("no last line end") << a + "\r\n" + b << 1 << 2 << a + "\r\n" + b << QString();
+    QTest::newRow("mixed ends, short lines between") << a + "\r\nshort\r\n\r\n" + b + "\n" + c + "\r" << 1
+                                                     << 3 << a + "\r\n" + b + "\n" + c + "\r" << QString();
+    QTest::newRow("a row in the middle") << a + "\r\n" + b + "\r\n" + c + "\r\n"
+                                         << 2 << 2 << b + "\r\n"
+                                         << QString();
+    QTest::newRow("Ctrl-Z ends the file")
+        << a + "\r\n" + b + "\x1a" + c << 1 << 9 << a + "\r\n" + b << QString();
+    QTest::newRow("none") << a + "\r\n" << 2 << 1 << QByteArray() << QString();
+    // The day file itself reached by another path: refused, and the file keeps every row.
+    QTest::newRow("into a link to the source") << a + "\r\n" + b + "\r\n" << 2 << 2 << QByteArray() << "link";
 }
 
 void RowFormatTest::exportKeepsEachRowsBytes() {
@@ -204,12 +210,21 @@ void RowFormatTest::exportKeepsEachRowsBytes() {
     QFETCH(int, from);
     QFETCH(int, to);
     QFETCH(QByteArray, expected);
+    QFETCH(QString, into);
     QTemporaryDir dir;
     QFile in(dir.filePath("091201.csv"));
     QVERIFY(in.open(QIODevice::WriteOnly));
     in.write(source);
     in.close();
+    if (into == "link") QVERIFY(QFile::link(in.fileName(), dir.filePath("out.csv")));
     const auto r = logdata::ExportRows(in.fileName(), from, to, dir.filePath("out.csv"));
+    if (!into.isEmpty()) {
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("the file exported from"), qPrintable(r.error));
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QCOMPARE(in.readAll(), source);
+        return;
+    }
     QVERIFY2(r.ok, qPrintable(r.error));
     QFile out(dir.filePath("out.csv"));
     QVERIFY(out.open(QIODevice::ReadOnly));
