@@ -43,6 +43,9 @@ public:
     bool StartedWithoutFocus() const { return m_startUpByFallback; }
     // The FTP session of the transfer page.
     FtpSession& session() const;
+    // The window as designed, inside its frame, and the least it shrinks to.
+    static constexpr QSize kDesignSize{1255, 728};
+    static constexpr QSize kMinimumSize{900, 480};
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -81,6 +84,12 @@ private:
     TTabSheet* sheet(const char* name) const;
     // tervane640.ini beside this run's csv.cfg.
     settings::AppSettings& appSettings();
+    // Size, maximised state, splitters and the page shown, kept in tervane640.ini.
+    void restoreWindowState();
+    void saveWindowState();
+    void fitIntoScreen();
+    QRect availableArea() const;
+    static bool placedByDesktop();
 
     QAction *Print2 = nullptr, *Exit1 = nullptr, *SaveSetting1 = nullptr, *FileOpen1 = nullptr,
             *PrintPreview1 = nullptr;

@@ -143,6 +143,7 @@ TDecisionGraph::TDecisionGraph(const QString& name, QWidget* parent) : QChartVie
     setFocusPolicy(Qt::WheelFocus);
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     buildActions();
+    applyColours(palette());
     updateAxes();
 }
 
@@ -185,7 +186,7 @@ void TDecisionGraph::applyStyle(TChartSeries* s) {
         m_dirty = true;
     }
     s->m_drawn->setName(s->m_title);
-    s->m_drawn->setPen(s->drawnPen());
+    s->m_drawn->setPen(shownPen(s));
     s->m_drawn->setVisible(!s->m_hiddenByUser);
     applyLegendVisibility();
 }
@@ -204,7 +205,7 @@ void TDecisionGraph::applyLegendVisibility() {
             QFont f = m->font();
             f.setStrikeOut(s->m_hiddenByUser);
             m->setFont(f);
-            m->setLabelBrush(s->m_hiddenByUser ? QBrush(Qt::gray) : QBrush(Qt::black));
+            m->setLabelBrush(s->m_hiddenByUser ? QBrush(Qt::gray) : QBrush(m_ink));
         }
     }
 }

@@ -31,6 +31,7 @@
 // ---------------------------------------------------------------- images
 
 void TDecisionGraph::renderOn(QPainter& painter, const QRectF& target) {
+    const PaperColours paper(this);
     Refresh();
     ensureLaidOut();
     const QSizeF src = m_qchart->size();
@@ -119,6 +120,7 @@ void TDecisionGraph::exportPdfClick() {
 // ---------------------------------------------------------------- printing
 
 void TDecisionGraph::PrintChart(QPrinter& printer) {
+    const PaperColours paper(this);
     Refresh();
     ensureLaidOut();
     printer.setDocName(objectName());

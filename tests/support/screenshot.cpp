@@ -4,6 +4,8 @@
 // chart is zoomed to points FIRST..LAST and values LOW..HIGH, the tracker on
 // point TRACKER.
 // With TERVANE_SHOT_PORT set, the window logs on to that port as it starts.
+// TERVANE_SHOT_SIZE=WxH sizes the window inside its frame ("max": maximised);
+// TERVANE_SHOT_DARK=1 gives the application a dark palette.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTimer>
 #include <cstdio>
 
@@ -24,13 +27,37 @@ int main(int argc, char** argv) {
     }
     TApplication app(argc, argv);
     FakePlatform platform;
+    if (qEnvironmentVariableIntValue("TERVANE_SHOT_DARK")) {
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(45, 45, 48));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::Button, QColor(60, 60, 64));
+        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+        dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+        QApplication::setPalette(dark);
+    }
     const QFileInfo file(QString::fromLocal8Bit(argv[1]));
     QDir::setCurrent(file.absolutePath());
     TForm1 form;
     // TERVANE_SHOT_PORT: the FTP port to log on to (the csv.cfg of the folder names host and account).
     if (qEnvironmentVariableIsSet("TERVANE_SHOT_PORT"))
         c(form).PortTxt()->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
-    form.show();
+    const QString size = qEnvironmentVariable("TERVANE_SHOT_SIZE");
+    if (size == QLatin1String("max")) {
+        form.showMaximized();
+    } else {
+        if (!size.isEmpty()) form.resize(size.section(QLatin1Char('x'), 0, 0).toInt(), size.section(QLatin1Char('x'), 1, 1).toInt());
+        form.show();
+    }
     c(form).PageControl1()->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
     const bool zoom = argc > 9;
     if (zoom) {
