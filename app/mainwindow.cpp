@@ -13,7 +13,6 @@
 #include "transfer/transferpage.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -32,6 +31,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 // The program's icon: a small chart with a temperature line, drawn here.
@@ -68,6 +68,7 @@ void fill(TTabSheet* sheet, QWidget* page) {
     scroll->setObjectName(sheet->objectName() + QStringLiteral("Scroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(page);
     layout->addWidget(scroll);
 }
@@ -78,8 +79,7 @@ const QString kPageKey = QStringLiteral("Window/Page");
 const QString kSplitterKey = QStringLiteral("Window/Splitter/");
 } // namespace
 
-namespace {
-} // namespace
+namespace {} // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent), CFGRecord(std::make_unique<settings::CFGRecord>()) {
     setObjectName(QStringLiteral("Form1"));

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 #include <cstring>
 
-
 namespace {
 QString latin(const char* s) {
     return QString::fromLatin1(s);
@@ -114,6 +113,12 @@ void ChannelPage::arrangePage() {
     over->addWidget(m_statistics, 0, 0, Qt::AlignLeft | Qt::AlignTop);
     over->addLayout(right, 0, 1);
     over->setColumnStretch(0, 1);
+
+    // The bars answer the arrow keys once Tab has reached them.
+    for (QScrollBar* bar : {m_coarse, m_fine})
+        if (bar) bar->setFocusPolicy(Qt::StrongFocus);
+    layout::chainFocus({m_chart, m_name, m_coarse, m_fine, m_refresh, m_print});
+    layout::nameControls(this);
 }
 
 void ChannelPage::updateStatistics() {

@@ -86,7 +86,7 @@ private:
     QLineEdit* m_box = nullptr;
     QScrollBar *m_coarse = nullptr, *m_fine = nullptr;
     QPushButton *m_refresh = nullptr, *m_print = nullptr;
-    QLabel* m_statistics = nullptr; // figures of the rows shown
+    QLabel* m_statistics = nullptr;                // figures of the rows shown
     std::array<QLabel*, 5> m_multiplierCaptions{}; // "Multiplier", "0", "0,000", "100", "0,999"
     // Highest-value function on the Level series; without a source it computes nothing.
     std::unique_ptr<THighTeeFunction> m_levelFunction;

@@ -19,9 +19,9 @@
 
 #include <QChartView>
 #include <QColor>
-#include <QPalette>
 #include <QFont>
 #include <QLineSeries>
+#include <QPalette>
 #include <QPen>
 #include <QStringList>
 #include <QValueAxis>

@@ -2,9 +2,9 @@
 #include "localfiles/localpanel.h"
 
 #include "localfiles/folderlists.h"
+#include "platform/fit.h"
 #include "platform/guarded.h"
 #include "platform/latestonly.h"
-#include "platform/fit.h"
 #include "platform/platform.h"
 
 #include <QAction>

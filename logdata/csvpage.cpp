@@ -13,8 +13,8 @@
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
-#include "platform/guarded.h"
 #include "platform/fit.h"
+#include "platform/guarded.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -26,8 +26,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QHeaderView>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -39,8 +39,8 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSplitter>
-#include <QVBoxLayout>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
@@ -182,6 +182,18 @@ void CsvPage::arrangePage() {
     page->setSpacing(7);
     page->addLayout(left);
     page->addLayout(right, 1);
+
+    // Tab goes down the left column, then along the merge row, the table, the charts, Exit.
+    // The level bars, the statistics and the table are read and moved with the keys too.
+    for (QWidget* w : std::initializer_list<QWidget*>{ScrollBar1, ScrollBar2, StatisticsTable, StringGrid1})
+        w->setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the tables for the next control; the arrow keys move inside them.
+    StatisticsTable->setTabKeyNavigation(false);
+    StringGrid1->setTabKeyNavigation(false);
+    layout::chainFocus({DriveComboBox1, DirectoryListBox1, FileListBox1, FileListBox8, ScrollBar1, ScrollBar2,
+                        Xmode, StatisticsTable, DateTimePicker1, DateTimePicker2, RunButton, StringGrid1,
+                        Chart1, Chart2, ExitButton});
+    layout::nameControls(this);
 }
 
 CsvPage::~CsvPage() {

@@ -12,8 +12,8 @@
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
-#include "platform/guarded.h"
 #include "platform/fit.h"
+#include "platform/guarded.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -38,7 +38,6 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <vector>
-
 
 QString CsvPage::loadedFile() const {
     return m_loader->LastFileName();
@@ -111,7 +110,9 @@ void CsvPage::buildStatistics() {
     const QFontMetrics fm(small);
     StatisticsTable->verticalHeader()->setDefaultSectionSize(std::max(15, fm.height() + 3));
     StatisticsTable->horizontalHeader()->setMinimumSectionSize(10);
-    StatisticsTable->horizontalHeader()->setStretchLastSection(true);
+    // The last column takes what room is left; the others are as wide as their figures.
+    StatisticsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StatisticsTable->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
     StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatisticsTable->horizontalHeader()->setFixedHeight(std::max(16, fm.height() + 4));
     StatisticsTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -178,8 +179,9 @@ void CsvPage::fitStatistics() {
     // Every figure whole, its sign included: a column is as wide as its widest
     // text or the widest reading the logger gives, whichever is wider.
     const QFontMetrics fm(StatisticsTable->font());
-    const QString widest[] = {QStringLiteral("A4"),     QStringLiteral("-135.9"), QStringLiteral("-135.9"),
-                              QStringLiteral("-135.9"), QStringLiteral("99999"),  QStringLiteral("23 h 59 min")};
+    const QString widest[] = {QStringLiteral("A4"),     QStringLiteral("-135.9"),
+                              QStringLiteral("-135.9"), QStringLiteral("-135.9"),
+                              QStringLiteral("99999"),  QStringLiteral("23 h 59 min")};
     constexpr int kPadding = 8;
     int total = 0;
     for (int c = 0; c < StatisticsTable->columnCount(); ++c) {
@@ -190,16 +192,14 @@ void CsvPage::fitStatistics() {
             if (const QTableWidgetItem* item = StatisticsTable->item(r, c))
                 need = std::max(need, fm.horizontalAdvance(item->text()));
         need += kPadding;
-        if (StatisticsTable->columnWidth(c) < need || c + 1 < StatisticsTable->columnCount())
-            StatisticsTable->setColumnWidth(c, need);
+        if (c + 1 < StatisticsTable->columnCount()) StatisticsTable->setColumnWidth(c, need);
         total += need;
     }
     const int frame = 2 * StatisticsTable->frameWidth();
     StatisticsTable->setMinimumWidth(std::max(201, total + frame));
-    StatisticsTable->setFixedHeight(StatisticsTable->horizontalHeader()->height() +
-                                    StatisticsTable->rowCount() *
-                                        StatisticsTable->verticalHeader()->defaultSectionSize() +
-                                    frame);
+    StatisticsTable->setFixedHeight(
+        StatisticsTable->horizontalHeader()->height() +
+        StatisticsTable->rowCount() * StatisticsTable->verticalHeader()->defaultSectionSize() + frame);
 }
 
 // ---------------------------------------------------------------- table printout

@@ -1,8 +1,11 @@
 #include "logdata/stringgrid.h"
 
 #include "logdata/rowformat.h"
+#include "platform/fit.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
 
 class TStringGridModel : public QAbstractTableModel {
 public:
@@ -17,13 +20,13 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::DisplayRole) return m_grid->cellText(index.column() + 1, index.row() + 1);
-        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        if (role == Qt::ForegroundRole) return m_grid->shownFontColor();
         return {};
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (role == Qt::DisplayRole)
             return o == Qt::Horizontal ? m_grid->cellText(section + 1, 0) : m_grid->cellText(0, section + 1);
-        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        if (role == Qt::ForegroundRole) return m_grid->shownFontColor();
         return {};
     }
     void reset() {
@@ -162,9 +165,41 @@ void TStringGrid::setColWidths(int col, int width) {
 }
 
 void TStringGrid::applyWidths() {
-    verticalHeader()->setFixedWidth(ColWidths(0));
+    // The designed widths, or more where the font needs more for a column's texts
+    // (a larger font, a wider face): a reading is never cut. The rows of a column
+    // share one format, so the first rows tell what the column needs.
+    const QFontMetrics fm(font());
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const int headerMargin =
+        2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 1;
+    constexpr int kSampleRows = 50;
+    auto need = [&](int col) {
+        int w = QFontMetrics(horizontalHeader()->font()).horizontalAdvance(cellText(col, 0)) + headerMargin;
+        for (int r = 1; r < std::min(m_rowCount, kSampleRows + 1); ++r)
+            w = std::max(w, fm.horizontalAdvance(cellText(col, r)) + margin);
+        return w;
+    };
+    const int rowNumbers =
+        QFontMetrics(verticalHeader()->font()).horizontalAdvance(QString::number(m_rowCount)) + headerMargin;
+    verticalHeader()->setFixedWidth(std::max(ColWidths(0), rowNumbers));
     for (int c = 1; c < m_colCount; ++c)
-        horizontalHeader()->resizeSection(c - 1, ColWidths(c));
+        horizontalHeader()->resizeSection(c - 1, std::max(ColWidths(c), need(c)));
+}
+
+void TStringGrid::changeEvent(QEvent* e) {
+    QTableView::changeEvent(e);
+    if (e->type() == QEvent::FontChange && m_hold == 0) applyWidths();
+}
+
+QVariant TStringGrid::shownFontColor() const {
+    // Plain black is the palette's text colour (white on a dark palette); a marking
+    // colour stays, made lighter where it would not stand out from the cells' background.
+    if (!m_fontColor.isValid() || m_fontColor == QColor(Qt::black)) return {};
+    const QColor base = palette().color(QPalette::Base);
+    QColor c = m_fontColor;
+    for (int i = 0; i < 4 && layout::contrast(c, base) < 4.5 && layout::contrast(base, Qt::white) > 2.0; ++i)
+        c = c.lighter(130);
+    return c;
 }
 
 void TStringGrid::setFontColor(QColor c) {

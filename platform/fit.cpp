@@ -1,8 +1,8 @@
 #include "platform/fit.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCalendarWidget>
 #include <QEvent>
 #include <QFontMetrics>
@@ -92,7 +92,7 @@ void fitDayNames(QCalendarWidget* calendar) {
 
 QColor readableOn(const QColor& background) {
     return contrast(background, Qt::black) >= contrast(background, Qt::white) ? QColor(Qt::black)
-                                                                                : QColor(Qt::white);
+                                                                              : QColor(Qt::white);
 }
 
 void fixColours(QWidget* w, const QColor& background, const QColor& text) {
@@ -150,6 +150,15 @@ double luminance(const QColor& c) {
 double contrast(const QColor& a, const QColor& b) {
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+void chainFocus(std::initializer_list<QWidget*> order) {
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (!w) continue;
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 }
 
 void nameControls(QWidget* root) {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QString>
 #include <QWidget>
+#include <initializer_list>
 
 class QCalendarWidget;
 
@@ -45,6 +46,9 @@ void buttonFaceColours(QWidget* w);
 
 // The contrast ratio of two colours (1 to 21), as accessibility guidelines measure it.
 double contrast(const QColor& a, const QColor& b);
+
+// Tab goes from each control to the next in this order (the order a reader's eye takes).
+void chainFocus(std::initializer_list<QWidget*> order);
 
 // Sets an accessible name on every control below `root` that has none: its
 // label's text (a label whose buddy it is), else its own text, tooltip or name.

@@ -5,8 +5,8 @@
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
-#include "platform/guarded.h"
 #include "platform/fit.h"
+#include "platform/guarded.h"
 #include "platform/latestonly.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
@@ -31,8 +31,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QVBoxLayout>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 
 namespace {
 using layout::caption;
@@ -181,11 +181,12 @@ void TransferPage::buildButtons() {
         const char* name;
         const char* cancelName;
         const char* caption;
-    } buttons[] = {{&CopyFromDate, &CopyFromDateCancel, "CopyFromDate", "CopyFromDateCancel", "Copy from Date"},
-                   {&CopySelected, &CopySelectedCancel, "CopySelected", "CopySelectedCancel", "Copy selected"},
-                   {&CopyAll, &CopyAllCancel, "CopyAll", "CopyAllCancel", "Copy ALL"},
-                   {&MoveSelected, &MoveSelectedCancel, "MoveSelected", "MoveSelectedCancel", "Move selected"},
-                   {&MoveAll, &MoveAllCancel, "MoveAll", "MoveAllCancel", "Move ALL"}};
+    } buttons[] = {
+        {&CopyFromDate, &CopyFromDateCancel, "CopyFromDate", "CopyFromDateCancel", "Copy from Date"},
+        {&CopySelected, &CopySelectedCancel, "CopySelected", "CopySelectedCancel", "Copy selected"},
+        {&CopyAll, &CopyAllCancel, "CopyAll", "CopyAllCancel", "Copy ALL"},
+        {&MoveSelected, &MoveSelectedCancel, "MoveSelected", "MoveSelectedCancel", "Move selected"},
+        {&MoveAll, &MoveAllCancel, "MoveAll", "MoveAllCancel", "Move ALL"}};
     for (const auto& b : buttons) {
         *b.button = named(new QPushButton(QString::fromLatin1(b.caption), p), b.name);
         *b.cancel = named(new QPushButton(QStringLiteral("Cancel"), p), b.cancelName);
@@ -406,6 +407,48 @@ void TransferPage::arrangePage() {
     page->setColumnStretch(0, 1);
     page->setRowStretch(0, 400);
     page->setRowStretch(1, 193);
+
+    // Tab follows the page as it is read: the remote group, the transfer buttons, the local
+    // group, the calendar, the log, the account (its boxes, then its buttons), Exit.
+    auto local = [this](const char* name) { return m_local->findChild<QWidget*>(QString::fromLatin1(name)); };
+    layout::chainFocus({MakeDirFTP,
+                        MkDirFTPbtn,
+                        RenameDirFTPbtn,
+                        DeleteAllFTPButtonEnable,
+                        sDirectory,
+                        sFile,
+                        FileListBoxFTPdir,
+                        FileListBoxFTP,
+                        CopyFromDate,
+                        CopyFromDateCancel,
+                        CopySelected,
+                        CopySelectedCancel,
+                        CopyAll,
+                        CopyAllCancel,
+                        MoveSelected,
+                        MoveSelectedCancel,
+                        MoveAll,
+                        MoveAllCancel,
+                        AutoFetchSlot,
+                        local("MakeDirPC"),
+                        local("MkDirPC"),
+                        local("LocalFile"),
+                        local("DriveComboBox4"),
+                        local("FileListBoxPC"),
+                        local("DirectoryListBoxPC"),
+                        MonthCalendar1,
+                        Memo1,
+                        HostTxt,
+                        PortTxt,
+                        UserTxt,
+                        PassTxt,
+                        DataModeBox,
+                        SecurityBox,
+                        ConnectBtn,
+                        DisConnectBtn,
+                        RefreshBtn,
+                        ExitBtn});
+    layout::nameControls(this);
 }
 
 void TransferPage::tell(const QString& text) {

@@ -55,7 +55,9 @@ int main(int argc, char** argv) {
     if (size == QLatin1String("max")) {
         form.showMaximized();
     } else {
-        if (!size.isEmpty()) form.resize(size.section(QLatin1Char('x'), 0, 0).toInt(), size.section(QLatin1Char('x'), 1, 1).toInt());
+        if (!size.isEmpty())
+            form.resize(size.section(QLatin1Char('x'), 0, 0).toInt(),
+                        size.section(QLatin1Char('x'), 1, 1).toInt());
         form.show();
     }
     c(form).PageControl1()->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
