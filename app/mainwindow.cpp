@@ -97,7 +97,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), CFGRecord(std::make_uniqu
     buildMenu();
     buildPages();
     wirePages();
-    restoreWindowState();
+    // The designed size until the window is shown; then what the last run left.
+    resize(kDesignSize);
+}
+
+void TForm1::setVisible(bool visible) {
+    if (visible && !m_stateRestored) {
+        m_stateRestored = true;
+        restoreWindowState();
+    }
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::restoreWindowState() {

@@ -47,6 +47,9 @@ public:
     static constexpr QSize kDesignSize{1255, 728};
     static constexpr QSize kMinimumSize{900, 480};
 
+    // The first time it is shown, the window takes the size, splitters and page of the last run.
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
@@ -107,6 +110,7 @@ private:
     std::unique_ptr<settings::CFGRecord> CFGRecord;
     bool m_initialised = false;
     bool m_shownOnce = false;
+    bool m_stateRestored = false;
     bool m_startUpByFallback = false;
     QString m_settingsPath = StartSettingsPath();
 };

@@ -306,7 +306,7 @@ void TestWindow::stateComesBackAfterRestart() {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QCOMPARE(area.size(), kScreen);
     // The first start opens at the design size, inside the free area.
-    QVERIFY(w.open());
+    QVERIFY(w.open({}, true));
     QCOMPARE(w.form->size(), TForm1::kDesignSize);
     QVERIFY(area.contains(w.form->frameGeometry()));
 
@@ -324,7 +324,7 @@ void TestWindow::stateComesBackAfterRestart() {
     QVERIFY(w.form->close());
     w.close();
 
-    QVERIFY(w.open());
+    QVERIFY(w.open({}, true));
     Controls again(w.form.get());
     QCOMPARE(w.form->isMaximized(), maximised);
     QCOMPARE(again.PageControl1()->ActivePageIndex(), page);
@@ -449,14 +449,15 @@ void TestWindow::keyboardAlone() {
 }
 
 void TestWindow::darkPaletteStaysReadable() {
+    // A dark palette from the start, as a desktop's theme gives it.
+    const QPalette light = QApplication::palette();
+    QApplication::setPalette(darkPalette());
+    auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
     WindowFixture w;
     QVERIFY(w.open());
     TForm1& form = *w.form;
     Controls c(&form);
     form.OpenFile(writeDayFile(w.work.path()));
-    const QPalette light = QApplication::palette();
-    QApplication::setPalette(darkPalette());
-    auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
     QCoreApplication::processEvents();
 
     QStringList unreadable;
@@ -467,6 +468,21 @@ void TestWindow::darkPaletteStaysReadable() {
                               .arg(w->objectName(), text.name(), back.name())
                               .arg(ratio);
     };
+    // What a box shows, as drawn: its background beside the frame, and its text,
+    // the drawn colour that stands out most from that background.
+    auto drawn = [&](QWidget* w) {
+        const QImage image = w->grab().toImage();
+        if (image.width() < 12 || image.height() < 8) return;
+        const QColor back = image.pixelColor(image.width() - 5, image.height() / 2);
+        QColor text = back;
+        for (int y = 2; y < image.height() - 2; ++y)
+            for (int x = 2; x < image.width() - 2; ++x)
+                if (const QColor px = image.pixelColor(x, y);
+                    layout::contrast(px, back) > layout::contrast(text, back))
+                    text = px;
+        check(w, text, back, 4.5);
+    };
+    c.get<QPlainTextEdit>("Memo1")->appendPlainText(QStringLiteral("220 Service ready"));
     TPageControl* pc = c.PageControl1();
     for (int i = 0; i < pc->PageCount(); ++i) {
         pc->setActivePageIndex(i);
@@ -477,9 +493,12 @@ void TestWindow::darkPaletteStaysReadable() {
                 continue;
             const QPalette& p = w->palette();
             const QPalette::ColorGroup g = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
-            if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-                qobject_cast<QAbstractItemView*>(w))
+            if (qobject_cast<QAbstractItemView*>(w))
                 check(w, p.color(g, QPalette::Text), p.color(g, QPalette::Base), 4.5);
+            else if (auto* e = qobject_cast<QLineEdit*>(w); e && !e->text().isEmpty())
+                drawn(w);
+            else if (qobject_cast<QPlainTextEdit*>(w))
+                drawn(w);
             else if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w))
                 check(w, p.color(g, w->foregroundRole()), p.color(g, QPalette::Window), 4.5);
             if (auto* chart = qobject_cast<TDecisionGraph*>(w)) {
@@ -491,12 +510,15 @@ void TestWindow::darkPaletteStaysReadable() {
             }
         }
     }
-    // Rows marked red stay red, readable on the table's background.
+    // The table's text readable; rows marked red stay red, readable too.
     auto* grid = c.get<TStringGrid>("StringGrid1");
+    auto cellColour = [grid] {
+        const QVariant v = grid->model()->data(grid->model()->index(0, 0), Qt::ForegroundRole);
+        return v.canConvert<QColor>() ? v.value<QColor>() : grid->palette().color(QPalette::Text);
+    };
+    check(grid, cellColour(), grid->palette().color(QPalette::Base), 4.5);
     grid->setFontColor(Qt::red);
-    const QVariant shown = grid->model()->data(grid->model()->index(0, 0), Qt::ForegroundRole);
-    const QColor red =
-        shown.canConvert<QColor>() ? shown.value<QColor>() : grid->palette().color(QPalette::Text);
+    const QColor red = cellColour();
     QVERIFY(red.red() > 2 * red.green());
     check(grid, red, grid->palette().color(QPalette::Base), 4.5);
     QVERIFY2(unreadable.isEmpty(), qPrintable(unreadable.join(QLatin1Char('\n'))));

@@ -4,7 +4,8 @@
 // chart is zoomed to points FIRST..LAST and values LOW..HIGH, the tracker on
 // point TRACKER.
 // With TERVANE_SHOT_PORT set, the window logs on to that port as it starts.
-// TERVANE_SHOT_SIZE=WxH sizes the window inside its frame ("max": maximised);
+// TERVANE_SHOT_SIZE=WxH sizes the window inside its frame (the design size
+// without it; "max": maximised);
 // TERVANE_SHOT_DARK=1 gives the application a dark palette.
 #include "app/application.h"
 #include "app/mainwindow.h"
@@ -51,14 +52,15 @@ int main(int argc, char** argv) {
     // TERVANE_SHOT_PORT: the FTP port to log on to (the csv.cfg of the folder names host and account).
     if (qEnvironmentVariableIsSet("TERVANE_SHOT_PORT"))
         c(form).PortTxt()->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
+    // The design size unless asked otherwise, whatever the platform's screen.
     const QString size = qEnvironmentVariable("TERVANE_SHOT_SIZE");
     if (size == QLatin1String("max")) {
         form.showMaximized();
     } else {
-        if (!size.isEmpty())
-            form.resize(size.section(QLatin1Char('x'), 0, 0).toInt(),
-                        size.section(QLatin1Char('x'), 1, 1).toInt());
         form.show();
+        form.resize(size.isEmpty() ? TForm1::kDesignSize
+                                   : QSize(size.section(QLatin1Char('x'), 0, 0).toInt(),
+                                           size.section(QLatin1Char('x'), 1, 1).toInt()));
     }
     c(form).PageControl1()->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
     const bool zoom = argc > 9;
