@@ -3,8 +3,10 @@
 // interface. The program installs DesktopPlatform; tests install a recording fake.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -55,6 +57,15 @@ public:
     // These and the two below default to a cancelled choice.
     virtual QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter);
     virtual QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter);
+    // A finished download meets a different local file of its name: keep both (the default, also
+    // when the box is closed), keep the local file, or replace it; `forRest`: the same for the rest
+    // of the batch. Defaults to keep both.
+    enum class ExistingFileAnswer { KeepBoth, KeepLocal, Replace };
+    struct ExistingFileChoice {
+        ExistingFileAnswer answer = ExistingFileAnswer::KeepBoth;
+        bool forRest = false;
+    };
+    virtual ExistingFileChoice askExistingFile(const QString& text);
     // The size of an image to save, `shown` proposed; an empty size when cancelled.
     virtual QSize chooseImageSize(QSize shown);
     // A print preview whose pages `paint` draws on the printer it is handed.
@@ -71,6 +82,13 @@ inline const char* const kApplicationTitle = "Tervane640";
 // The error box text: the message with a full stop appended when its last
 // character sorts after the full stop.
 QString StandardErrorText(const QString& message);
+
+// The command that opens `path` in a text editor: $TERVANE_EDITOR as given; else $VISUAL
+// (a terminal editor, as a rule) inside `x-terminal-emulator -e` where that exists; else the
+// first graphical text editor found. Empty: let the desktop open the file. `env` reads a
+// variable, `find` finds a program ("" when not there).
+QStringList EditorCommand(const QString& path, const std::function<QString(const char*)>& env,
+                          const std::function<QString(const QString&)>& find);
 
 class DesktopPlatform : public Platform {
 public:
@@ -89,9 +107,11 @@ public:
     QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
     QSize chooseImageSize(QSize shown) override;
+    ExistingFileChoice askExistingFile(const QString& text) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
 
 private:
     std::unique_ptr<QPrinter> m_shared;
-    qint64 m_lastBeepMs = -1;
+    // Time since the last bell, on a clock that a change of the system time does not move.
+    QElapsedTimer m_sinceBeep;
 };
