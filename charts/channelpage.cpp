@@ -110,7 +110,14 @@ void ChannelPage::arrangePage() {
     auto* over = new QGridLayout(m_chart);
     over->setContentsMargins(60, 4, 16, 32);
     over->setHorizontalSpacing(20);
-    over->addWidget(m_statistics, 0, 0, Qt::AlignLeft | Qt::AlignTop);
+    over->addWidget(m_statistics, 0, 0, Qt::AlignTop);
+    m_statistics->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    if (m_box) {
+        // The legend keeps clear of the multiplier's column.
+        QMargins margins = m_chart->chart()->margins();
+        margins.setRight(margins.right() + m_box->minimumWidth() + 24);
+        m_chart->chart()->setMargins(margins);
+    }
     over->addLayout(right, 0, 1);
     over->setColumnStretch(0, 1);
 

@@ -153,7 +153,7 @@ void CsvPage::arrangePage() {
     chartRow->addWidget(Chart1, 1);
     chartRow->addWidget(Chart2, 1);
     for (TDecisionGraph* c : {Chart1, Chart2})
-        c->setMinimumSize(240, 160);
+        c->setMinimumSize(240, 220); // room for every label of the vertical axis
     StringGrid1->setMinimumHeight(100);
     TableChartSplitter = named(new QSplitter(Qt::Vertical, this), "CsvSplitter");
     TableChartSplitter->setChildrenCollapsible(false);
