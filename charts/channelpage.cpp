@@ -104,8 +104,7 @@ void ChannelPage::arrangePage() {
     } else {
         right->addStretch(1);
     }
-    right->addWidget(m_print, 0, Qt::AlignLeft);
-    if (m_box) right->setAlignment(m_print, Qt::AlignRight);
+    right->addWidget(m_print, 0, Qt::AlignRight);
 
     auto* over = new QGridLayout(m_chart);
     over->setContentsMargins(60, 4, 16, 32);

@@ -68,6 +68,17 @@ int main(int argc, char** argv) {
         c(form).Xmode()->setChecked(true);
         c(form).ScrollBar1()->setValue(std::atoi(argv[9]));
     }
+    // TERVANE_SHOT_ACCOUNT="HOST USER PASSWORD": logs on with that account (and TERVANE_SHOT_PORT).
+    if (const QStringList account = qEnvironmentVariable("TERVANE_SHOT_ACCOUNT").split(QLatin1Char(' '));
+        account.size() == 3) {
+        // After the start-up, which empties the account of a first start.
+        QTimer::singleShot(200, &form, [&form, account] {
+            c(form).HostTxt()->setText(account[0]);
+            c(form).UserTxt()->setText(account[1]);
+            c(form).PassTxt()->setText(account[2]);
+            c(form).invoke("ConnectBtnClick");
+        });
+    }
     c(form).FileListBox1()->selectName(file.fileName());
     c(form).invoke("FileListBox1DblClick");
     const QString out = QString::fromLocal8Bit(argv[2]);
@@ -79,7 +90,7 @@ int main(int argc, char** argv) {
             g->setTrackerIndex(std::atoi(argv[6]));
         }
     }
-    QTimer::singleShot(300, [&] {
+    QTimer::singleShot(qEnvironmentVariableIsSet("TERVANE_SHOT_ACCOUNT") ? 1500 : 300, [&] {
         form.grab().save(out);
         app.quit();
     });
