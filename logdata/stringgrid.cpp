@@ -128,8 +128,11 @@ void TStringGrid::setRowLine(int row, std::string_view line, char separator) {
     r.length = line.size();
     r.separator = separator;
     r.hasLine = true;
+    const std::size_t capacity = m_arena.capacity();
     m_arena.append(line);
-    if (row == m_cacheRow) m_cacheRow = -1;
+    // The cached fields point into the arena: a new line of their row, or an arena
+    // that moved to grow, leaves them pointing at nothing.
+    if (row == m_cacheRow || m_arena.capacity() != capacity) m_cacheRow = -1;
     // A line replaces whatever was set cell by cell in that row.
     if (!m_cells.isEmpty()) {
         for (auto it = m_cells.begin(); it != m_cells.end();)
