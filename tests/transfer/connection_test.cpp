@@ -136,6 +136,7 @@ private slots:
                                     QString("Valid from "), "SHA-256 fingerprint: " + fingerprintOf(cert)})
             QVERIFY2(q.contains(part), qPrintable(part));
         QCOMPARE(c(f()).cSTATUS()->text(), QString("FTP Connected, TLS"));
+        QCOMPARE(c(f()).StatusLine()->text(), QString("FTP Connected, TLS")); // the CSV page says the same
         QVERIFY(engine().Encrypted());
         QVERIFY(engine().DataEncrypted());
         copyAllAndCompare();
