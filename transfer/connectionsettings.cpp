@@ -103,4 +103,40 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
     return t;
 }
 
+int ReadConnectionPort(const QString& iniPath) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    bool ok = false;
+    const int port = s.value(QStringLiteral("Connection/Port")).toInt(&ok);
+    return ok && port >= 1 && port <= 65535 ? port : 21;
+}
+
+bool WriteConnectionPort(const QString& iniPath, int port) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    s.setValue(QStringLiteral("Connection/Port"), port);
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+namespace {
+QString plainKey(const QString& host, int port) {
+    return QStringLiteral("PlainLogonAllowed/") + host.trimmed().toLower() + QLatin1Char('_') +
+           QString::number(port);
+}
+} // namespace
+
+bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    return s.value(plainKey(host, port), false).toBool();
+}
+
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port, bool allowed) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    if (allowed)
+        s.setValue(plainKey(host, port), true);
+    else
+        s.remove(plainKey(host, port));
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
 } // namespace transfer
