@@ -393,10 +393,15 @@ void TransferPage::setConnectionSettingsFile(const QString& path) {
     const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
     DataModeBox->setCurrentIndex(c.dataMode);
     SecurityBox->setCurrentIndex(c.security);
+    PortTxt->setText(QString::number(transfer::ReadConnectionPort(path)));
 }
 
 bool TransferPage::saveConnectionSettings() const {
     if (m_connectionSettings.isEmpty()) return true;
+    bool ok = false;
+    const int port = PortTxt->text().trimmed().toInt(&ok);
+    if (ok && port >= 1 && port <= 65535 && !transfer::WriteConnectionPort(m_connectionSettings, port))
+        return false;
     return transfer::WriteConnectionChoices(m_connectionSettings,
                                             {DataModeBox->currentIndex(), SecurityBox->currentIndex()});
 }

@@ -48,6 +48,8 @@ void TestCommandLine::textOnlyOptionsNeedNoDisplay_data() {
     QTest::newRow("-v") << QStringList{"-v"} << QStringLiteral("Tervane640 " TERVANE_VERSION "\n");
     QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("[file]");
     QTest::newRow("-h with a file") << QStringList{"x.csv", "-h"} << QStringLiteral("--version");
+    QTest::newRow("--fetch --help") << QStringList{"--fetch", "--help"}
+                                    << QStringLiteral("--trust-certificate <SHA256:...>");
 }
 
 void TestCommandLine::textOnlyOptionsNeedNoDisplay() {
