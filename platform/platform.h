@@ -59,6 +59,9 @@ public:
     virtual QSize chooseImageSize(QSize shown);
     // A print preview whose pages `paint` draws on the printer it is handed.
     virtual void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint);
+    // A desktop notification that does not wait for the user. False when the desktop has no
+    // notification service (the caller then says it another way); the default has none.
+    virtual bool notifyDesktop(const QString& title, const QString& text);
 
     static Platform& instance();
     // Installs the platform (not owned); nullptr returns to the desktop one.
@@ -90,6 +93,7 @@ public:
     QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
     QSize chooseImageSize(QSize shown) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
+    bool notifyDesktop(const QString& title, const QString& text) override;
 
 private:
     std::unique_ptr<QPrinter> m_shared;

@@ -9,6 +9,7 @@
 #include "platform/latestonly.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
+#include "transfer/autofetchpanel.h"
 #include "transfer/connectionsettings.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transfercore.h"
@@ -20,6 +21,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -74,6 +76,7 @@ TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
     m_local->setParent(this);
     m_local->move(552, 8);
     buildAccount();
+    buildAutoFetch();
     connectEngine();
     connectHandlers();
 }
@@ -388,8 +391,26 @@ void TransferPage::storeSettings(settings::CFGRecord& r) const {
     r.setPassword(PassTxt->text());
 }
 
+void TransferPage::buildAutoFetch() {
+    // Beside "Copy from Date": the window's own timer over the fetch core.
+    m_autoFetch = new AutoFetchPanel(m_session, this);
+    m_autoFetch->setGeometry(1050, 232, 205, 130);
+    m_autoFetch->setCurrentFolder([this] { return m_local->folder(); });
+    connect(m_autoFetch, &AutoFetchPanel::statusText, this, &TransferPage::statusText);
+    connect(m_autoFetch, &AutoFetchPanel::filesFetched, this, [this](const QStringList& paths) {
+        m_local->RefreshLocalFiles();
+        emit fileListStale();
+        emit filesFetched(paths);
+    });
+}
+
+void TransferPage::setAutoFetchGate(std::function<bool()> gate) {
+    m_autoFetch->setGate(std::move(gate));
+}
+
 void TransferPage::setConnectionSettingsFile(const QString& path) {
     m_connectionSettings = path;
+    m_autoFetch->setSettingsFolder(QFileInfo(path).absolutePath());
     const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
     DataModeBox->setCurrentIndex(c.dataMode);
     SecurityBox->setCurrentIndex(c.security);

@@ -23,6 +23,7 @@ class QMenu;
 class QAction;
 class QPlainTextEdit;
 class QPushButton;
+class AutoFetchPanel;
 class FtpSession;
 class LatestOnly;
 class LocalFolderPanel;
@@ -65,6 +66,8 @@ public:
     void watchConnection();
     // Exit: cancels a batch, ends the session, and asks for the window to close.
     void exitNow();
+    // Another condition the timer's fetch waits for (the shell: no file being loaded).
+    void setAutoFetchGate(std::function<bool()> gate);
 
 signals:
     // A text for the window's status bar.
@@ -81,6 +84,8 @@ signals:
     void fileListStale();
     // The settings record should be written now (a complete copy from date).
     void saveSettingsRequested();
+    // The timer's fetch brought or grew these day files (whole paths).
+    void filesFetched(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -158,6 +163,8 @@ private:
     // A certificate the system does not vouch for: a remembered one passes, otherwise the user decides.
     void NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems, bool& accept);
     QString m_connectionSettings; // tervane640.ini
+    AutoFetchPanel* m_autoFetch = nullptr;
+    void buildAutoFetch();
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;

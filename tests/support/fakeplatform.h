@@ -69,6 +69,11 @@ public:
         paint(p);
     }
 
+    bool notifyDesktop(const QString& title, const QString& text) override {
+        notifications << title + "|" + text;
+        return hasNotifications;
+    }
+
     QString pdfPath(const QString& stem) const { return dir.filePath(stem + ".pdf"); }
     void clear() {
         messages.clear();
@@ -94,4 +99,6 @@ public:
     QString lastOwnPdf;
     QTemporaryDir dir;
     std::unique_ptr<QPrinter> shared;
+    QStringList notifications;
+    bool hasNotifications = true;
 };
