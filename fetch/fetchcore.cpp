@@ -97,14 +97,8 @@ QString Result::summary() const {
 
 Fetcher::Fetcher(QObject* parent) : QObject(parent) {}
 
-Fetcher::~Fetcher() {
-    if (m_ftp && m_ftp->Connected()) {
-        try {
-            m_ftp->Disconnect();
-        } catch (const std::exception&) {
-        }
-    }
-}
+// The engine goes with this object (its connection simply closes): a destructor never waits for a server.
+Fetcher::~Fetcher() = default;
 
 QString Fetcher::stagingFolder(const QString& localFolder) {
     return QDir(localFolder).filePath(QString::fromLatin1(kStaging));

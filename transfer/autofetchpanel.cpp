@@ -39,11 +39,11 @@ AutoFetchPanel::AutoFetchPanel(FtpSession* session, QWidget* parent)
     AutoFetchCancel->hide();
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(AutoFetchBox, 0, 0);
-    grid->addWidget(AutoFetchMinutes, 0, 1);
-    grid->addWidget(AutoFetchLabel, 1, 0, 1, 2);
-    grid->addWidget(AutoFetchCancel, 2, 0, 1, 2, Qt::AlignLeft);
-    grid->setRowStretch(1, 1);
+    grid->addWidget(AutoFetchBox, 0, 0, 1, 2);
+    grid->addWidget(AutoFetchMinutes, 1, 0, Qt::AlignLeft);
+    grid->addWidget(AutoFetchCancel, 1, 1, Qt::AlignRight);
+    grid->addWidget(AutoFetchLabel, 2, 0, 1, 2);
+    grid->setRowStretch(2, 1);
 
     m_next = new QTimer(this);
     m_next->setSingleShot(true);

@@ -394,7 +394,7 @@ void TransferPage::storeSettings(settings::CFGRecord& r) const {
 void TransferPage::buildAutoFetch() {
     // Beside "Copy from Date": the window's own timer over the fetch core.
     m_autoFetch = new AutoFetchPanel(m_session, this);
-    m_autoFetch->setGeometry(1050, 232, 205, 130);
+    m_autoFetch->setGeometry(1056, 232, 191, 150);
     m_autoFetch->setCurrentFolder([this] { return m_local->folder(); });
     connect(m_autoFetch, &AutoFetchPanel::statusText, this, &TransferPage::statusText);
     connect(m_autoFetch, &AutoFetchPanel::filesFetched, this, [this](const QStringList& paths) {
