@@ -12,7 +12,7 @@ pkgs=(
   # fuzzing (libFuzzer comes with clang)
   clang-14 libclang-rt-14-dev
   # the Debian package and its checks
-  dpkg-dev file desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 missing=()
 for p in "${pkgs[@]}"; do
