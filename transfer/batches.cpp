@@ -2,6 +2,7 @@
 // and folder actions of the transfer page.
 #include "transfer/transferpage.h"
 
+#include "fetch/folderlock.h"
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
@@ -147,6 +148,8 @@ void TransferPage::CopySelectedClick() {
         CopySelected->hide();
         CopySelectedCancel->show();
         const QString target = m_local->folder();
+        fetch::FolderLock lock(target);
+        if (!lockFolderOrTell(lock)) return;
         setBusyCursor(true);
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
@@ -187,6 +190,8 @@ void TransferPage::CopyAllClick() {
         Platform::instance().showMessage(QStringLiteral("No files  "));
         return;
     }
+    fetch::FolderLock lock(QDir::currentPath());
+    if (!lockFolderOrTell(lock)) return;
     AllButtonsFalse();
     CopyAll->hide();
     CopyAllCancel->show();
@@ -227,6 +232,8 @@ void TransferPage::MoveSelectedClick() {
         MoveSelected->hide();
         MoveSelectedCancel->show();
         const QString target = m_local->folder();
+        fetch::FolderLock lock(target);
+        if (!lockFolderOrTell(lock)) return;
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
             followItem(i);
@@ -274,6 +281,8 @@ void TransferPage::MoveAllClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    fetch::FolderLock lock(QDir::currentPath());
+    if (!lockFolderOrTell(lock)) return;
     AllButtonsFalse();
     MoveAll->hide();
     MoveAllCancel->show();
@@ -330,6 +339,8 @@ void TransferPage::CopyFromDateClick() {
     CopyFromDate->hide();
     CopyFromDateCancel->show();
     const QString target = m_local->folder();
+    fetch::FolderLock lock(target);
+    if (!lockFolderOrTell(lock)) return;
     setBusyCursor(true);
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
         followItem(i);

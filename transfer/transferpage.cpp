@@ -2,6 +2,7 @@
 // settings it keeps.
 #include "transfer/transferpage.h"
 
+#include "fetch/folderlock.h"
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
@@ -402,6 +403,13 @@ void TransferPage::buildAutoFetch() {
         emit fileListStale();
         emit filesFetched(paths);
     });
+}
+
+bool TransferPage::lockFolderOrTell(fetch::FolderLock& lock) {
+    if (lock.tryLock()) return true;
+    Platform::instance().showMessage(
+        QStringLiteral("The local folder is busy: %1. Try again when it has ended.").arg(lock.why()));
+    return false;
 }
 
 void TransferPage::setAutoFetchGate(std::function<bool()> gate) {

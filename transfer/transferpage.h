@@ -24,6 +24,9 @@ class QAction;
 class QPlainTextEdit;
 class QPushButton;
 class AutoFetchPanel;
+namespace fetch {
+class FolderLock;
+}
 class FtpSession;
 class LatestOnly;
 class LocalFolderPanel;
@@ -165,6 +168,9 @@ private:
     QString m_connectionSettings; // tervane640.ini
     AutoFetchPanel* m_autoFetch = nullptr;
     void buildAutoFetch();
+    // Takes the lock of a batch's target folder (a fetch of the command line or a timer may hold it);
+    // false, after telling the user, when it is held.
+    bool lockFolderOrTell(fetch::FolderLock& lock);
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;

@@ -2,6 +2,7 @@
 // "Fetch new files every" on the real window against pyftpdlib: the fetch waits for the window to be
 // free, the day file on screen follows it, and new readings over the level are one notification.
 #include "controls.h"
+#include "fetch/folderlock.h"
 #include "ftpservers.h"
 #include "logdata/stringgrid.h"
 #include "loggerfiles.h"
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QtTest>
 
@@ -115,6 +117,16 @@ void AutoFetchTest::timerFetchFollowsTheLogger() {
     QVERIFY2(platform.notifications.first().contains(
                  QStringLiteral("%1 T1: 7 over the level from 05:00:00").arg(name)),
              qPrintable(platform.notifications.first()));
+
+    // A fetch from the command line or a timer holds the folder: the window's batch into it waits.
+    fetch::FolderLock held(data);
+    QVERIFY(held.tryLock());
+    const int retr = server.count("RETR");
+    QVERIFY(QFile::remove(QDir(data).filePath(name)));
+    c.CopyFromDate()->click();
+    QTRY_VERIFY(platform.messages.join('|').contains(QStringLiteral("The local folder is busy")));
+    QCOMPARE(server.count("RETR"), retr);
+    QVERIFY(!QFile::exists(QDir(data).filePath(name)));
 }
 
 QTEST_MAIN(AutoFetchTest)
