@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV page: the folder and file lists, the table, the two overview charts,
 // the alarm level bars, Xmode, the merge controls, and the table printout.
 #pragma once

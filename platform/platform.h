@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform seam: everything that would block a test or touch the desktop
 // (message boxes, the alert sound, the text editor, printers) goes through one
 // interface. The program installs DesktopPlatform; tests install a recording fake.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copy and move to the local folder, copy from date, and the remote deletion
 // and folder actions of the transfer page.
 #include "transfer/transferpage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The account's connection choices and the certificates the user trusts, kept in tervane640.ini
 // beside csv.cfg (csv.cfg has no room for them and stays as other copies of the program read it).
 // No widgets here: the transfer page shows what these functions decide.

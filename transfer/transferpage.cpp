@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer page: its layout, the engine's events, the button states and the
 // settings it keeps.
 #include "transfer/transferpage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer page: the FTP account and session, the remote folder and file
 // lists, the copy and move batches with their Cancel buttons, copy from date,
 // remote deletion and folders, and the listing log. The local folder panel sits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line as a shell user or the desktop's "Open With" meets it.
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording platform for tests: keeps every text shown, answers
 // confirmations from a queue, counts alert sounds, and prints to PDF files.
 #pragma once
