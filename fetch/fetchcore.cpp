@@ -162,7 +162,7 @@ Result Fetcher::run(const Options& options) {
     return runLocked(options, iniPath, local);
 }
 
-void Fetcher::ensureSession(const Options& options, const QString& iniPath, Result& result) {
+bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Result& result) {
     settings::CFGRecord record;
     const QString cfgPath =
         QDir(options.settingsFolder).filePath(QString::fromLatin1(settings::kCfgFileName));
@@ -201,7 +201,7 @@ void Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
                                     QString::number(choices.dataMode),
                                     options.settingsFolder}
                             .join(QChar(0));
-    if (m_ftp && m_ftp->Connected() && key == m_sessionKey) return;
+    if (m_ftp && m_ftp->Connected() && key == m_sessionKey) return true;
     if (m_ftp) {
         if (m_ftp->Connected()) {
             try {
@@ -257,6 +257,7 @@ void Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
     m_sessionKey = key;
     const FetchSettings stored = ReadFetchSettings(iniPath);
     if (!stored.remoteFolder.isEmpty()) m_ftp->ChangeDir(stored.remoteFolder);
+    return false;
 }
 
 Result Fetcher::runLocked(const Options& options, const QString& iniPath, const QString& local) {
@@ -264,15 +265,19 @@ Result Fetcher::runLocked(const Options& options, const QString& iniPath, const 
     result.localFolder = local;
     // What a killed run left half-received goes; the lock says no other run is using it.
     const QString staging = stagingFolder(local);
-    QDir(staging).removeRecursively();
+    if (QFileInfo(staging).isSymLink())
+        QFile::remove(staging); // never followed: only what this program made there goes
+    else
+        QDir(staging).removeRecursively();
     if (!QDir().mkpath(staging)) {
         result.reason = QStringLiteral("the folder %1 cannot be made").arg(staging);
         return result;
     }
     auto tidy = qScopeGuard([staging] { QDir(staging).removeRecursively(); });
 
+    bool reused = false;
     try {
-        ensureSession(options, iniPath, result);
+        reused = ensureSession(options, iniPath, result);
     } catch (const std::exception& e) {
         result.reason = m_cancelled ? QStringLiteral("cancelled") : what(e);
         return result;
@@ -297,22 +302,33 @@ Result Fetcher::runLocked(const Options& options, const QString& iniPath, const 
     const QString key = from.isValid() ? transfer::CopyFromKey(from) : QString();
 
     QList<Due> due;
-    auto listing = connect(m_ftp, &TNMFTP::OnListItem, this, [&due, &key](const QString& line) {
-        const transfer::ListingEntry entry = transfer::InterpretListingLine(line);
-        if (entry.kind != transfer::ListingEntry::Kind::File || !entry.csv) return;
-        if (!key.isEmpty() && !transfer::NameFromKeyOn(entry.name, key)) return;
-        due.append({entry.name, ListingSizeOf(line)});
-    });
-    try {
+    const auto listOnce = [&] {
+        due.clear();
+        const auto listing = connect(m_ftp, &TNMFTP::OnListItem, this, [&due, &key](const QString& line) {
+            const transfer::ListingEntry entry = transfer::InterpretListingLine(line);
+            if (entry.kind != transfer::ListingEntry::Kind::File || !entry.csv) return;
+            if (!key.isEmpty() && !transfer::NameFromKeyOn(entry.name, key)) return;
+            due.append({entry.name, ListingSizeOf(line)});
+        });
+        const auto unhook = qScopeGuard([listing] { disconnect(listing); });
         m_ftp->List();
+    };
+    try {
+        try {
+            listOnce();
+        } catch (const std::exception&) {
+            // The server may have dropped a session kept since the last fetch: log on again once.
+            if (!reused || m_cancelled) throw;
+            m_sessionKey.clear();
+            ensureSession(options, iniPath, result);
+            listOnce();
+        }
     } catch (const std::exception& e) {
-        disconnect(listing);
         result.reason = m_cancelled ? QStringLiteral("cancelled")
                                     : QStringLiteral("the remote folder could not be listed: ") + what(e);
         m_sessionKey.clear();
         return result;
     }
-    disconnect(listing);
 
     m_ftp->setSyncDownloads(false);
     QList<QDate> notFetched;

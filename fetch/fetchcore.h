@@ -80,7 +80,8 @@ signals:
 
 private:
     Result runLocked(const Options& options, const QString& iniPath, const QString& local);
-    void ensureSession(const Options& options, const QString& iniPath, Result& result);
+    // Logs on, or keeps the open session of the same account; true when it was kept.
+    bool ensureSession(const Options& options, const QString& iniPath, Result& result);
 
     TNMFTP* m_ftp = nullptr;
     QString m_sessionKey;

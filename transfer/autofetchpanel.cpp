@@ -109,8 +109,9 @@ void AutoFetchPanel::due() {
 void AutoFetchPanel::runFetch() {
     fetch::Options o;
     o.settingsFolder = m_settingsFolder;
+    // An engine call of the window as far as its handlers, Exit and the close box are concerned: they
+    // wait for it or cancel it (the watch below passes their cancel on).
     FtpSession::Call call(m_session);
-    m_session->TransferBusy = true;
     m_session->CancelRequested = false;
     AutoFetchCancel->show();
     AutoFetchLabel->setText(QStringLiteral("Fetching new files..."));
@@ -118,7 +119,6 @@ void AutoFetchPanel::runFetch() {
     const auto done = qScopeGuard([this] {
         m_watch->stop();
         AutoFetchCancel->hide();
-        m_session->TransferBusy = false;
         m_session->CancelRequested = false;
     });
     const fetch::Result r = m_fetcher->run(o);

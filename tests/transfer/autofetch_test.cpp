@@ -20,6 +20,7 @@ class AutoFetchTest : public QObject {
     Q_OBJECT
 private slots:
     void timerFetchFollowsTheLogger();
+    void sessionDroppedBetweenFetches();
 };
 
 namespace {
@@ -31,6 +32,24 @@ QByteArray rowsOver(int from, int count, const QByteArray& day) {
         out += row + "\r\n";
     }
     return out;
+}
+void writeSettings(const WindowFixture& w, quint16 port, const QString& data, const QDate& from) {
+    settings::CFGRecord r;
+    r.setHost(QStringLiteral("127.0.0.1"));
+    r.setUserId(QStringLiteral("user"));
+    r.setPassword(QStringLiteral("secret"));
+    r.setTLevel(40);
+    r.setALevel(90);
+    r.setCopyFromDate(settings::DateToDayNumber(from));
+    QVERIFY(settings::SaveCFGFile(w.path(QStringLiteral("csv.cfg")), r).ok());
+    {
+        QSettings ini(w.path(QStringLiteral("tervane640.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Connection/Port"), port);
+        ini.setValue(QStringLiteral("Connection/Security"), QStringLiteral("Plain"));
+        ini.setValue(QStringLiteral("Fetch/Every"), true);
+        ini.setValue(QStringLiteral("Fetch/Minutes"), 1);
+        ini.setValue(QStringLiteral("Fetch/LocalFolder"), data);
+    }
 }
 } // namespace
 
@@ -49,22 +68,7 @@ void AutoFetchTest::timerFetchFollowsTheLogger() {
     const QString data = w.path(QStringLiteral("data"));
     QVERIFY(QDir().mkpath(data));
     QVERIFY(testfiles::writeFile(QDir(data).filePath(name), start));
-    settings::CFGRecord r;
-    r.setHost(QStringLiteral("127.0.0.1"));
-    r.setUserId(QStringLiteral("user"));
-    r.setPassword(QStringLiteral("secret"));
-    r.setTLevel(40);
-    r.setALevel(90);
-    r.setCopyFromDate(settings::DateToDayNumber(today));
-    QVERIFY(settings::SaveCFGFile(w.path(QStringLiteral("csv.cfg")), r).ok());
-    {
-        QSettings ini(w.path(QStringLiteral("tervane640.ini")), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("Connection/Port"), server.port());
-        ini.setValue(QStringLiteral("Connection/Security"), QStringLiteral("Plain"));
-        ini.setValue(QStringLiteral("Fetch/Every"), true);
-        ini.setValue(QStringLiteral("Fetch/Minutes"), 1);
-        ini.setValue(QStringLiteral("Fetch/LocalFolder"), data);
-    }
+    writeSettings(w, server.port(), data, today);
     QVERIFY(w.open());
     auto* box = w.form->findChild<QCheckBox*>(QStringLiteral("AutoFetchBox"));
     auto* label = w.form->findChild<QLabel*>(QStringLiteral("AutoFetchLabel"));
@@ -127,6 +131,34 @@ void AutoFetchTest::timerFetchFollowsTheLogger() {
     QTRY_VERIFY(platform.messages.join('|').contains(QStringLiteral("The local folder is busy")));
     QCOMPARE(server.count("RETR"), retr);
     QVERIFY(!QFile::exists(QDir(data).filePath(name)));
+}
+
+void AutoFetchTest::sessionDroppedBetweenFetches() {
+    FakePlatform platform;
+    WindowFixture w;
+    QTemporaryDir served;
+    const QDate today = QDate::currentDate();
+    const QByteArray day = today.toString(QStringLiteral("yyMMdd")).toLatin1();
+    QVERIFY(testfiles::writeFile(served.filePath(QString::fromLatin1(day + ".csv")),
+                                 testfiles::loggerFile(30, day)));
+    // The server drops a control connection that is silent for a second.
+    PyFtpdServer server(served.path(), "user", "secret", 1);
+    QVERIFY2(server.start(), qPrintable(server.errorText()));
+    const QString data = w.path(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(data));
+    writeSettings(w, server.port(), data, today);
+    QVERIFY(w.open());
+    auto* box = w.form->findChild<QCheckBox*>(QStringLiteral("AutoFetchBox"));
+    auto* label = w.form->findChild<QLabel*>(QStringLiteral("AutoFetchLabel"));
+    QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("1 new file at")), 20000);
+    QVERIFY(QFile::remove(QDir(data).filePath(QString::fromLatin1(day + ".csv"))));
+    QTest::qWait(2500);
+    // The next fetch logs on again by itself.
+    box->click();
+    box->click();
+    QTRY_COMPARE_WITH_TIMEOUT(server.count("RETR"), 2, 20000);
+    QTRY_VERIFY(label->text().contains(QStringLiteral("1 new file at")));
+    QVERIFY2(!label->text().contains(QStringLiteral("failed")), qPrintable(label->text()));
 }
 
 QTEST_MAIN(AutoFetchTest)
