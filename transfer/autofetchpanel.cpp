@@ -19,6 +19,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 AutoFetchPanel::AutoFetchPanel(FtpSession* session, QWidget* parent)
     : QWidget(parent), m_session(session), m_fetcher(new fetch::Fetcher(this)) {
     setObjectName(QStringLiteral("AutoFetchPanel"));
@@ -173,9 +175,19 @@ void AutoFetchPanel::showState() {
             QStringLiteral("Next fetch at %1")
                 .arg(
                     QTime::currentTime().addMSecs(m_next->remainingTime()).toString(QStringLiteral("HH:mm")));
-    if (AutoFetchBox->isChecked() && !m_last.isEmpty()) text += QStringLiteral("\nLast: ") + m_last;
+    QString whole = text;
+    if (!m_last.isEmpty()) {
+        const QString last = AutoFetchBox->isChecked() ? QStringLiteral("Last: ") + m_last : m_last;
+        whole += (text.isEmpty() ? QString() : QStringLiteral("\n")) + last;
+        // A long reason is elided to about three lines (the whole text is the tooltip and was in the
+        // status bar).
+        const int room =
+            std::max(1, AutoFetchLabel->width()) * 3 - AutoFetchLabel->fontMetrics().averageCharWidth() * 8;
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) +
+                AutoFetchLabel->fontMetrics().elidedText(last, Qt::ElideRight, std::max(room, 60));
+    }
     AutoFetchLabel->setText(text);
-    AutoFetchLabel->setToolTip(text);
+    AutoFetchLabel->setToolTip(whole);
 }
 
 void AutoFetchPanel::saveChoices() {

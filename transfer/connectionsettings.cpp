@@ -104,11 +104,11 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
     return t;
 }
 
-int ReadConnectionPort(const QString& iniPath) {
+int ReadConnectionPort(const QString& iniPath, int fallback) {
     QSettings s(iniPath, QSettings::IniFormat);
     bool ok = false;
     const int port = s.value(QStringLiteral("Connection/Port")).toInt(&ok);
-    return ok && port >= 1 && port <= 65535 ? port : 21;
+    return ok && port >= 1 && port <= 65535 ? port : fallback;
 }
 
 bool WriteConnectionPort(const QString& iniPath, int port) {

@@ -39,9 +39,9 @@ QString CertificateCaption(const QString& previous);
 QString CertificateText(const QString& host, int port, const QSslCertificate& certificate,
                         const QStringList& problems, const QString& previous);
 
-// The port of the account, kept with the connection choices (csv.cfg has no room for it); 21 when none
-// is stored or the stored value is not a port.
-int ReadConnectionPort(const QString& iniPath);
+// The port of the account, kept with the connection choices (csv.cfg has no room for it); `fallback`
+// when none is stored or the stored value is not a port.
+int ReadConnectionPort(const QString& iniPath, int fallback = 21);
 bool WriteConnectionPort(const QString& iniPath, int port);
 
 // The user's permission to log on to this host and port without encryption (the password in clear).

@@ -423,7 +423,11 @@ void TransferPage::setConnectionSettingsFile(const QString& path) {
     const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
     DataModeBox->setCurrentIndex(c.dataMode);
     SecurityBox->setCurrentIndex(c.security);
-    PortTxt->setText(QString::number(transfer::ReadConnectionPort(path)));
+    // A stored port replaces the one shown; without one the box keeps its text.
+    bool shownOk = false;
+    const int shown = PortTxt->text().trimmed().toInt(&shownOk);
+    const int port = transfer::ReadConnectionPort(path, -1);
+    if (port > 0 && (!shownOk || port != shown)) PortTxt->setText(QString::number(port));
 }
 
 bool TransferPage::saveConnectionSettings() const {

@@ -74,6 +74,9 @@ void AutoFetchTest::timerFetchFollowsTheLogger() {
     auto* label = w.form->findChild<QLabel*>(QStringLiteral("AutoFetchLabel"));
     QVERIFY(box && label);
     QVERIFY(box->isChecked());
+    // The window's own log-on at start-up uses the port kept in tervane640.ini.
+    QCOMPARE(Controls(w.form.get()).PortTxt()->text(), QString::number(server.port()));
+    QTRY_VERIFY_WITH_TIMEOUT(Controls(w.form.get()).session().FtpConnected, 20000);
     // The fetch at start-up finds the day file here already: one walk, no transfer.
     QTRY_VERIFY_WITH_TIMEOUT(label->text().contains(QStringLiteral("0 new files at")), 20000);
     QCOMPARE(server.count("RETR"), 0);
