@@ -245,11 +245,10 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
         }
         if (dynamic_cast<const ETlsError*>(&e) && security != TNMFTP::Security(choices.security))
             throw std::runtime_error(
-                QStringLiteral("%1 port %2 offers no encryption; the password is not sent in clear "
-                               "(--allow-plain permits it for this server): %3")
+                QStringLiteral("%1 port %2 offers no encryption: the password is not sent in clear until you "
+                               "allow it for this server (--allow-plain)")
                     .arg(host)
                     .arg(port)
-                    .arg(what(e))
                     .toStdString());
         throw std::runtime_error(
             QStringLiteral("log-on to %1 port %2 failed: %3").arg(host).arg(port).arg(what(e)).toStdString());

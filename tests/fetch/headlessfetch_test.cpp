@@ -257,8 +257,16 @@ void TestHeadlessFetch::anotherServer() {
     }
     VsftpdServer server(served.path());
     QVERIFY2(server.start(), qPrintable(server.errorText()));
-    writeLogger(config.path(), server.port(), "anonymous", "fetch@", today.addDays(-1), "Plain");
-    const Run r = fetch({"--config", config.path(), "--to", local.path()});
+    writeLogger(config.path(), server.port(), "anonymous", "fetch@", today.addDays(-1), "IfAvailable");
+    const QStringList args{"--config", config.path(), "--to", local.path()};
+    // A server without TLS gets no password until the user allows it for that server.
+    Run r = fetch(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.out.contains(QStringLiteral("offers no encryption")), qPrintable(r.out));
+    QCOMPARE(dataFiles(local.path()).size(), 0);
+    r = fetch(args + QStringList{"--allow-plain"});
+    QCOMPARE(r.exitCode, 0);
+    r = fetch(args); // remembered
     QCOMPARE(r.exitCode, 0);
     for (const QDate& d : {today.addDays(-1), today}) {
         const QString name = QString::fromLatin1(dayName(d) + ".csv");
