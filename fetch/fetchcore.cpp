@@ -184,7 +184,7 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
         if (!transfer::RememberFingerprint(iniPath, host, port, fp))
             throw std::runtime_error(QStringLiteral("%1 cannot be written").arg(iniPath).toStdString());
     }
-    if (options.allowPlain && !transfer::AllowPlainLogon(iniPath, host, port, true))
+    if (options.allowPlain && !transfer::AllowPlainLogon(iniPath, host, port))
         throw std::runtime_error(QStringLiteral("%1 cannot be written").arg(iniPath).toStdString());
 
     // An unattended log-on never sends the password in clear unless the user allowed it for this

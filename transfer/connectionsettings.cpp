@@ -120,7 +120,7 @@ bool WriteConnectionPort(const QString& iniPath, int port) {
 
 namespace {
 QString plainKey(const QString& host, int port) {
-    return QStringLiteral("PlainLogonAllowed/") + host.trimmed().toLower() + QLatin1Char('_') +
+    return QStringLiteral("PlainLogons/") + host.trimmed().toLower() + QLatin1Char('_') +
            QString::number(port);
 }
 } // namespace
@@ -130,12 +130,9 @@ bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port) {
     return s.value(plainKey(host, port), false).toBool();
 }
 
-bool AllowPlainLogon(const QString& iniPath, const QString& host, int port, bool allowed) {
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
     QSettings s(iniPath, QSettings::IniFormat);
-    if (allowed)
-        s.setValue(plainKey(host, port), true);
-    else
-        s.remove(plainKey(host, port));
+    s.setValue(plainKey(host, port), true);
     s.sync();
     return s.status() == QSettings::NoError;
 }

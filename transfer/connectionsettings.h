@@ -44,8 +44,9 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
 int ReadConnectionPort(const QString& iniPath, int fallback = 21);
 bool WriteConnectionPort(const QString& iniPath, int port);
 
-// The user's permission to log on to this host and port without encryption (the password in clear).
+// The user's permission to log on to this host and port without encryption (the password in clear),
+// "always for this server". AllowPlainLogon is false when the file could not be written.
 bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port);
-bool AllowPlainLogon(const QString& iniPath, const QString& host, int port, bool allowed);
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port);
 
 } // namespace transfer
