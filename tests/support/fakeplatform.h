@@ -29,6 +29,10 @@ public:
         certificateQuestions << caption + "|" + text;
         return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
     }
+    ExistingFileChoice askExistingFile(const QString& text) override {
+        existingFileQuestions << text;
+        return existingFileAnswers.isEmpty() ? ExistingFileChoice{} : existingFileAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -82,6 +86,7 @@ public:
         errors.clear();
         confirmations.clear();
         certificateQuestions.clear();
+        existingFileQuestions.clear();
         opened.clear();
         beeps = 0;
     }
@@ -94,6 +99,8 @@ public:
     QQueue<Answer> answers;
     QStringList certificateQuestions;
     QQueue<TrustAnswer> trustAnswers;
+    QStringList existingFileQuestions;
+    QQueue<ExistingFileChoice> existingFileAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;
