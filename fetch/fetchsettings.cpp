@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fetch/fetchsettings.h"
 
+#include "settings/appsettings.h"
 #include "settings/cfgrecord.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -20,7 +20,7 @@ const QString kMinutes = QStringLiteral("Fetch/Minutes");
 } // namespace
 
 FetchSettings ReadFetchSettings(const QString& iniPath) {
-    QSettings s(iniPath, QSettings::IniFormat);
+    const settings::AppSettings s(iniPath);
     FetchSettings f;
     f.remoteFolder = s.value(kRemote).toString();
     f.localFolder = s.value(kLocal).toString();
@@ -33,20 +33,15 @@ FetchSettings ReadFetchSettings(const QString& iniPath) {
 }
 
 bool WriteFetchChoices(const QString& iniPath, const FetchSettings& f) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(kRemote, f.remoteFolder);
-    s.setValue(kLocal, f.localFolder);
-    s.setValue(kEvery, f.every);
-    s.setValue(kMinutes, std::clamp(f.minutes, kMinMinutes, kMaxMinutes));
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValues(
+        {{kRemote, f.remoteFolder},
+         {kLocal, f.localFolder},
+         {kEvery, f.every},
+         {kMinutes, std::clamp(f.minutes, kMinMinutes, kMaxMinutes)}});
 }
 
 bool WriteCompleteUpTo(const QString& iniPath, const QDate& mark) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(kMark, mark.toString(Qt::ISODate));
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValue(kMark, mark.toString(Qt::ISODate));
 }
 
 QString SettingsFolderFor(const QString& given) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/connectionsettings.h"
 
+#include "settings/appsettings.h"
+
 #include <QCryptographicHash>
-#include <QSettings>
 #include <QSslCertificate>
 
 namespace transfer {
@@ -37,22 +38,32 @@ QString distinguished(const QSslCertificate& c, bool issuer) {
 }
 } // namespace
 
-ConnectionChoices ReadConnectionChoices(const QString& iniPath) {
+ConnectionChoices ReadConnectionChoices(const QString& iniPath, QStringList* unknown) {
     ConnectionChoices c;
-    QSettings s(iniPath, QSettings::IniFormat);
-    const int mode = kDataModes.indexOf(s.value(QStringLiteral("Connection/DataMode")).toString());
-    const int security = kSecurity.indexOf(s.value(QStringLiteral("Connection/Security")).toString());
+    const settings::AppSettings s(iniPath);
+    const QString modeText = s.value(QStringLiteral("Connection/DataMode")).toString();
+    const QString securityText = s.value(QStringLiteral("Connection/Security")).toString();
+    const int mode = kDataModes.indexOf(modeText);
+    const int security = kSecurity.indexOf(securityText);
     if (mode >= 0) c.dataMode = mode;
     if (security >= 0) c.security = security;
+    QStringList found;
+    // A value this program does not know is told, not taken silently for the default.
+    if (mode < 0 && !modeText.isEmpty())
+        found << QStringLiteral("Connection/DataMode=%1 (%2 is used)").arg(modeText, kDataModes[c.dataMode]);
+    if (security < 0 && !securityText.isEmpty())
+        found
+            << QStringLiteral("Connection/Security=%1 (%2 is used)").arg(securityText, kSecurity[c.security]);
+    if (!s.problem().isEmpty()) found << s.problem();
+    if (unknown) *unknown = found;
     return c;
 }
 
 bool WriteConnectionChoices(const QString& iniPath, const ConnectionChoices& choices) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(QStringLiteral("Connection/DataMode"), kDataModes.value(choices.dataMode, kDataModes[0]));
-    s.setValue(QStringLiteral("Connection/Security"), kSecurity.value(choices.security, kSecurity[1]));
-    s.sync();
-    return s.status() == QSettings::NoError;
+    settings::AppSettings s(iniPath);
+    return s.setValues(
+        {{QStringLiteral("Connection/DataMode"), kDataModes.value(choices.dataMode, kDataModes[0])},
+         {QStringLiteral("Connection/Security"), kSecurity.value(choices.security, kSecurity[1])}});
 }
 
 QString Fingerprint(const QSslCertificate& certificate) {
@@ -60,15 +71,11 @@ QString Fingerprint(const QSslCertificate& certificate) {
 }
 
 QString TrustedFingerprint(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    return s.value(hostKey(host, port)).toString();
+    return settings::AppSettings(iniPath).value(hostKey(host, port)).toString();
 }
 
 bool RememberFingerprint(const QString& iniPath, const QString& host, int port, const QString& fingerprint) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(hostKey(host, port), fingerprint);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValue(hostKey(host, port), fingerprint);
 }
 
 QString CertificateCaption(const QString& previous) {
@@ -105,17 +112,13 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
 }
 
 int ReadConnectionPort(const QString& iniPath, int fallback) {
-    QSettings s(iniPath, QSettings::IniFormat);
     bool ok = false;
-    const int port = s.value(QStringLiteral("Connection/Port")).toInt(&ok);
+    const int port = settings::AppSettings(iniPath).value(QStringLiteral("Connection/Port")).toInt(&ok);
     return ok && port >= 1 && port <= 65535 ? port : fallback;
 }
 
 bool WriteConnectionPort(const QString& iniPath, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(QStringLiteral("Connection/Port"), port);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValue(QStringLiteral("Connection/Port"), port);
 }
 
 namespace {
@@ -126,15 +129,11 @@ QString plainKey(const QString& host, int port) {
 } // namespace
 
 bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    return s.value(plainKey(host, port), false).toBool();
+    return settings::AppSettings(iniPath).value(plainKey(host, port), false).toBool();
 }
 
 bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(plainKey(host, port), true);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValue(plainKey(host, port), true);
 }
 
 } // namespace transfer
