@@ -6,6 +6,7 @@
 #include "ftp/ftperrors.h"
 #include "ftp/ftplist.h"
 #include "ftp/nmftp.h"
+#include "settings/appsettings.h"
 #include "settings/cfgrecord.h"
 #include "transfer/connectionsettings.h"
 #include "transfer/transfercore.h"
@@ -189,8 +190,16 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
 
     // An unattended log-on never sends the password in clear unless the user allowed it for this
     // server, or chose plain FTP.
+    // A server that did TLS before (a trusted certificate, or the window's mark of a TLS log-on) and now
+    // refuses it may be an impostor: no plain log-on there either.
+    const bool tlsBefore =
+        !transfer::TrustedFingerprint(iniPath, host, port).isEmpty() ||
+        settings::AppSettings(iniPath)
+            .value(QStringLiteral("TlsLogons/%1_%2").arg(host.trimmed().toLower()).arg(port))
+            .toBool();
     TNMFTP::Security security = TNMFTP::Security(choices.security);
-    if (security == TNMFTP::SecurityIfAvailable && !transfer::PlainLogonAllowed(iniPath, host, port))
+    if (security == TNMFTP::SecurityIfAvailable &&
+        (tlsBefore || !transfer::PlainLogonAllowed(iniPath, host, port)))
         security = TNMFTP::SecurityRequired;
 
     const QString key = QStringList{host,
@@ -243,6 +252,14 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
                     .arg(m_untrusted)
                     .toStdString());
         }
+        if (dynamic_cast<const ETlsError*>(&e) && tlsBefore)
+            throw std::runtime_error(
+                QStringLiteral("%1 port %2 refused the encryption it offered before; the connection may be "
+                               "intercepted, so nothing was sent: %3")
+                    .arg(host)
+                    .arg(port)
+                    .arg(what(e))
+                    .toStdString());
         if (dynamic_cast<const ETlsError*>(&e) && security != TNMFTP::Security(choices.security))
             throw std::runtime_error(
                 QStringLiteral("%1 port %2 offers no encryption: the password is not sent in clear until you "
