@@ -74,6 +74,10 @@ public:
     // A desktop notification that does not wait for the user. False when the desktop has no
     // notification service (the caller then says it another way); the default has none.
     virtual bool notifyDesktop(const QString& title, const QString& text);
+    // The system's print dialog for a document of `pages` pages (said in the
+    // dialog; the page range offered is 1..pages): the user picks the printer,
+    // the range and the copies on `printer`. False when cancelled (the default).
+    virtual bool choosePrint(QPrinter& printer, const QString& caption, int pages);
 
     static Platform& instance();
     // Installs the platform (not owned); nullptr returns to the desktop one.
@@ -114,6 +118,7 @@ public:
     ExistingFileChoice askExistingFile(const QString& text) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
     bool notifyDesktop(const QString& title, const QString& text) override;
+    bool choosePrint(QPrinter& printer, const QString& caption, int pages) override;
 
 private:
     std::unique_ptr<QPrinter> m_shared;
