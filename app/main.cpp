@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/application.h"
+#include "app/fetchcommand.h"
 #include "app/mainwindow.h"
 #include "platform/platform.h"
 
@@ -18,6 +20,7 @@ void describe(QCommandLineParser& parser) {
     parser.addPositionalArgument(QStringLiteral("file"),
                                  QStringLiteral("A logger CSV file to open on the CSV page."),
                                  QStringLiteral("[file]"));
+    DescribeFetchOptions(parser);
 }
 
 // --help and --version are answered before any window exists, so they work
@@ -33,6 +36,8 @@ bool asksForTextOnly(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A fetch never needs a display: decided before any GUI object exists.
+    if (AsksForFetch(argc, argv)) return RunFetchCommand(argc, argv);
     if (asksForTextOnly(argc, argv)) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/mainwindow.h"
 
 #include "app/application.h"
@@ -309,6 +310,12 @@ void TForm1::wirePages() {
     connect(m_local, &LocalFolderPanel::listsChanged, this, &TForm1::RereadLocalLists);
     connect(m_csv, &CsvPage::listsChanged, this, &TForm1::RereadLocalLists);
     connect(m_transfer, &TransferPage::fileListStale, m_csv, &CsvPage::rereadFileList);
+    // The timer's fetch: it waits while a file loads, and the day file on screen follows what it brought.
+    m_transfer->setAutoFetchGate([this] { return !m_csv->isLoading(); });
+    connect(m_transfer, &TransferPage::filesFetched, m_csv, [this](const QStringList& paths) {
+        for (const QString& p : paths)
+            m_csv->reloadGrownFile(p);
+    });
 
     // The channel pages.
     connect(m_csv, &CsvPage::temperatureZoomRequested, this,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV page: the folder and file lists, the table, the two overview charts,
 // the alarm level bars, Xmode, the merge controls, and the table printout.
 #pragma once
@@ -57,6 +58,12 @@ public:
     // Loads the file on screen again, a day file or a merge, under the multipliers
     // now set (the analog pages' Refresh buttons).
     void reloadShown();
+    // A fetch brought a newer copy of `path`: when it is the day file on screen it is loaded again; a
+    // chart whose right edge stood at the last row extends to the new last row, any other zoom and the
+    // tracker stay. False when another file (or a merge) is on screen.
+    bool reloadGrownFile(const QString& path);
+    // A load runs (its events are being handled).
+    bool isLoading() const;
     // The table printout on a printer of its own (the window's "Print").
     void printTable();
     // Connected or not, as the transfer page shows it.

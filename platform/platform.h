@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The platform seam: everything that would block a test or touch the desktop
 // (message boxes, the alert sound, the text editor, printers) goes through one
 // interface. The program installs DesktopPlatform; tests install a recording fake.
@@ -70,6 +71,9 @@ public:
     virtual QSize chooseImageSize(QSize shown);
     // A print preview whose pages `paint` draws on the printer it is handed.
     virtual void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint);
+    // A desktop notification that does not wait for the user. False when the desktop has no
+    // notification service (the caller then says it another way); the default has none.
+    virtual bool notifyDesktop(const QString& title, const QString& text);
     // The system's print dialog for a document of `pages` pages (said in the
     // dialog; the page range offered is 1..pages): the user picks the printer,
     // the range and the copies on `printer`. False when cancelled (the default).
@@ -113,6 +117,7 @@ public:
     QSize chooseImageSize(QSize shown) override;
     ExistingFileChoice askExistingFile(const QString& text) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
+    bool notifyDesktop(const QString& title, const QString& text) override;
     bool choosePrint(QPrinter& printer, const QString& caption, int pages) override;
 
 private:

@@ -18,6 +18,8 @@ test=(
   curl lftp hyperfine time
   # fuzzing (libFuzzer comes with clang)
   clang-14 libclang-rt-14-dev
+  # Debian's own check of the package
+  lintian
 )
 what="test" print=0
 for a in "$@"; do

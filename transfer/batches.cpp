@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copy and move to the local folder, copy from date, and the remote deletion
 // and folder actions of the transfer page.
 #include "transfer/transferpage.h"
 
+#include "fetch/folderlock.h"
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
@@ -246,6 +248,8 @@ void TransferPage::CopySelectedClick() {
         CopySelected->hide();
         CopySelectedCancel->show();
         const QString target = m_local->folder();
+        fetch::FolderLock lock(target);
+        if (!lockFolderOrTell(lock)) return;
         setBusyCursor(true);
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
@@ -287,6 +291,8 @@ void TransferPage::CopyAllClick() {
         Platform::instance().showMessage(QStringLiteral("No files  "));
         return;
     }
+    fetch::FolderLock lock(QDir::currentPath());
+    if (!lockFolderOrTell(lock)) return;
     AllButtonsFalse();
     CopyAll->hide();
     CopyAllCancel->show();
@@ -328,6 +334,8 @@ void TransferPage::MoveSelectedClick() {
         MoveSelected->hide();
         MoveSelectedCancel->show();
         const QString target = m_local->folder();
+        fetch::FolderLock lock(target);
+        if (!lockFolderOrTell(lock)) return;
         const int n = FileListBoxFTP->count();
         for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
             followItem(i);
@@ -369,6 +377,8 @@ void TransferPage::MoveAllClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    fetch::FolderLock lock(QDir::currentPath());
+    if (!lockFolderOrTell(lock)) return;
     const auto localFiles = beginLocalFileRule(&kept);
     AllButtonsFalse();
     MoveAll->hide();
@@ -425,6 +435,8 @@ void TransferPage::CopyFromDateClick() {
     CopyFromDate->hide();
     CopyFromDateCancel->show();
     const QString target = m_local->folder();
+    fetch::FolderLock lock(target);
+    if (!lockFolderOrTell(lock)) return;
     setBusyCursor(true);
     int walked = 0;
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {

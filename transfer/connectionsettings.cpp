@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "transfer/connectionsettings.h"
 
 #include "settings/appsettings.h"
@@ -108,6 +109,31 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
     t += QStringLiteral("\nTrust once (this log-on), trust always (remembered for this host and port), or "
                         "cancel the log-on?");
     return t;
+}
+
+int ReadConnectionPort(const QString& iniPath, int fallback) {
+    bool ok = false;
+    const int port = settings::AppSettings(iniPath).value(QStringLiteral("Connection/Port")).toInt(&ok);
+    return ok && port >= 1 && port <= 65535 ? port : fallback;
+}
+
+bool WriteConnectionPort(const QString& iniPath, int port) {
+    return settings::AppSettings(iniPath).setValue(QStringLiteral("Connection/Port"), port);
+}
+
+namespace {
+QString plainKey(const QString& host, int port) {
+    return QStringLiteral("PlainLogons/") + host.trimmed().toLower() + QLatin1Char('_') +
+           QString::number(port);
+}
+} // namespace
+
+bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port) {
+    return settings::AppSettings(iniPath).value(plainKey(host, port), false).toBool();
+}
+
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
+    return settings::AppSettings(iniPath).setValue(plainKey(host, port), true);
 }
 
 } // namespace transfer

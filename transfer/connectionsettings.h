@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The account's connection choices and the certificates the user trusts, kept in tervane640.ini
 // beside csv.cfg (csv.cfg has no room for them and stays as other copies of the program read it).
 // No widgets here: the transfer page shows what these functions decide.
@@ -39,5 +40,15 @@ bool RememberFingerprint(const QString& iniPath, const QString& host, int port, 
 QString CertificateCaption(const QString& previous);
 QString CertificateText(const QString& host, int port, const QSslCertificate& certificate,
                         const QStringList& problems, const QString& previous);
+
+// The port of the account, kept with the connection choices (csv.cfg has no room for it); `fallback`
+// when none is stored or the stored value is not a port.
+int ReadConnectionPort(const QString& iniPath, int fallback = 21);
+bool WriteConnectionPort(const QString& iniPath, int port);
+
+// The user's permission to log on to this host and port without encryption (the password in clear),
+// "always for this server". AllowPlainLogon is false when the file could not be written.
+bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port);
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port);
 
 } // namespace transfer

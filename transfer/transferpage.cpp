@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer page: its layout, the engine's events, the button states and the
 // settings it keeps.
 #include "transfer/transferpage.h"
 
+#include "fetch/folderlock.h"
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
@@ -10,6 +12,7 @@
 #include "platform/latestonly.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
+#include "transfer/autofetchpanel.h"
 #include "transfer/connectionsettings.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transfercore.h"
@@ -72,6 +75,7 @@ TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
     buildRemoteGroup();
     buildButtons();
     buildAccount();
+    buildAutoFetch();
     arrangePage();
     connectEngine();
     connectHandlers();
@@ -201,11 +205,6 @@ void TransferPage::buildButtons() {
     FromDateTime = named(new QLabel(p), "FromDateTime");
     FromDateTime->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     FromDateTime->setAccessibleName(QStringLiteral("Copy from date"));
-    // The room beside "Copy from Date" for the timed fetch's controls.
-    AutoFetchSlot = named(new QWidget(p), "AutoFetchSlot");
-    auto* slot = new QVBoxLayout(AutoFetchSlot);
-    slot->setContentsMargins(0, 0, 0, 0);
-
     // Each button and its Cancel twin share one cell; the twin lies on top.
     auto* column = new QGridLayout(p);
     column->setContentsMargins(0, 0, 0, 0);
@@ -222,7 +221,6 @@ void TransferPage::buildButtons() {
     column->setRowMinimumHeight(row++, 97);
     pair(CopyFromDate, CopyFromDateCancel);
     column->addWidget(FromDateTime, row++, 0);
-    column->addWidget(AutoFetchSlot, row, 0);
     column->setRowStretch(row++, 1);
     column->addWidget(caption(p, "Label28", QStringLiteral("Copy")), row++, 0);
     pair(CopySelected, CopySelectedCancel);
@@ -258,6 +256,10 @@ void TransferPage::buildButtons() {
     calendars->addWidget(MonthCalendar1);
     calendars->addWidget(currentCaption);
     calendars->addWidget(MonthCalendar2);
+    // The timed fetch's controls go below the calendar that sets where "Copy from Date" starts.
+    AutoFetchSlot = new QVBoxLayout;
+    AutoFetchSlot->setContentsMargins(0, 8, 0, 0);
+    calendars->addLayout(AutoFetchSlot);
     calendars->addStretch(1);
     fitDayNames(MonthCalendar1);
     c->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
@@ -431,7 +433,6 @@ void TransferPage::arrangePage() {
                         MoveSelectedCancel,
                         MoveAll,
                         MoveAllCancel,
-                        AutoFetchSlot,
                         local("MakeDirPC"),
                         local("MkDirPC"),
                         local("LocalFile"),
@@ -439,6 +440,9 @@ void TransferPage::arrangePage() {
                         local("FileListBoxPC"),
                         local("DirectoryListBoxPC"),
                         MonthCalendar1,
+                        m_autoFetch->findChild<QWidget*>(QStringLiteral("AutoFetchBox")),
+                        m_autoFetch->findChild<QWidget*>(QStringLiteral("AutoFetchMinutes")),
+                        m_autoFetch->findChild<QWidget*>(QStringLiteral("AutoFetchCancel")),
                         Memo1,
                         HostTxt,
                         PortTxt,
@@ -624,16 +628,50 @@ void TransferPage::storeSettings(settings::CFGRecord& r) const {
     r.setPassword(PassTxt->text());
 }
 
+void TransferPage::buildAutoFetch() {
+    // Beside "Copy from Date": the window's own timer over the fetch core.
+    m_autoFetch = new AutoFetchPanel(m_session, CalendarColumn);
+    AutoFetchSlot->addWidget(m_autoFetch);
+    m_autoFetch->setCurrentFolder([this] { return m_local->folder(); });
+    connect(m_autoFetch, &AutoFetchPanel::statusText, this, &TransferPage::statusText);
+    connect(m_autoFetch, &AutoFetchPanel::filesFetched, this, [this](const QStringList& paths) {
+        m_local->RefreshLocalFiles();
+        emit fileListStale();
+        emit filesFetched(paths);
+    });
+}
+
+bool TransferPage::lockFolderOrTell(fetch::FolderLock& lock) {
+    if (lock.tryLock()) return true;
+    Platform::instance().showMessage(
+        QStringLiteral("The local folder is busy: %1. Try again when it has ended.").arg(lock.why()));
+    return false;
+}
+
+void TransferPage::setAutoFetchGate(std::function<bool()> gate) {
+    m_autoFetch->setGate(std::move(gate));
+}
+
 void TransferPage::setConnectionSettingsFile(const QString& path) {
     m_connectionSettings = path;
     notePartialDownloads();
+    m_autoFetch->setSettingsFolder(QFileInfo(path).absolutePath());
     const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
     DataModeBox->setCurrentIndex(c.dataMode);
     SecurityBox->setCurrentIndex(c.security);
+    // A stored port replaces the one shown; without one the box keeps its text.
+    bool shownOk = false;
+    const int shown = PortTxt->text().trimmed().toInt(&shownOk);
+    const int port = transfer::ReadConnectionPort(path, -1);
+    if (port > 0 && (!shownOk || port != shown)) PortTxt->setText(QString::number(port));
 }
 
 bool TransferPage::saveConnectionSettings() const {
     if (m_connectionSettings.isEmpty()) return true;
+    bool ok = false;
+    const int port = PortTxt->text().trimmed().toInt(&ok);
+    if (ok && port >= 1 && port <= 65535 && !transfer::WriteConnectionPort(m_connectionSettings, port))
+        return false;
     return transfer::WriteConnectionChoices(m_connectionSettings,
                                             {DataModeBox->currentIndex(), SecurityBox->currentIndex()});
 }

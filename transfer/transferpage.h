@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transfer page: the FTP account and session, the remote folder and file
 // lists, the copy and move batches with their Cancel buttons, copy from date,
 // remote deletion and folders, and the listing log. The local folder panel sits
@@ -13,6 +14,7 @@
 #include <memory>
 
 class QCalendarWidget;
+class QVBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QSslCertificate;
@@ -25,6 +27,10 @@ class QAction;
 class QPlainTextEdit;
 class QSplitter;
 class QPushButton;
+class AutoFetchPanel;
+namespace fetch {
+class FolderLock;
+}
 class FtpSession;
 class LatestOnly;
 class LocalFolderPanel;
@@ -70,6 +76,8 @@ public:
     void watchConnection();
     // Exit: cancels a batch, ends the session, and asks for the window to close.
     void exitNow();
+    // Another condition the timer's fetch waits for (the shell: no file being loaded).
+    void setAutoFetchGate(std::function<bool()> gate);
     // Batches run unattended (a timer's): a different local file of a fetched name is kept and
     // reported, never replaced and never asked about.
     void setUnattended(bool on) { m_unattended = on; }
@@ -91,6 +99,8 @@ signals:
     void fileListStale();
     // The settings record should be written now (a complete copy from date).
     void saveSettingsRequested();
+    // The timer's fetch brought or grew these day files (whole paths).
+    void filesFetched(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -181,6 +191,11 @@ private:
     // A certificate the system does not vouch for: a remembered one passes, otherwise the user decides.
     void NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems, bool& accept);
     QString m_connectionSettings; // tervane640.ini
+    AutoFetchPanel* m_autoFetch = nullptr;
+    void buildAutoFetch();
+    // Takes the lock of a batch's target folder (a fetch of the command line or a timer may hold it);
+    // false, after telling the user, when it is held.
+    bool lockFolderOrTell(fetch::FolderLock& lock);
 
     FtpSession* m_session = nullptr;
     LocalFolderPanel* m_local = nullptr;
@@ -208,7 +223,8 @@ private:
     QGroupBox* GroupBox1 = nullptr;
     // Remote beside local, the transfer buttons between them; the calendar's column.
     QSplitter* Splitter = nullptr;
-    QWidget *ButtonColumn = nullptr, *CalendarColumn = nullptr, *AutoFetchSlot = nullptr;
+    QWidget *ButtonColumn = nullptr, *CalendarColumn = nullptr;
+    QVBoxLayout* AutoFetchSlot = nullptr;
     QLineEdit* MakeDirFTP = nullptr;
     QPushButton *MkDirFTPbtn = nullptr, *RenameDirFTPbtn = nullptr;
     QCheckBox* DeleteAllFTPButtonEnable = nullptr;

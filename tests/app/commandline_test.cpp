@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line as a shell user or the desktop's "Open With" meets it.
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -48,6 +49,8 @@ void TestCommandLine::textOnlyOptionsNeedNoDisplay_data() {
     QTest::newRow("-v") << QStringList{"-v"} << QStringLiteral("Tervane640 " TERVANE_VERSION "\n");
     QTest::newRow("--help") << QStringList{"--help"} << QStringLiteral("[file]");
     QTest::newRow("-h with a file") << QStringList{"x.csv", "-h"} << QStringLiteral("--version");
+    QTest::newRow("--fetch --help") << QStringList{"--fetch", "--help"}
+                                    << QStringLiteral("--trust-certificate <SHA256:...>");
 }
 
 void TestCommandLine::textOnlyOptionsNeedNoDisplay() {

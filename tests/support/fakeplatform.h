@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A recording platform for tests: keeps every text shown, answers
 // confirmations from a queue, counts alert sounds, and prints to PDF files.
 #pragma once
@@ -75,6 +76,10 @@ public:
         paint(p);
     }
 
+    bool notifyDesktop(const QString& title, const QString& text) override {
+        notifications << title + "|" + text;
+        return hasNotifications;
+    }
     // The print dialog: noted with its page count; answered from printAnswers
     // (print all when empty), a range from printRanges when one is queued.
     bool choosePrint(QPrinter& printer, const QString& caption, int pages) override {
@@ -122,4 +127,6 @@ public:
     QString lastOwnPdf;
     QTemporaryDir dir;
     std::unique_ptr<QPrinter> shared;
+    QStringList notifications;
+    bool hasNotifications = true;
 };
