@@ -43,6 +43,8 @@ struct FtpCore : PowersockCore {
     bool protP = false;         // data connections are encrypted (PROT P accepted)
     bool dataEncrypted = false; // the last data connection completed its TLS handshake
     QSslCertificate peerCert;   // the control connection's certificate
+    bool listingComplete = true; // the last listing did not end without the TLS close
+    QString dataCertProblem;    // the data connection showed another certificate than the control one
 
     FtpCore() {
         port = 21;
@@ -92,6 +94,7 @@ struct FtpCore : PowersockCore {
     void ensureBinary();
     void secureControl();
     void secureData();
+    void checkDataEnd(const QString& what);
     void learnSize(const QString& remote);
 
     // Transfers (nmftp_transfer.cpp).
