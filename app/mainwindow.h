@@ -63,6 +63,7 @@ private slots:
 
 private:
     void buildMenu();
+    void addForgetServerItem(QMenu* setting);
     void buildPages();
     void wirePages();
     void OnCreate();

@@ -210,10 +210,11 @@ void FtpCore::secureControl() {
     if (replyCode != 234) {
         const QString reply = CutLineEnd(lastReply).trimmed();
         if (required)
-            throw ETlsError(QStringLiteral("The server %1 does not offer TLS (it answered AUTH TLS with \"%2\"). "
-                                           "With \"TLS required\" the user name and password are not sent "
-                                           "unencrypted: the log-on was stopped")
-                                .arg(host, reply));
+            throw ETlsError(
+                QStringLiteral("The server %1 does not offer TLS (it answered AUTH TLS with \"%2\"). "
+                               "With \"TLS required\" the user name and password are not sent "
+                               "unencrypted: the log-on was stopped")
+                    .arg(host, reply));
         // Anyone on the way can answer AUTH with an error: the password goes in clear only when the
         // owner says so.
         bool inClear = false;

@@ -39,12 +39,12 @@ struct FtpCore : PowersockCore {
     bool syncDownloads = true;  // a committed download is flushed to disk (file and folder)
     bool transferEnded = false; // the transfer's end was already dealt with (ABOR sent, replies read)
     int security = TNMFTP::SecurityPlain;
-    bool tlsControl = false;    // the control connection is encrypted
-    bool protP = false;         // data connections are encrypted (PROT P accepted)
-    bool dataEncrypted = false; // the last data connection completed its TLS handshake
-    QSslCertificate peerCert;   // the control connection's certificate
+    bool tlsControl = false;     // the control connection is encrypted
+    bool protP = false;          // data connections are encrypted (PROT P accepted)
+    bool dataEncrypted = false;  // the last data connection completed its TLS handshake
+    QSslCertificate peerCert;    // the control connection's certificate
     bool listingComplete = true; // the last listing did not end without the TLS close
-    QString dataCertProblem;    // the data connection showed another certificate than the control one
+    QString dataCertProblem;     // the data connection showed another certificate than the control one
 
     FtpCore() {
         port = 21;

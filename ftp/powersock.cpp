@@ -257,8 +257,8 @@ void PowersockCore::onError(QAbstractSocket::SocketError err) {
         // bare end of the TCP connection by the same error with the socket's text: only the first
         // proves that all the peer sent has arrived. (The text is compared in the translation in use.)
         QSslSocket* tls = ssl();
-        if (tls && sock->errorString() == QCoreApplication::translate("QSslSocket",
-                                                                       "The TLS/SSL connection has been closed"))
+        if (tls && sock->errorString() ==
+                       QCoreApplication::translate("QSslSocket", "The TLS/SSL connection has been closed"))
             tlsCloseNotify = true;
         // A TLS peer that ends its side (close_notify) may keep the TCP connection open until this
         // side closes too (vsftpd does): that is the end of the data, as a plain close would be.

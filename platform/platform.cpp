@@ -10,8 +10,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -77,6 +77,24 @@ Platform::TrustAnswer DesktopPlatform::askCertificate(const QString& caption, co
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
     QPushButton* once = box.addButton(QStringLiteral("Trust once"), QMessageBox::AcceptRole);
     QPushButton* always = box.addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == once) return TrustAnswer::Once;
+    if (box.clickedButton() == always) return TrustAnswer::Always;
+    return TrustAnswer::Cancel;
+}
+
+Platform::TrustAnswer Platform::askPlainLogon(const QString&, const QString&) {
+    return TrustAnswer::Cancel;
+}
+
+Platform::TrustAnswer DesktopPlatform::askPlainLogon(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
+    QPushButton* once =
+        box.addButton(QStringLiteral("Log on without encryption once"), QMessageBox::AcceptRole);
+    QPushButton* always = box.addButton(QStringLiteral("Always for this server"), QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);

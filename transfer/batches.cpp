@@ -344,8 +344,14 @@ void TransferPage::CopyFromDateClick() {
         }
         if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;
     }
-    const bool complete = transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected,
-                                                         n, FileListBoxFTP->count());
+    bool complete = transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected, n,
+                                                   FileListBoxFTP->count());
+    if (complete && !m_session->NMFTP1->ListingComplete()) {
+        // The walk went over a listing that may be cut short: its date stays for the next run.
+        complete = false;
+        tell(QStringLiteral("The remote listing may be incomplete (it ended without the TLS close): the "
+                            "copy-from date was not moved on"));
+    }
     if (complete) {
         // A complete walk: the next run fetches what came since today.
         MonthCalendar2->setSelectedDate(QDate::currentDate());

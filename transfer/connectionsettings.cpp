@@ -11,10 +11,20 @@ const QStringList kDataModes{QStringLiteral("Automatic"), QStringLiteral("Passiv
 const QStringList kSecurity{QStringLiteral("Plain"), QStringLiteral("IfAvailable"),
                             QStringLiteral("Required")};
 
-QString hostKey(const QString& host, int port) {
+QString hostKey(const QString& host, int port, const char* group = "TrustedCertificates") {
     // Host names and addresses (IPv6 ones too) are case-blind; one entry per host and port.
-    return QStringLiteral("TrustedCertificates/") + host.trimmed().toLower() + QLatin1Char('_') +
+    return QString::fromLatin1(group) + QLatin1Char('/') + host.trimmed().toLower() + QLatin1Char('_') +
            QString::number(port);
+}
+const char kTlsLogons[] = "TlsLogons";
+const char kPlainLogons[] = "PlainLogons";
+
+bool setFlag(const QString& iniPath, const QString& key) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    if (s.value(key).toBool()) return true;
+    s.setValue(key, true);
+    s.sync();
+    return s.status() == QSettings::NoError;
 }
 
 QString names(const QStringList& parts) {
@@ -68,6 +78,58 @@ bool RememberFingerprint(const QString& iniPath, const QString& host, int port, 
     s.setValue(hostKey(host, port), fingerprint);
     s.sync();
     return s.status() == QSettings::NoError;
+}
+
+ServerMemory ReadServerMemory(const QString& iniPath, const QString& host, int port) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    ServerMemory m;
+    m.fingerprint = s.value(hostKey(host, port)).toString();
+    m.tlsSeen = s.value(hostKey(host, port, kTlsLogons)).toBool();
+    m.plainAllowed = s.value(hostKey(host, port, kPlainLogons)).toBool();
+    return m;
+}
+
+bool RememberTlsLogon(const QString& iniPath, const QString& host, int port) {
+    return setFlag(iniPath, hostKey(host, port, kTlsLogons));
+}
+
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
+    return setFlag(iniPath, hostKey(host, port, kPlainLogons));
+}
+
+bool ForgetServer(const QString& iniPath, const QString& host, int port) {
+    QSettings s(iniPath, QSettings::IniFormat);
+    for (const char* group : {"TrustedCertificates", kTlsLogons, kPlainLogons})
+        s.remove(hostKey(host, port, group));
+    s.sync();
+    return s.status() == QSettings::NoError;
+}
+
+QString PlainLogonCaption() {
+    return QStringLiteral("Log on without encryption?");
+}
+
+QString PlainLogonText(const QString& host, int port, const QString& reply) {
+    return QStringLiteral("The server %1 port %2 refused encryption (it answered AUTH TLS with \"%3\").\n\n"
+                          "Logging on without it sends the user name and password, and every file, "
+                          "unencrypted: anyone on the way can read them. Someone between this computer "
+                          "and the server can also cause this refusal to learn the password.\n\n"
+                          "Log on without encryption once, always for this server (remembered for this "
+                          "host and port), or cancel the log-on?")
+        .arg(host)
+        .arg(port)
+        .arg(reply);
+}
+
+QString EncryptionDowngradeText(const QString& host, int port, const QString& reply) {
+    return QStringLiteral("The server %1 port %2 refused encryption (it answered AUTH TLS with \"%3\"), "
+                          "although it offered encryption before: the connection may be intercepted. The "
+                          "user name and password were not sent, the log-on was stopped. If the server "
+                          "changed for good, \"Setting\" > \"Forget this server's security\" lets you "
+                          "decide anew.")
+        .arg(host)
+        .arg(port)
+        .arg(reply);
 }
 
 QString CertificateCaption(const QString& previous) {

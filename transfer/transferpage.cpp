@@ -297,7 +297,12 @@ void TransferPage::connectEngine() {
         showListed(); // a listing is complete
         tellOften(QStringLiteral("Data Transfer Complete"));
     });
-    connect(ftp, &TNMFTP::OnSuccess, this, [this](TCmdType kind) {
+    connect(ftp, &TNMFTP::OnSuccess, this, [this, ftp](TCmdType kind) {
+        if (kind == TCmdType::List && !ftp->ListingComplete()) {
+            tell(QStringLiteral("Warning: the listing ended without the TLS close and may be incomplete "
+                                "(someone may have cut the connection); Refresh to list again"));
+            return;
+        }
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Success);
         if (!t.isEmpty()) tellOften(t);
     });
@@ -314,6 +319,7 @@ void TransferPage::connectEngine() {
         if (!text.isEmpty()) tell(text);
     });
     connect(ftp, &TNMFTP::OnCertificateCheck, this, &TransferPage::NMFTP1CertificateCheck);
+    connect(ftp, &TNMFTP::OnEncryptionRefused, this, &TransferPage::NMFTP1EncryptionRefused);
 }
 
 void TransferPage::connectHandlers() {
@@ -409,10 +415,6 @@ void TransferPage::showRemoteCount() {
     RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
 }
 
-void TransferPage::connectNow() {
-    ConnectBtnClick();
-}
-
 void TransferPage::showDisconnected() {
     setStatus(false);
     RestoreButtons();
@@ -438,11 +440,15 @@ void TransferPage::setBusyCursor(bool busy) {
 
 void TransferPage::setStatus(bool connected) {
     const bool tls = connected && m_session->NMFTP1->Encrypted();
-    cSTATUS->setText(connected ? (tls ? QStringLiteral("FTP Connected, TLS") : QString(kConnected))
-                               : QString(kDisconnected));
+    const bool files = tls && m_session->NMFTP1->FilesEncrypted();
+    cSTATUS->setText(!connected ? QString(kDisconnected)
+                     : files    ? QStringLiteral("FTP Connected, TLS")
+                     : tls      ? QStringLiteral("FTP Connected, TLS (files unencrypted)")
+                                : QString(kConnected));
     cSTATUS->setToolTip(!connected ? QString()
-                        : tls      ? QStringLiteral("The session is encrypted (TLS)")
-                                   : QStringLiteral("The session is not encrypted"));
+                        : files    ? QStringLiteral("The session is encrypted (TLS)")
+                        : tls ? QStringLiteral("The log-on is encrypted (TLS); file names and files are not")
+                              : QStringLiteral("The session is not encrypted"));
     cSTATUS->setStyleSheet(QString::fromLatin1(connected ? kConnectedStyle : kDisconnectedStyle));
     emit connectionShown(connected);
 }

@@ -154,31 +154,45 @@ private slots:
         QTest::addColumn<int>("security");
         QTest::addColumn<int>("inClear"); // the answer to a refused AUTH: -1 no handler, 0 no, 1 yes
         QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("action"); // "" log on only, "list", or a file to download
+        QTest::addColumn<QString>("action");  // "" log on only, "list", or a file to download
         QTest::addColumn<QString>("failure"); // part of the error text, "" when it works
         QTest::addColumn<bool>("userSent");
         QTest::addColumn<bool>("filesEncrypted");
         const int ifAvailable = TNMFTP::SecurityIfAvailable, required = TNMFTP::SecurityRequired;
-        QTest::newRow("AUTH 500, nobody to ask")
-            << "normal" << ifAvailable << -1 << "" << "" << "refused encryption" << false << false;
-        QTest::newRow("AUTH 502, the owner says no")
-            << "auth-502" << ifAvailable << 0 << "" << "" << "offered before" << false << false;
-        QTest::newRow("AUTH 502, the owner says yes")
-            << "auth-502" << ifAvailable << 1 << "" << "other.csv" << "" << true << false;
-        QTest::newRow("PROT P refused, if available")
-            << "tls-noprot" << ifAvailable << -1 << "" << "other.csv" << "" << true << false;
-        QTest::newRow("PROT P refused, required")
-            << "tls-noprot" << required << -1 << "" << "" << "refused to encrypt" << false << false;
-        QTest::newRow("TLS close, no size") << "tls" << required << -1 << "" << "other.csv" << "" << true << true;
-        QTest::newRow("no TLS close, no size")
-            << "tls" << required << -1 << "cut" << "other.csv" << "without the TLS close" << true << true;
-        QTest::newRow("no TLS close, the size matches")
-            << "tls" << required << -1 << "cut" << "sized.csv" << "" << true << true;
-        QTest::newRow("listing with TLS close") << "tls" << required << -1 << "" << "list" << "" << true << true;
-        QTest::newRow("listing without TLS close")
-            << "tls" << required << -1 << "cut" << "list" << "incomplete" << true << true;
+        QTest::newRow("AUTH 500, nobody to ask") << "normal" << ifAvailable << -1 << ""
+                                                 << ""
+                                                 << "refused encryption" << false << false;
+        QTest::newRow("AUTH 502, the owner says no") << "auth-502" << ifAvailable << 0 << ""
+                                                     << ""
+                                                     << "offered before" << false << false;
+        QTest::newRow("AUTH 502, the owner says yes") << "auth-502" << ifAvailable << 1 << ""
+                                                      << "other.csv"
+                                                      << "" << true << false;
+        QTest::newRow("PROT P refused, if available") << "tls-noprot" << ifAvailable << -1 << ""
+                                                      << "other.csv"
+                                                      << "" << true << false;
+        QTest::newRow("PROT P refused, required") << "tls-noprot" << required << -1 << ""
+                                                  << ""
+                                                  << "refused to encrypt" << false << false;
+        QTest::newRow("TLS close, no size") << "tls" << required << -1 << ""
+                                            << "other.csv"
+                                            << "" << true << true;
+        QTest::newRow("no TLS close, no size") << "tls" << required << -1 << "cut"
+                                               << "other.csv"
+                                               << "without the TLS close" << true << true;
+        QTest::newRow("no TLS close, the size matches") << "tls" << required << -1 << "cut"
+                                                        << "sized.csv"
+                                                        << "" << true << true;
+        QTest::newRow("listing with TLS close") << "tls" << required << -1 << ""
+                                                << "list"
+                                                << "" << true << true;
+        QTest::newRow("listing without TLS close") << "tls" << required << -1 << "cut"
+                                                   << "list"
+                                                   << "incomplete" << true << true;
         QTest::newRow("data connection with another trusted certificate")
-            << "tls-datacert" << required << -1 << "" << "other.csv" << "another certificate" << true << true;
+            << "tls-datacert" << required << -1 << ""
+            << "other.csv"
+            << "another certificate" << true << true;
     }
     void refusalsAndCutTransfers() {
         QFETCH(QString, scenario);
@@ -205,11 +219,12 @@ private slots:
         ftp.setDataConnectionMode(TNMFTP::DataActive);
         QStringList refusals;
         if (inClear >= 0)
-            connect(&ftp, &TNMFTP::OnEncryptionRefused, this, [&](const QString& reply, bool& yes, QString& why) {
-                refusals << reply;
-                yes = inClear == 1;
-                if (!yes) why = "The server refused encryption it offered before";
-            });
+            connect(&ftp, &TNMFTP::OnEncryptionRefused, this,
+                    [&](const QString& reply, bool& yes, QString& why) {
+                        refusals << reply;
+                        yes = inClear == 1;
+                        if (!yes) why = "The server refused encryption it offered before";
+                    });
         const QString local = m_local.filePath(QString(QTest::currentDataTag()).replace(' ', '_'));
         QString error;
         try {
@@ -240,11 +255,11 @@ private slots:
             QCOMPARE(QFile::exists(local), failure.isEmpty());
             if (failure.isEmpty())
                 QCOMPARE(readAll(local), action == "sized.csv" ? QByteArray([] {
-                    QByteArray b;
-                    for (int i = 0; i < 2048; ++i)
-                        b += char(i % 251);
-                    return b;
-                }())
+                             QByteArray b;
+                             for (int i = 0; i < 2048; ++i)
+                                 b += char(i % 251);
+                             return b;
+                         }())
                                                                : QByteArray("0123456789").repeated(10));
         }
         QVERIFY(QDir(m_local.path()).entryList({"*.part"}, QDir::Files).isEmpty());

@@ -28,6 +28,10 @@ public:
         certificateQuestions << caption + "|" + text;
         return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
     }
+    TrustAnswer askPlainLogon(const QString& caption, const QString& text) override {
+        plainLogonQuestions << caption + "|" + text;
+        return plainLogonAnswers.isEmpty() ? TrustAnswer::Cancel : plainLogonAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -76,6 +80,7 @@ public:
         errors.clear();
         confirmations.clear();
         certificateQuestions.clear();
+        plainLogonQuestions.clear();
         opened.clear();
         beeps = 0;
     }
@@ -88,6 +93,8 @@ public:
     QQueue<Answer> answers;
     QStringList certificateQuestions;
     QQueue<TrustAnswer> trustAnswers;
+    QStringList plainLogonQuestions;
+    QQueue<TrustAnswer> plainLogonAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;

@@ -97,7 +97,8 @@ public:
     bool start() override;
     // Before start(): the certificate and key of the "tls" scenarios; the second pair is what
     // "tls-datacert" shows on data connections.
-    void offerTls(const QString& cert, const QString& key, const QString& cert2 = {}, const QString& key2 = {}) {
+    void offerTls(const QString& cert, const QString& key, const QString& cert2 = {},
+                  const QString& key2 = {}) {
         m_extra = QStringList{"--cert", cert, "--key", key, "--cert2", cert2, "--key2", key2};
     }
 

@@ -32,7 +32,7 @@ and "epsv", where EPSV works; "epsv-dead" names a port that never answers a conn
 
 Explicit TLS (--cert, --key): scenario "tls" answers AUTH TLS with 234, PBSZ and PROT P with 200, and its
 data connections are TLS; they end with the TLS close (close_notify) except in the folder "cut", where the
-server just closes the socket (a cut-off transfer looks like that). "tls-noprot" refuses PROT P (data in
+server just closes the socket (a cut-off transfer looks like that); "tls-cut" does so everywhere. "tls-noprot" refuses PROT P (data in
 clear), "tls-datacert" shows --cert2/--key2 on data connections. Scenario "auth-502" answers AUTH with 502;
 every other scenario does not know AUTH (500).
 
@@ -95,7 +95,7 @@ class Session:
 
     def close_data(self, d):
         # A TLS data connection ends with the TLS close (close_notify), except in the folder "cut".
-        if isinstance(d, ssl.SSLSocket) and self.cwd != "cut":
+        if isinstance(d, ssl.SSLSocket) and self.cwd != "cut" and self.args.scenario != "tls-cut":
             try:
                 d.settimeout(5)
                 d.unwrap()
