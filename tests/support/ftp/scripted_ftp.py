@@ -32,7 +32,7 @@ and "epsv", where EPSV works; "epsv-dead" names a port that never answers a conn
 
 Explicit TLS (--cert, --key): scenario "tls" answers AUTH TLS with 234, PBSZ and PROT P with 200, and its
 data connections are TLS; they end with the TLS close (close_notify) except in the folder "cut", where the
-server just closes the socket (a cut-off transfer looks like that); "tls-cut" does so everywhere. "tls-noprot" refuses PROT P (data in
+server just closes the socket (a cut-off transfer looks like that); "tls-cut" does so everywhere and answers SIZE. "tls-noprot" refuses PROT P (data in
 clear), "tls-datacert" shows --cert2/--key2 on data connections. Scenario "auth-502" answers AUTH with 502;
 every other scenario does not know AUTH (500).
 
@@ -225,7 +225,7 @@ class Session:
             self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
         elif cmd == "SIZE":
-            if sc == "size":
+            if sc in ("size", "tls-cut"):
                 size = 5000 if arg == "lies.csv" else len(self.payload(arg))
                 self.send("213 %d\r\n" % size)
             else:
