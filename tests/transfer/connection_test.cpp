@@ -316,6 +316,14 @@ private slots:
         QCOMPARE(platform.messages.size(), onConnect.isEmpty() ? 0 : 1);
         QVERIFY2(platform.messages.value(0).contains(onConnect), qPrintable(platform.messages.value(0)));
         QCOMPARE(c(f()).cSTATUS()->text(), shown);
+        {
+            // The whole status is seen, not cut.
+            QLineEdit* box = c(f()).cSTATUS();
+            const int room = box->contentsRect().width() - 4; // QLineEdit's own side margins
+            if (qEnvironmentVariableIsSet("TERVANE_SHOT")) box->window()->grab().save("/tmp/tls-status.png");
+            QVERIFY2(box->fontMetrics().horizontalAdvance(shown) <= room,
+                     qPrintable(QString("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
+        }
         QCOMPARE(c(f()).session().FtpConnected, onConnect.isEmpty());
         QCOMPARE(scripted.count("USER"), usersBefore + (onConnect.isEmpty() ? 1 : 0));
         QCOMPARE(scripted.count("PASS"), scripted.count("USER"));
