@@ -64,6 +64,7 @@ class BatchesTest : public QObject {
         r.setPassword(password);
         r.setCopyFromDate(settings::DateToDayNumber(QDate(2018, 10, 11)));
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        w->plainFtp();
         QDir(w->work.path()).mkdir("local");
         local = QDir::cleanPath(w->path("local"));
         QVERIFY(w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); }));
