@@ -102,6 +102,7 @@ private slots:
                  QSslCertificate::fromPath(m_cert).value(0).digest(QCryptographicHash::Sha256));
         ftp.List();
         QVERIFY(ftp.DataEncrypted());
+        QVERIFY(ftp.ListingComplete()); // the server ended it with the TLS close
         QStringList names = ftp.DirectoryList()->Names;
         names.sort();
         QCOMPARE(names, (QStringList{"240301.csv", "240302.csv"}));
