@@ -57,6 +57,27 @@ qint64 SizeFrom213(const QString& line) {
     return DigitsValue(v.mid(4).trimmed());
 }
 
+QDateTime ModifiedFrom213(const QString& line) {
+    QStringView v(line);
+    while (v.endsWith(QLatin1Char('\n')) || v.endsWith(QLatin1Char('\r')))
+        v.chop(1);
+    if (!v.startsWith(QLatin1String("213 "))) return {};
+    v = v.mid(4).trimmed();
+    // Fractions of a second after a dot, 1 to 3 digits, are allowed and dropped.
+    const qsizetype dot = v.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        const QStringView fraction = v.mid(dot + 1);
+        if (fraction.isEmpty() || fraction.size() > 3 || DigitsValue(fraction) < 0) return {};
+        v = v.left(dot);
+    }
+    if (v.size() != 14 || DigitsValue(v) < 0) return {};
+    const auto part = [&](int from, int n) { return int(DigitsValue(v.mid(from, n))); };
+    const QDate date(part(0, 4), part(4, 2), part(6, 2));
+    const QTime time(part(8, 2), part(10, 2), part(12, 2));
+    if (!date.isValid() || !time.isValid()) return {};
+    return QDateTime(date, time, Qt::UTC);
+}
+
 TReplyAssembler::State TReplyAssembler::Add(const QString& line) {
     ++m_lines;
     m_last = line;

@@ -1,6 +1,7 @@
 // FTP protocol helpers: command kinds, reply codes, multi-line replies, sizes, the PORT line.
 #pragma once
 
+#include <QDateTime>
 #include <QHostAddress>
 #include <QString>
 
@@ -43,6 +44,10 @@ qint64 SizeFromReply(const QString& line);
 
 // The size of a "213 N" reply to SIZE; -1 when the reply is not exactly that.
 qint64 SizeFrom213(const QString& line);
+
+// The time of a "213 YYYYMMDDHHMMSS[.fff]" reply to MDTM, which servers give in UTC; an invalid
+// QDateTime when the reply is not exactly that or names no real date and time.
+QDateTime ModifiedFrom213(const QString& line);
 
 // Limits that keep what a server sends from growing memory or a wait without bound.
 constexpr int kMaxReplyLine = 8192;   // bytes of one reply line

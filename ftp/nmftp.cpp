@@ -31,6 +31,7 @@ void FtpCore::forgetSession() {
     vendor = kVendorNotAsked;
     typeImage = false;
     sizeSupport = -1;
+    mdtmSupport = -1;
     outOfStep = false;
     dataMethod.clear();
     tlsControl = false;
@@ -389,19 +390,52 @@ void FtpCore::ensureBinary() {
 // The size of the server's file before its bytes: SIZE (RFC 3659), asked in binary mode. A server
 // that does not know the command (500, 502) is not asked again in this session.
 void FtpCore::learnSize(const QString& remote) {
-    if (sizeSupport == 0) return;
+    const qint64 size = askSize(remote);
+    if (size >= 0) {
+        last.expected = size;
+        last.source = TDownloadResult::SizeCommand;
+    }
+}
+
+qint64 FtpCore::askSize(const QString& remote) {
+    if (sizeSupport == 0) return -1;
     reportStatus(1, QStringLiteral("SIZE ") + remote);
     transaction(QStringLiteral("SIZE ") + remote);
     if (inRange(replyCode, 500, 502)) {
         sizeSupport = 0;
-        return;
+        return -1;
     }
     const qint64 size = replyCode == 213 ? SizeFrom213(lastReply) : -1;
-    if (size >= 0) {
-        sizeSupport = 1;
-        last.expected = size;
-        last.source = TDownloadResult::SizeCommand;
+    if (size >= 0) sizeSupport = 1;
+    return size;
+}
+
+qint64 FtpCore::remoteSize(const QString& remote) {
+    checkArgument(remote, "file name");
+    prepare();
+    requireConnection();
+    dropInput();
+    ensureBinary();
+    return askSize(remote);
+}
+
+// MDTM (RFC 3659): the time of the server's file in UTC. A server that does not know the command
+// (500, 502) is not asked again in this session.
+QDateTime FtpCore::remoteModified(const QString& remote) {
+    checkArgument(remote, "file name");
+    prepare();
+    requireConnection();
+    dropInput();
+    if (mdtmSupport == 0) return {};
+    reportStatus(1, QStringLiteral("MDTM ") + remote);
+    transaction(QStringLiteral("MDTM ") + remote);
+    if (inRange(replyCode, 500, 502)) {
+        mdtmSupport = 0;
+        return {};
     }
+    const QDateTime when = replyCode == 213 ? ModifiedFrom213(lastReply) : QDateTime();
+    if (when.isValid()) mdtmSupport = 1;
+    return when;
 }
 
 TNMFTP::TNMFTP(QObject* parent) : TPowersock(std::make_shared<FtpCore>(), parent) {}
@@ -458,11 +492,18 @@ bool TNMFTP::SyncDownloads() const {
 void TNMFTP::setSyncDownloads(bool on) {
     core().syncDownloads = on;
 }
+int TNMFTP::ModifiedSupport() const {
+    return core().mdtmSupport;
+}
+void TNMFTP::setCommitCheck(TCommitCheck check) {
+    core().commitCheck = std::move(check);
+}
 int TNMFTP::SizeSupport() const {
     return core().sizeSupport;
 }
 
 QString TDownloadResult::unverifiedReason() const {
+    if (keptLocal) return QStringLiteral("the local file of that name differs from it and was kept");
     if (!committed) return QStringLiteral("the copy did not arrive complete");
     if (expected < 0) return QStringLiteral("the server gave no size to check the copy against");
     if (received != expected) return QStringLiteral("the copy's size differs from the server's");
@@ -552,6 +593,18 @@ void TNMFTP::List() {
 void TNMFTP::Download(const QString& remoteFile, const QString& localFile, qint64 expectedSize) {
     guarded(
         [&](PowersockCore& c) { static_cast<FtpCore&>(c).download(remoteFile, localFile, expectedSize); });
+}
+
+qint64 TNMFTP::RemoteSize(const QString& remoteFile) {
+    qint64 size = -1;
+    guarded([&](PowersockCore& c) { size = static_cast<FtpCore&>(c).remoteSize(remoteFile); });
+    return size;
+}
+
+QDateTime TNMFTP::RemoteModified(const QString& remoteFile) {
+    QDateTime when;
+    guarded([&](PowersockCore& c) { when = static_cast<FtpCore&>(c).remoteModified(remoteFile); });
+    return when;
 }
 
 void TNMFTP::DrainControl() {

@@ -55,6 +55,8 @@ struct TDownloadResult {
     Source source = NoSize;
     qint64 received = 0;
     bool committed = false; // the local file was replaced by the complete copy
+    bool keptLocal = false; // complete, but the commit check kept a different local file: nothing saved
+    QString keptAs;         // where the commit check moved the local file before replacing it
     bool flushed = false;   // ... and it and its folder entry are on the disk
     // Whether the server's copy may go (a move): the size was known, matched and the file is on disk.
     bool verified() const { return committed && flushed && expected >= 0 && received == expected; }
@@ -117,6 +119,10 @@ public:
     void setSyncDownloads(bool on);
     // SIZE support of the server: -1 not asked yet, 0 refused with 500/502 (not asked again), 1 supported.
     int SizeSupport() const;
+    // MDTM support of the server, as SizeSupport.
+    int ModifiedSupport() const;
+    // Decides what a complete download does to a local file of the same name (none: it replaces it).
+    void setCommitCheck(TCommitCheck check);
 
     // Connect(), Disconnect(), Transaction(), Abort(), Cancel() come from TPowersock and speak FTP here.
     void DoCommand(const QString& commandLine);
@@ -132,6 +138,10 @@ public:
     // name is refused.
     void Download(const QString& remoteFile, const QString& localFile, qint64 expectedSize = -1);
     void DrainControl(); // reads what waits on the control connection (up to about a second)
+    // The server's size of a file (SIZE, in binary mode); -1 when the server cannot tell. No events.
+    qint64 RemoteSize(const QString& remoteFile);
+    // The server's modification time of a file (MDTM, UTC); invalid when the server cannot tell.
+    QDateTime RemoteModified(const QString& remoteFile);
 
     static qint64 SizeFromReply(const QString& line) { return ::SizeFromReply(line); }
 

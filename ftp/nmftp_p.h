@@ -31,6 +31,8 @@ struct FtpCore : PowersockCore {
     bool outOfStep = false;   // a reply may still be on its way: resynchronise before the next command
     bool typeImage = false;   // TYPE I is in force
     int sizeSupport = -1;     // -1 not asked, 0 refused (500/502), 1 supported
+    int mdtmSupport = -1;     // the same for MDTM
+    TCommitCheck commitCheck; // what a complete download does to a different local file
     TDownloadResult last;
     int dataMode = TNMFTP::DataActive;
     QString dataMethod;         // what worked in this session: "EPSV", "PASV" or "PORT"
@@ -96,6 +98,9 @@ struct FtpCore : PowersockCore {
     void secureData();
     void checkDataEnd(const QString& what);
     void learnSize(const QString& remote);
+    qint64 askSize(const QString& remote);
+    qint64 remoteSize(const QString& remote);
+    QDateTime remoteModified(const QString& remote);
 
     // Transfers (nmftp_transfer.cpp).
     struct DataScope {

@@ -340,6 +340,7 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
     last.remote = remote;
     last.local = local;
     auto file = std::make_unique<ReceiveFile>(local, syncDownloads);
+    file->setCommitCheck(commitCheck);
     if (!file->open())
         throw ESockError(
             QStringLiteral("Cannot create the local file %1: %2").arg(local, file->errorString()));
@@ -437,7 +438,9 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
         if (!received || !received->commit())
             throw ESockError(QStringLiteral("Cannot save the local file %1: %2")
                                  .arg(local, received ? received->errorString() : QStringLiteral("no file")));
-        last.committed = true;
+        last.keptLocal = received->keptLocal();
+        last.keptAs = received->keptAs();
+        last.committed = !last.keptLocal;
         last.flushed = received->flushed();
         data.reset();
         success(TCmdType::Download);

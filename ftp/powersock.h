@@ -20,9 +20,21 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 struct PowersockCore;
+
+// What becomes of a complete download when a file of its local name is there already: it replaces
+// that file (renamed first to `keepAs` when that is set, so both stay), or the local file stays as
+// it is and the download is dropped.
+struct TCommitPlan {
+    bool replace = true;
+    QString keepAs;
+};
+// Asked with the complete download (a temporary file beside the target, flushed) and the local file
+// it would replace, only when that local file exists.
+using TCommitCheck = std::function<TCommitPlan(const QString& downloaded, const QString& local)>;
 
 // Repeating timer with the Interval/Enabled/OnTimer trio; setting any of them re-arms it.
 class TThreadTimer : public QObject {

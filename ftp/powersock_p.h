@@ -24,8 +24,13 @@ public:
     bool open();
     qint64 write(const char* data, qint64 n) { return m_file.write(data, n); }
     qint64 write(const QByteArray& bytes) { return m_file.write(bytes); }
-    bool commit(); // flushes the file to disk, renames it over the target, flushes the folder
-    bool flushed() const { return m_flushed; } // the last commit reached the disk, folder entry included
+    // Flushes the file to disk, renames it over the target (as the commit check decides when the
+    // target exists), flushes the folder. False with errorString() when that failed.
+    bool commit();
+    void setCommitCheck(TCommitCheck check) { m_check = std::move(check); }
+    bool keptLocal() const { return m_keptLocal; } // the check kept the local file; nothing was renamed
+    QString keptAs() const { return m_keptAs; }    // where the local file went to make room ("" if nowhere)
+    bool flushed() const { return m_flushed; }     // the last commit reached the disk, folder entry included
     qint64 size() const { return m_file.size(); }
     bool isOpen() const { return m_file.isOpen(); }
     QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
@@ -36,6 +41,9 @@ private:
     QString m_error;
     bool m_flushed = false;
     bool m_sync = true; // commit() flushes to disk
+    TCommitCheck m_check;
+    bool m_keptLocal = false;
+    QString m_keptAs;
 };
 
 // A listening socket whose connections can turn to TLS (the data connection of an encrypted session).

@@ -7,9 +7,41 @@
 #include <system_error>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+namespace {
+// Renames `from` to `to` only when nothing is called `to` yet: a file that appeared there meanwhile
+// is never replaced.
+bool renameNoReplace(const QString& from, const QString& to, QString& error) {
+#ifdef Q_OS_LINUX
+    const QByteArray a = QFile::encodeName(from), b = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0) return true;
+    // File systems without the flag: a hard link fails just as well when the name is taken.
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (::link(a.constData(), b.constData()) == 0) {
+            ::unlink(a.constData());
+            return true;
+        }
+    }
+    error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+#else
+    if (QFile::exists(to)) {
+        error = QStringLiteral("a file of that name exists");
+        return false;
+    }
+    QFile f(from);
+    if (f.rename(to)) return true;
+    error = f.errorString();
+    return false;
+#endif
+}
+} // namespace
 
 // ---------------------------------------------------------------- ReceiveFile
 
@@ -41,11 +73,32 @@ bool ReceiveFile::commit() {
     m_file.setPermissions(perms);
     const QString temp = m_file.fileName();
     m_file.close();
+    m_keptLocal = false;
+    m_keptAs.clear();
+    if (m_check && QFileInfo::exists(m_target)) {
+        const TCommitPlan plan = m_check(temp, m_target);
+        if (!plan.replace) {
+            // The local file stays; the download goes with the temporary file.
+            m_keptLocal = true;
+            return true;
+        }
+        if (!plan.keepAs.isEmpty()) {
+            QString why;
+            if (!renameNoReplace(m_target, plan.keepAs, why)) {
+                m_error = QStringLiteral("%1 could not be renamed to %2 to make room: %3")
+                              .arg(m_target, plan.keepAs, why);
+                return false;
+            }
+            m_keptAs = plan.keepAs;
+        }
+    }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(temp.toStdU16String()),
                             std::filesystem::path(m_target.toStdU16String()), ec);
     if (ec) {
         m_error = QString::fromLocal8Bit(ec.message().c_str());
+        QString ignored;
+        if (!m_keptAs.isEmpty() && renameNoReplace(m_keptAs, m_target, ignored)) m_keptAs.clear();
         return false;
     }
     m_file.setAutoRemove(false);

@@ -1,9 +1,11 @@
 #include "platform/platform.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
@@ -159,6 +161,31 @@ QSize Platform::chooseImageSize(QSize) {
     return {};
 }
 void Platform::printPreview(const QString&, const std::function<void(QPrinter&)>&) {}
+Platform::ExistingFileChoice Platform::askExistingFile(const QString&) {
+    return {};
+}
+
+Platform::ExistingFileChoice DesktopPlatform::askExistingFile(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(kApplicationTitle), text,
+                    QMessageBox::NoButton, dialogParent());
+    QPushButton* both = box.addButton(QStringLiteral("Keep both"), QMessageBox::AcceptRole);
+    QPushButton* local = box.addButton(QStringLiteral("Keep the local file"), QMessageBox::RejectRole);
+    QPushButton* replace = box.addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
+    auto* rest = new QCheckBox(QStringLiteral("Do the same for the rest of this batch"), &box);
+    box.setCheckBox(rest);
+    box.setDefaultButton(both);
+    box.setEscapeButton(both);
+    // Room for each line of the text, so a file name is never broken across two lines.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(560, 0), grid->rowCount(), 0, 1, grid->columnCount());
+    box.move(200, 200);
+    box.exec();
+    ExistingFileChoice c;
+    c.forRest = rest->isChecked();
+    if (box.clickedButton() == local) c.answer = ExistingFileAnswer::KeepLocal;
+    if (box.clickedButton() == replace) c.answer = ExistingFileAnswer::Replace;
+    return c;
+}
 
 QString DesktopPlatform::chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), caption, dir, filter);

@@ -58,6 +58,15 @@ public:
     // These and the two below default to a cancelled choice.
     virtual QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter);
     virtual QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter);
+    // A finished download meets a different local file of its name: keep both (the default, also
+    // when the box is closed), keep the local file, or replace it; `forRest`: the same for the rest
+    // of the batch. Defaults to keep both.
+    enum class ExistingFileAnswer { KeepBoth, KeepLocal, Replace };
+    struct ExistingFileChoice {
+        ExistingFileAnswer answer = ExistingFileAnswer::KeepBoth;
+        bool forRest = false;
+    };
+    virtual ExistingFileChoice askExistingFile(const QString& text);
     // The size of an image to save, `shown` proposed; an empty size when cancelled.
     virtual QSize chooseImageSize(QSize shown);
     // A print preview whose pages `paint` draws on the printer it is handed.
@@ -93,6 +102,7 @@ public:
     QString chooseOpenFile(const QString& caption, const QString& dir, const QString& filter) override;
     QString chooseSaveFile(const QString& caption, const QString& suggested, const QString& filter) override;
     QSize chooseImageSize(QSize shown) override;
+    ExistingFileChoice askExistingFile(const QString& text) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
 
 private:

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -74,47 +75,92 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
     }
 }
 
-QString TransferPage::moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar) {
+QString TransferPage::moveOne(const QString& name, const QString& localPath) {
     // The server's copy goes only after the local one is verified: the size the
-    // server gave was received in full and the file is on the disk.
+    // server gave was received in full and the file is on the disk; and only when
+    // the server's file did not change meanwhile and is not being written still.
     m_session->NMFTP1->setSyncDownloads(true);
+    transfer::RemoteSample before, after;
+    // A failure with the connection gone ends the batch; otherwise the file stays
+    // on the server and the next one is moved.
+    const auto failed = [&](const QString& text) {
+        if (m_session->CancelRequested) throw;
+        tell(text);
+        if (!m_session->NMFTP1->Connected()) throw EError(text);
+    };
     try {
+        before.modified = m_session->NMFTP1->RemoteModified(name);
         m_session->NMFTP1->Download(name, localPath, listedSize(name));
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
-        if (m_session->CancelRequested) throw;
         const QString why = QString::fromStdString(e.what()).trimmed();
-        // Without the connection the batch cannot go on; otherwise the file stays
-        // on the server and the next one is moved.
-        if (!m_session->NMFTP1->Connected()) {
-            const QString text =
-                QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why) +
-                (keptSoFar.isEmpty() ? QString()
-                                     : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar));
-            tell(text);
-            throw EError(text);
-        }
-        tell(QStringLiteral("Moving %1 failed: %2").arg(name, why));
+        failed(m_session->NMFTP1->Connected()
+                   ? QStringLiteral("Moving %1 failed: %2").arg(name, why)
+                   : QStringLiteral("Moving %1 failed, the file stays on the server: %2").arg(name, why));
         return why;
     }
     const TDownloadResult& result = m_session->NMFTP1->LastDownload();
     if (!result.verified()) return result.unverifiedReason();
+    if (result.source == TDownloadResult::SizeCommand) before.size = result.expected;
+    try {
+        after.size = m_session->NMFTP1->RemoteSize(name);
+        after.modified = m_session->NMFTP1->RemoteModified(name);
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const std::exception& e) {
+        const QString why = QString::fromStdString(e.what()).trimmed();
+        failed(QStringLiteral("%1 was copied and stays on the server: %2").arg(name, why));
+        return why;
+    }
+    const QString stays = transfer::RemoteStaysReason(before, after, QDateTime::currentDateTimeUtc());
+    if (!stays.isEmpty()) return stays;
+    if (!before.modified.isValid()) m_sizeOnly = true;
     try {
         m_session->NMFTP1->Delete(name);
     } catch (const EAbortError&) {
         throw;
     } catch (const std::exception& e) {
         throw EError(QStringLiteral("%1 was copied but could not be deleted on the server: %2")
-                         .arg(name, QString::fromStdString(e.what()).trimmed()) +
-                     (keptSoFar.isEmpty() ? QString()
-                                          : QStringLiteral(" ") + transfer::StayedOnServerText(keptSoFar)));
+                         .arg(name, QString::fromStdString(e.what()).trimmed()));
     }
     return {};
 }
 
-void TransferPage::tellKeptOnServer(const QStringList& names) {
-    if (!names.isEmpty()) Platform::instance().showMessage(transfer::StayedOnServerText(names));
+std::shared_ptr<void> TransferPage::beginLocalFileRule(const QStringList* keptOnServer) {
+    transfer::ExistingFileRule::Ask ask;
+    if (!m_unattended)
+        ask = [](const QString& question) {
+            const Platform::ExistingFileChoice c = Platform::instance().askExistingFile(question);
+            transfer::ExistingFileRule::Answer a;
+            a.forRest = c.forRest;
+            a.choice =
+                c.answer == Platform::ExistingFileAnswer::KeepLocal ? transfer::ExistingFileChoice::KeepLocal
+                : c.answer == Platform::ExistingFileAnswer::Replace ? transfer::ExistingFileChoice::Replace
+                                                                    : transfer::ExistingFileChoice::KeepBoth;
+            return a;
+        };
+    m_existing = std::make_shared<transfer::ExistingFileRule>(ask);
+    m_sizeOnly = false;
+    m_session->NMFTP1->setCommitCheck(
+        [this, rule = m_existing](const QString& downloaded, const QString& local) {
+            const transfer::CommitDecision d = rule->decide(downloaded, local);
+            if (!d.note.isEmpty()) tell(d.note);
+            return TCommitPlan{d.replace, d.keepLocalAs};
+        });
+    // However the batch ends (an engine error included), the user learns where every file went.
+    return std::shared_ptr<void>(nullptr, [this, keptOnServer](void*) {
+        m_session->NMFTP1->setCommitCheck({});
+        QStringList report = m_existing->notes();
+        if (keptOnServer && !keptOnServer->isEmpty()) report << transfer::StayedOnServerText(*keptOnServer);
+        if (m_sizeOnly) report << QString::fromLatin1(transfer::kSizeOnlyNote);
+        m_existing.reset();
+        if (report.isEmpty()) return;
+        if (m_unattended)
+            tell(report.join(QLatin1Char(' ')));
+        else
+            Platform::instance().showMessage(report.join(QLatin1Char('\n')));
+    });
 }
 
 // ---------------------------------------------------------------- copy
@@ -139,6 +185,7 @@ void TransferPage::CopySelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule();
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -183,6 +230,7 @@ void TransferPage::CopyAllClick() {
         m_session->CancelRequested = false;
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule();
     if (FileListBoxFTP->count() == 0) {
         Platform::instance().showMessage(QStringLiteral("No files  "));
         return;
@@ -219,6 +267,7 @@ void TransferPage::MoveSelectedClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule(&kept);
     AllButtonsFalse();
     const bool empty = FileListBoxFTP->count() == 0;
     if (empty) {
@@ -235,7 +284,7 @@ void TransferPage::MoveSelectedClick() {
                 taken = true;
                 const QString name = item->text();
                 QString why;
-                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name), kept); })) break;
+                if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
                 if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
                 m_local->LocalFilesChanged();
             }
@@ -252,7 +301,6 @@ void TransferPage::MoveSelectedClick() {
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
         m_local->RefreshLocalFiles();
     }
-    tellKeptOnServer(kept);
 }
 
 void TransferPage::MoveAllClick() {
@@ -274,6 +322,7 @@ void TransferPage::MoveAllClick() {
         AllButtonsTrue();
         RestoreButtons();
     });
+    const auto localFiles = beginLocalFileRule(&kept);
     AllButtonsFalse();
     MoveAll->hide();
     MoveAllCancel->show();
@@ -282,8 +331,7 @@ void TransferPage::MoveAllClick() {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
-        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name), kept); }))
-            break;
+        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name)); })) break;
         if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
@@ -299,7 +347,6 @@ void TransferPage::MoveAllClick() {
         RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
         m_local->RefreshLocalFiles();
     }
-    tellKeptOnServer(kept);
 }
 
 // ---------------------------------------------------------------- copy from date
@@ -319,6 +366,7 @@ void TransferPage::CopyFromDateClick() {
         setBusyCursor(false);
         m_session->TransferBusy = false;
     });
+    const auto localFiles = beginLocalFileRule();
     bool fetched = false;
     const int n = FileListBoxFTP->count();
     AllButtonsFalse();

@@ -2,7 +2,9 @@
 
 #include "ftp/ftplist.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
 #include <cstring>
@@ -231,6 +233,96 @@ bool DownloadMayReplace(LocalAgainstDownload verdict) {
     return verdict != LocalAgainstDownload::Differs;
 }
 
+QString KeepBothName(const QString& localPath) {
+    for (int n = 1;; ++n) {
+        const QString candidate = QStringLiteral("%1.%2.old").arg(localPath).arg(n);
+        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink()) return candidate;
+    }
+}
+
+QString ExistingFileQuestion(const QString& local, qint64 downloadedSize, const QString& keepBothName) {
+    const QFileInfo fi(local);
+    const QLocale l;
+    return QStringLiteral("%1 is in the local folder already and differs from the server's copy.\n"
+                          "Here: %2 bytes, changed %3. On the server: %4 bytes.\n\n"
+                          "Keep both: the local file is renamed to %5.\n"
+                          "Keep the local file: the server's copy is not saved (a move leaves it there).\n"
+                          "Replace: the local file is lost.")
+        .arg(fi.fileName(), l.toString(fi.size()),
+             l.toString(fi.lastModified(), QStringLiteral("yyyy-MM-dd HH:mm")), l.toString(downloadedSize),
+             QFileInfo(keepBothName).fileName());
+}
+
+CommitDecision ExistingFileRule::decide(const QString& downloaded, const QString& local) {
+    CommitDecision d;
+    if (DownloadMayReplace(CompareLocalWithDownload(local, downloaded))) return d;
+    const QString name = QFileInfo(local).fileName();
+    const QString aside = KeepBothName(local);
+    ExistingFileChoice choice = ExistingFileChoice::KeepLocal;
+    if (m_forRest) {
+        choice = *m_forRest;
+    } else if (m_ask) {
+        ++m_questions;
+        const Answer a = m_ask(ExistingFileQuestion(local, QFileInfo(downloaded).size(), aside));
+        choice = a.choice;
+        if (a.forRest) m_forRest = choice;
+    }
+    switch (choice) {
+    case ExistingFileChoice::KeepBoth:
+        d.keepLocalAs = aside;
+        d.note = QStringLiteral("%1 differed from the server's copy: the local file was renamed to %2, the "
+                                "server's copy saved as %1")
+                     .arg(name, QFileInfo(aside).fileName());
+        break;
+    case ExistingFileChoice::KeepLocal:
+        d.replace = false;
+        d.note = QStringLiteral("%1 differs from the server's copy: the local file was kept, the server's "
+                                "copy was not saved")
+                     .arg(name);
+        if (!m_ask) d.note += QStringLiteral(" (fetch it from the window to choose)");
+        break;
+    case ExistingFileChoice::Replace:
+        d.note = QStringLiteral("%1 differed from the server's copy and was replaced by it").arg(name);
+        break;
+    }
+    m_notes << d.note;
+    return d;
+}
+
+namespace {
+QString utcText(const QDateTime& t) {
+    return t.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" UTC");
+}
+} // namespace
+
+QString RemoteStaysReason(const RemoteSample& before, const RemoteSample& after, const QDateTime& nowUtc) {
+    if (before.size >= 0 && after.size >= 0 && before.size != after.size)
+        return QStringLiteral("it changed on the server during the move: %1 bytes, then %2")
+            .arg(before.size)
+            .arg(after.size);
+    if (before.modified.isValid() && after.modified.isValid() && before.modified != after.modified)
+        return QStringLiteral("it changed on the server during the move: changed %1, then %2")
+            .arg(utcText(before.modified), utcText(after.modified));
+    if ((before.size >= 0) != (after.size >= 0) || before.modified.isValid() != after.modified.isValid())
+        return QStringLiteral("the server could not tell its size or time again before deleting it");
+    if (before.size < 0 && !before.modified.isValid())
+        return QStringLiteral("the server tells neither its size nor its time, so a change during the move "
+                              "could not be ruled out");
+    if (before.modified.isValid()) {
+        const qint64 age = before.modified.secsTo(nowUtc);
+        if (age < 0)
+            return QStringLiteral("its time on the server (%1) is ahead of this computer's clock, so it may "
+                                  "still be being written")
+                .arg(utcText(before.modified));
+        if (age < kStillWritingSeconds + kClockSkewSeconds)
+            return QStringLiteral("it was changed on the server %1 seconds ago (%2), so it may still be "
+                                  "being written")
+                .arg(age)
+                .arg(utcText(before.modified));
+    }
+    return {};
+}
+
 QString KeptOnServerText(const QStringList& names) {
     if (names.isEmpty()) return {};
     return QStringLiteral("These files arrived incomplete and were left on the server: ") +
@@ -246,9 +338,7 @@ QString StayedEntry(const QString& name, const QString& why) {
 
 QString StayedOnServerText(const QStringList& entries) {
     if (entries.isEmpty()) return {};
-    return QStringLiteral("These files were copied but stay on the server, since their copies could not be "
-                          "verified: ") +
-           entries.join(QStringLiteral("; "));
+    return QStringLiteral("These files stay on the server: ") + entries.join(QStringLiteral("; "));
 }
 
 } // namespace transfer

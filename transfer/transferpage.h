@@ -30,6 +30,9 @@ class TLinkedListBox;
 namespace settings {
 class CFGRecord;
 }
+namespace transfer {
+class ExistingFileRule;
+}
 
 class TransferPage : public QWidget {
     Q_OBJECT
@@ -71,6 +74,10 @@ public:
     void watchConnection();
     // Exit: cancels a batch, ends the session, and asks for the window to close.
     void exitNow();
+    // Batches run unattended (a timer's): a different local file of a fetched name is kept and
+    // reported, never replaced and never asked about.
+    void setUnattended(bool on) { m_unattended = on; }
+    bool unattended() const { return m_unattended; }
 
 signals:
     // A text for the window's status bar.
@@ -137,12 +144,14 @@ private:
     void downloadOne(const QString& name, const QString& localPath, const char* verb);
     // Moves one file: download, verify, then delete remotely. "" when moved;
     // otherwise why the file stays on the server (the batch goes on).
-    QString moveOne(const QString& name, const QString& localPath, const QStringList& keptSoFar);
+    QString moveOne(const QString& name, const QString& localPath);
+    // The rule for different local files of the fetched names, for one batch; ended by the returned
+    // guard's going, which also tells what became of them (and of the files kept on the server).
+    [[nodiscard]] std::shared_ptr<void> beginLocalFileRule(const QStringList* keptOnServer = nullptr);
     // Runs one file's transfer; true when Cancel, Exit or the close box ended it.
     bool stoppedByCancel(const std::function<void()>& transfer);
     // The size of a remote file in the last listing, -1 when it gave none.
     qint64 listedSize(const QString& name) const;
-    void tellKeptOnServer(const QStringList& names);
     // A status text shown at once (anything still waiting to be shown is dropped).
     void tell(const QString& text);
     // A status text of the kind every file of a batch brings: throttled while the session works.
@@ -186,7 +195,10 @@ private:
     } m_listed;
     QHash<QString, qint64> m_remoteSizes; // the listed sizes of the remote file list's entries
     bool m_busyCursor = false;
-    QString CopyFromDateText; // the copy-from date text shown in FromDateTime
+    bool m_unattended = false;
+    std::shared_ptr<transfer::ExistingFileRule> m_existing; // during a batch
+    bool m_sizeOnly = false;                                // a move compared sizes only (no MDTM)
+    QString CopyFromDateText;                               // the copy-from date text shown in FromDateTime
     std::unique_ptr<class QTemporaryDir> m_viewDir;
 
     // Remote group.

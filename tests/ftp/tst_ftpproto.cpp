@@ -64,18 +64,32 @@ private slots:
     }
 
     void size213_data() {
+        // A 213 reply answers SIZE and MDTM alike: each rule takes only its own form.
         QTest::addColumn<QString>("line");
         QTest::addColumn<qint64>("size");
-        QTest::newRow("plain") << "213 5242880\r\n" << qint64(5242880);
-        QTest::newRow("zero") << "213 0\r\n" << qint64(0);
-        QTest::newRow("other code") << "550 5242880\r\n" << qint64(-1);
-        QTest::newRow("words") << "213 about 5 kB\r\n" << qint64(-1);
-        QTest::newRow("multi-line opening") << "213-5\r\n" << qint64(-1);
+        QTest::addColumn<QDateTime>("modified");
+        const QDateTime none;
+        const QDateTime stamp(QDate(2024, 3, 4), QTime(11, 0, 5), Qt::UTC);
+        QTest::newRow("plain") << "213 5242880\r\n" << qint64(5242880) << none;
+        QTest::newRow("zero") << "213 0\r\n" << qint64(0) << none;
+        QTest::newRow("other code") << "550 5242880\r\n" << qint64(-1) << none;
+        QTest::newRow("words") << "213 about 5 kB\r\n" << qint64(-1) << none;
+        QTest::newRow("multi-line opening") << "213-5\r\n" << qint64(-1) << none;
+        QTest::newRow("time") << "213 20240304110005\r\n" << qint64(20240304110005) << stamp;
+        QTest::newRow("time with milliseconds") << "213 20240304110005.250\r\n" << qint64(-1) << stamp;
+        QTest::newRow("time with a bare dot") << "213 20240304110005.\r\n" << qint64(-1) << none;
+        QTest::newRow("30 February") << "213 20240230110005\r\n" << qint64(20240230110005) << none;
+        QTest::newRow("hour 24") << "213 20240304240005\r\n" << qint64(20240304240005) << none;
+        QTest::newRow("a digit short") << "213 2024030411000\r\n" << qint64(2024030411000) << none;
+        QTest::newRow("time refused") << "550 20240304110005\r\n" << qint64(-1) << none;
     }
     void size213() {
         QFETCH(QString, line);
         QFETCH(qint64, size);
+        QFETCH(QDateTime, modified);
         QCOMPARE(SizeFrom213(line), size);
+        QCOMPARE(ModifiedFrom213(line), modified);
+        if (modified.isValid()) QCOMPARE(ModifiedFrom213(line).timeSpec(), Qt::UTC);
     }
 
     void replyAssembler_data() {

@@ -32,6 +32,10 @@ public:
         plainLogonQuestions << caption + "|" + text;
         return plainLogonAnswers.isEmpty() ? TrustAnswer::Cancel : plainLogonAnswers.dequeue();
     }
+    ExistingFileChoice askExistingFile(const QString& text) override {
+        existingFileQuestions << text;
+        return existingFileAnswers.isEmpty() ? ExistingFileChoice{} : existingFileAnswers.dequeue();
+    }
     void alertBeep() override { ++beeps; }
     bool openInEditor(const QString& path) override {
         opened << path;
@@ -81,6 +85,7 @@ public:
         confirmations.clear();
         certificateQuestions.clear();
         plainLogonQuestions.clear();
+        existingFileQuestions.clear();
         opened.clear();
         beeps = 0;
     }
@@ -95,6 +100,8 @@ public:
     QQueue<TrustAnswer> trustAnswers;
     QStringList plainLogonQuestions;
     QQueue<TrustAnswer> plainLogonAnswers;
+    QStringList existingFileQuestions;
+    QQueue<ExistingFileChoice> existingFileAnswers;
     int beeps = 0;
     bool hasPrinter = true;
     int ownPrinters = 0;

@@ -8,6 +8,8 @@
 #include "loggerfiles.h"
 #include "platform/latestonly.h"
 #include "settings/cfgrecord.h"
+#include "transfer/transfercore.h"
+#include "transfer/transferpage.h"
 #include "windowfixture.h"
 
 #include <QAction>
@@ -33,6 +35,14 @@ QByteArray fileBytes(const QString& path) {
 QStringList csvIn(const QString& dir) {
     return QDir(dir).entryList({"*.csv"}, QDir::Files, QDir::Name);
 }
+// A file the logger finished writing an hour ago (a move leaves a file changed
+// in the last minutes on the server).
+void writeFinished(const QString& path, const QByteArray& bytes) {
+    QVERIFY(testfiles::writeFile(path, bytes));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite) &&
+            f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+}
 } // namespace
 
 class BatchesTest : public QObject {
@@ -49,7 +59,7 @@ class BatchesTest : public QObject {
         w = std::make_unique<WindowFixture>();
         served = std::make_unique<QTemporaryDir>();
         for (const QString& n : names)
-            testfiles::writeFile(served->filePath(n), body);
+            writeFinished(served->filePath(n), body);
         auto py = std::make_unique<PyFtpdServer>(served->path(), "640", "pw");
         if (tune) tune(*py);
         QVERIFY2(py->start(), qPrintable(py->errorText()));
@@ -182,14 +192,162 @@ private slots:
     }
 
     void moveAll() {
-        start({"091201.csv", "091202.csv", "091203.csv"});
+        // Three files the logger finished an hour ago, and today's, written just now: pyftpdlib's
+        // MDTM tells them apart.
+        start({"091201.csv", "091202.csv", "091203.csv"}, [this](PyFtpdServer&) {
+            QVERIFY(testfiles::writeFile(served->filePath("091204.csv"), testfiles::loggerFile(30)));
+        });
         platform.answers.enqueue(Platform::Answer::Yes);
         QTest::mouseClick(c(f()).MoveAll(), Qt::LeftButton);
         QCOMPARE(platform.confirmations, QStringList{"Move all files ?"});
-        QCOMPARE(csvIn(local).size(), 3);
-        QCOMPARE(csvIn(served->path()), QStringList());
-        QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
-        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("0"));
+        QCOMPARE(csvIn(local).size(), 4);
+        QCOMPARE(fileBytes(local + "/091204.csv"), testfiles::loggerFile(30));
+        QCOMPARE(csvIn(served->path()), QStringList{"091204.csv"});
+        QCOMPARE(platform.messages.size(), 1);
+        QVERIFY2(platform.messages[0].contains("091204.csv (it was changed on the server") &&
+                     platform.messages[0].contains("may still be being written"),
+                 qPrintable(platform.messages[0]));
+        QCOMPARE(remoteNames(), QStringList{"091204.csv"});
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("1"));
+        verifyIdle();
+    }
+
+    void moveAndCopyMeetChangesAndLocalFiles_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<bool>("unattended");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QByteArray>("localBefore"); // in the local folder under each name first
+        QTest::addColumn<QString>("answer");         // both, local, replace; "+rest": for the rest too
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QStringList>("deleted");
+        QTest::addColumn<QByteArray>("localAfter");
+        QTest::addColumn<QByteArray>("old"); // NAME.csv.1.old afterwards ("" none)
+        QTest::addColumn<QString>("said");   // in the message box, or the status bar when unattended
+        QTest::addColumn<QString>("folder"); // "movingonce": the listing after the move is refused
+        const QByteArray served = QByteArray("0123456789").repeated(10);
+        const QByteArray restarted = "240301,00:00:05,+020.1 logger restarted\r\n";
+        const QStringList one{"240301.csv"};
+        QTest::newRow("finished file moves") << "mdtm" << true << false << one << QByteArray() << "" << 0
+                                             << one << served << QByteArray() << ""
+                                             << "moving";
+        QTest::newRow("grows between SIZE and DELE")
+            << "mdtm" << true << false << QStringList{"grows.csv"} << QByteArray() << "" << 0 << QStringList()
+            << served << QByteArray()
+            << "grows.csv (it changed on the server during the move: 100 bytes, then 180)"
+            << "moving";
+        QTest::newRow("time changes between the samples")
+            << "mdtm" << true << false << QStringList{"touched.csv"} << QByteArray() << "" << 0
+            << QStringList() << served << QByteArray()
+            << "touched.csv (it changed on the server during the move: changed"
+            << "moving";
+        QTest::newRow("MDTM in the future")
+            << "mdtm" << true << false << QStringList{"future.csv"} << QByteArray() << "" << 0
+            << QStringList() << served << QByteArray() << "is ahead of this computer's clock"
+            << "moving";
+        QTest::newRow("MDTM just now")
+            << "mdtm" << true << false << QStringList{"justnow.csv"} << QByteArray() << "" << 0
+            << QStringList() << served << QByteArray() << "justnow.csv (it was changed on the server 1"
+            << "moving";
+        QTest::newRow("no MDTM: SIZE alone decides")
+            << "size" << true << false << one << QByteArray() << "" << 0 << one << served << QByteArray()
+            << transfer::kSizeOnlyNote << "moving";
+        QTest::newRow("restarted logger: keep both")
+            << "mdtm" << true << false << one << restarted << "both" << 1 << one << served << restarted
+            << "the local file was renamed to 240301.csv.1.old"
+            << "moving";
+        QTest::newRow("two loggers, one day name: keep the local file")
+            << "mdtm" << true << false << one << restarted << "local" << 1 << QStringList() << restarted
+            << QByteArray() << "240301.csv (the local file of that name differs from it and was kept)"
+            << "moving";
+        QTest::newRow("replace") << "mdtm" << true << false << one << restarted << "replace" << 1 << one
+                                 << served << QByteArray()
+                                 << "240301.csv differed from the server's copy and was replaced"
+                                 << "moving";
+        QTest::newRow("the day file grew") << "mdtm" << true << false << one << served.left(40) << "" << 0
+                                           << one << served << QByteArray() << ""
+                                           << "moving";
+        QTest::newRow("the same for the rest of the batch")
+            << "mdtm" << true << false << QStringList{"240301.csv", "240302.csv"} << restarted << "both+rest"
+            << 1 << QStringList{"240301.csv", "240302.csv"} << served << restarted << "240302.csv.1.old"
+            << "moving";
+        QTest::newRow("unattended keeps the local file") << "mdtm" << true << true << one << restarted << ""
+                                                         << 0 << QStringList() << restarted << QByteArray()
+                                                         << "the local file was kept, the server's copy was "
+                                                            "not saved (fetch it from the window to choose)"
+                                                         << "moving";
+        QTest::newRow("copy: keep both") << "mdtm" << false << false << one << restarted << "both" << 1
+                                         << QStringList() << served << restarted << "240301.csv.1.old"
+                                         << "moving";
+        QTest::newRow("the listing after the move is refused")
+            << "mdtm" << true << false << QStringList{"grows.csv"} << QByteArray() << "" << 0 << QStringList()
+            << served << QByteArray() << "grows.csv (it changed on the server during the move"
+            << "movingonce";
+    }
+
+    void moveAndCopyMeetChangesAndLocalFiles() {
+        QFETCH(QString, scenario);
+        QFETCH(bool, move);
+        QFETCH(bool, unattended);
+        QFETCH(QStringList, names);
+        QFETCH(QByteArray, localBefore);
+        QFETCH(QString, answer);
+        QFETCH(int, questions);
+        QFETCH(QStringList, deleted);
+        QFETCH(QByteArray, localAfter);
+        QFETCH(QByteArray, old);
+        QFETCH(QString, said);
+        QFETCH(QString, folder);
+        w = std::make_unique<WindowFixture>();
+        auto scripted = std::make_unique<ScriptedFtpServer>(scenario);
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        c(f()).session().NMFTP1->ChangeDir(folder);
+        c(f()).invoke("FreshListing");
+        for (const QString& n : names)
+            if (!localBefore.isEmpty()) QVERIFY(testfiles::writeFile(local + "/" + n, localBefore));
+        for (QListWidgetItem* item : c(f()).FileListBoxFTP()->findItems("*", Qt::MatchWildcard))
+            item->setSelected(names.contains(item->text()));
+        f().findChild<TransferPage*>()->setUnattended(unattended);
+        platform.clear();
+        if (!answer.isEmpty())
+            platform.existingFileAnswers.enqueue(
+                {answer.startsWith("local")     ? Platform::ExistingFileAnswer::KeepLocal
+                 : answer.startsWith("replace") ? Platform::ExistingFileAnswer::Replace
+                                                : Platform::ExistingFileAnswer::KeepBoth,
+                 answer.endsWith("+rest")});
+        platform.answers.enqueue(Platform::Answer::Yes);
+        QTest::mouseClick(move ? c(f()).MoveSelected() : c(f()).CopySelected(), Qt::LeftButton);
+
+        QCOMPARE(platform.existingFileQuestions.size(), questions);
+        if (questions > 0)
+            QVERIFY2(platform.existingFileQuestions[0].contains("Keep both: the local file is renamed to " +
+                                                                names[0] + ".1.old"),
+                     qPrintable(platform.existingFileQuestions[0]));
+        QStringList dele;
+        for (const QString& line : server->commands())
+            if (line.startsWith("DELE ")) dele << line.mid(5);
+        QCOMPARE(dele, deleted);
+        for (const QString& n : names) {
+            QCOMPARE(fileBytes(local + "/" + n), localAfter);
+            QCOMPARE(QFile::exists(local + "/" + n + ".1.old"), !old.isEmpty());
+            if (!old.isEmpty()) QCOMPARE(fileBytes(local + "/" + n + ".1.old"), old);
+            QVERIFY(!QFile::exists(local + "/" + n + ".2.old"));
+        }
+        // Only the day files are listed, never the kept old copies; no temporary file is left.
+        QCOMPARE(c(f()).FileListBoxPC()->count(), names.size());
+        QCOMPARE(QDir(local).entryList(QDir::Files | QDir::Hidden).size(),
+                 names.size() * (old.isEmpty() ? 1 : 2));
+        // A refused listing after the move is told as well, after what stayed where.
+        QCOMPARE(platform.errors.size(), folder == "movingonce" ? 1 : 0);
+        const QString told =
+            unattended ? c(f()).StatusBar1()->currentMessage() : platform.messages.join("\n");
+        if (said.isEmpty())
+            QCOMPARE(platform.messages, QStringList());
+        else
+            QVERIFY2(told.contains(said), qPrintable(told));
+        if (unattended) QCOMPARE(platform.messages, QStringList());
         verifyIdle();
     }
 
@@ -488,7 +646,7 @@ private slots:
         w = std::make_unique<WindowFixture>();
         served = std::make_unique<QTemporaryDir>();
         for (const char* n : {"091201.csv", "091202.csv"})
-            testfiles::writeFile(served->filePath(n), testfiles::loggerFile(40));
+            writeFinished(served->filePath(n), testfiles::loggerFile(40));
         auto vs = std::make_unique<VsftpdServer>(served->path());
         if (!vs->start()) QSKIP(qPrintable("vsftpd did not start: " + vs->errorText()));
         server = std::move(vs);

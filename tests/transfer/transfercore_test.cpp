@@ -1,11 +1,15 @@
 // Listing lines as pyftpdlib, vsftpd and other servers write them, which remote
-// entries the batches take, the move decision, and the copy-from key.
+// entries the batches take, the move decision, the copy-from key, and what a
+// download does to a local file of its name.
 #include "transfer/transfercore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <climits>
 
 using transfer::Batch;
 using transfer::ListingEntry;
@@ -212,7 +216,134 @@ private slots:
         const auto got =
             transfer::CompareLocalWithDownload(dir.filePath("a.csv"), dir.filePath("a.csv.part"));
         QCOMPARE(int(got), verdict);
-        QCOMPARE(transfer::DownloadMayReplace(got), verdict != int(transfer::LocalAgainstDownload::Differs));
+        const bool differs = verdict == int(transfer::LocalAgainstDownload::Differs);
+        QCOMPARE(transfer::DownloadMayReplace(got), !differs);
+        // A batch the user started asks only about a different file, keep both proposed; an unattended
+        // one never asks and keeps a different local file.
+        int asked = 0;
+        transfer::ExistingFileRule user([&](const QString&) {
+            ++asked;
+            return transfer::ExistingFileRule::Answer{};
+        });
+        const transfer::CommitDecision d = user.decide(dir.filePath("a.csv.part"), dir.filePath("a.csv"));
+        QCOMPARE(asked, differs ? 1 : 0);
+        QVERIFY(d.replace);
+        QCOMPARE(d.keepLocalAs, differs ? dir.filePath("a.csv.1.old") : QString());
+        transfer::ExistingFileRule unattended;
+        QCOMPARE(unattended.decide(dir.filePath("a.csv.part"), dir.filePath("a.csv")).replace, !differs);
+        QCOMPARE(unattended.notes().size(), differs ? 1 : 0);
+    }
+
+    void existingFileChoices_data() {
+        QTest::addColumn<QStringList>("answers"); // both, local, replace; "+rest": for the rest too
+        QTest::addColumn<bool>("unattended");
+        QTest::addColumn<int>("questions");      // for two different local files in one batch
+        QTest::addColumn<bool>("replaced");      // the first download takes the local name
+        QTest::addColumn<QString>("firstAside"); // where the first local file goes ("" stays)
+        QTest::addColumn<QString>("note");
+        QTest::newRow("keep both, the first free number")
+            << QStringList{"both", "both"} << false << 2 << true << "240301.csv.3.old"
+            << "the local file was renamed to 240301.csv.3.old";
+        QTest::newRow("keep the local file")
+            << QStringList{"local", "local"} << false << 2 << false << ""
+            << "240301.csv differs from the server's copy: the local file was kept";
+        QTest::newRow("replace") << QStringList{"replace", "both"} << false << 2 << true << ""
+                                 << "240301.csv differed from the server's copy and was replaced by it";
+        QTest::newRow("the same for the rest") << QStringList{"local+rest"} << false << 1 << false << ""
+                                               << "240302.csv differs";
+        QTest::newRow("unattended") << QStringList() << true << 0 << false << ""
+                                    << "the server's copy was not saved (fetch it from the window to choose)";
+    }
+    void existingFileChoices() {
+        QFETCH(QStringList, answers);
+        QFETCH(bool, unattended);
+        QFETCH(int, questions);
+        QFETCH(bool, replaced);
+        QFETCH(QString, firstAside);
+        QFETCH(QString, note);
+        QTemporaryDir dir;
+        const auto put = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        };
+        // Earlier kept copies hold numbers 1 and 2 (2 as a dangling link).
+        put("240301.csv.1.old", "older");
+        QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("240301.csv.2.old")));
+        for (const char* n : {"240301.csv", "240302.csv"}) {
+            put(n, "240301,00:00:05,+020.1 logger restarted\r\n");
+            put(QString(n) + ".part", "240301,00:00:00,+020.0\r\n");
+        }
+        QStringList asked;
+        transfer::ExistingFileRule::Ask ask = [&](const QString& question) {
+            asked << question;
+            const QString a = answers.value(asked.size() - 1);
+            return transfer::ExistingFileRule::Answer{
+                a.startsWith("local")     ? transfer::ExistingFileChoice::KeepLocal
+                : a.startsWith("replace") ? transfer::ExistingFileChoice::Replace
+                                          : transfer::ExistingFileChoice::KeepBoth,
+                a.endsWith("+rest")};
+        };
+        transfer::ExistingFileRule rule(unattended ? transfer::ExistingFileRule::Ask() : ask);
+        const auto first = rule.decide(dir.filePath("240301.csv.part"), dir.filePath("240301.csv"));
+        rule.decide(dir.filePath("240302.csv.part"), dir.filePath("240302.csv"));
+        QCOMPARE(asked.size(), questions);
+        if (questions > 0)
+            QVERIFY2(asked[0].startsWith("240301.csv is in the local folder already") &&
+                         asked[0].contains("renamed to 240301.csv.3.old"),
+                     qPrintable(asked[0]));
+        QCOMPARE(first.replace, replaced);
+        QCOMPARE(QFileInfo(first.keepLocalAs).fileName(), firstAside);
+        QCOMPARE(rule.notes().size(), 2);
+        QVERIFY2(rule.notes().join('\n').contains(note), qPrintable(rule.notes().join('\n')));
+        // No local list, merged-file list or merge day mask takes a kept copy for a logger file.
+        for (const char* mask : {"*.csv", "-*.csv", "240301*.csv"})
+            QVERIFY(
+                !QDir::match(QString::fromLatin1(mask), transfer::KeepBothName(dir.filePath("240301.csv"))));
+    }
+
+    void remoteStaysReason_data() {
+        QTest::addColumn<qint64>("sizeBefore");
+        QTest::addColumn<qint64>("sizeAfter");
+        QTest::addColumn<int>("ageBefore"); // seconds before now; INT_MIN: no MDTM
+        QTest::addColumn<int>("ageAfter");
+        QTest::addColumn<QString>("reason"); // "" the server's file may go
+        const int none = INT_MIN;
+        QTest::newRow("unchanged, an hour old") << qint64(100) << qint64(100) << 3600 << 3600 << "";
+        QTest::newRow("no MDTM, same size") << qint64(100) << qint64(100) << none << none << "";
+        QTest::newRow("no SIZE, same old time") << qint64(-1) << qint64(-1) << 3600 << 3600 << "";
+        QTest::newRow("grew") << qint64(100) << qint64(180) << 3600 << 3600
+                              << "it changed on the server during the move: 100 bytes, then 180";
+        QTest::newRow("no MDTM, grew") << qint64(100) << qint64(180) << none << none << "100 bytes, then 180";
+        QTest::newRow("touched, same size") << qint64(100) << qint64(100) << 3600 << 3590
+                                            << "it changed on the server during the move: changed";
+        QTest::newRow("in the future")
+            << qint64(100) << qint64(100) << -600 << -600 << "is ahead of this computer's clock";
+        QTest::newRow("just now") << qint64(100) << qint64(100) << 10 << 10
+                                  << "it was changed on the server 10 seconds ago";
+        QTest::newRow("within 2 minutes and the margin")
+            << qint64(100) << qint64(100) << 299 << 299 << "may still be being written";
+        QTest::newRow("past 2 minutes and the margin") << qint64(100) << qint64(100) << 300 << 300 << "";
+        QTest::newRow("size not told again")
+            << qint64(100) << qint64(-1) << 3600 << 3600 << "could not tell its size or time again";
+        QTest::newRow("time not told again")
+            << qint64(100) << qint64(100) << 3600 << none << "could not tell its size or time again";
+        QTest::newRow("neither size nor time")
+            << qint64(-1) << qint64(-1) << none << none << "tells neither its size nor its time";
+    }
+    void remoteStaysReason() {
+        QFETCH(qint64, sizeBefore);
+        QFETCH(qint64, sizeAfter);
+        QFETCH(int, ageBefore);
+        QFETCH(int, ageAfter);
+        QFETCH(QString, reason);
+        const QDateTime now(QDate(2026, 12, 8), QTime(18, 30), Qt::UTC);
+        const auto at = [&](int age) { return age == INT_MIN ? QDateTime() : now.addSecs(-age); };
+        const QString got =
+            transfer::RemoteStaysReason({sizeBefore, at(ageBefore)}, {sizeAfter, at(ageAfter)}, now);
+        if (reason.isEmpty())
+            QCOMPARE(got, QString());
+        else
+            QVERIFY2(got.contains(reason), qPrintable(got));
     }
 
     void commandStatusTexts_data() {

@@ -22,8 +22,13 @@ the reply is sent. --scenario picks the log-on: "normal" (USER 331, PASS 230), "
   LIST in "slowlist" -> 2,000 file lines: the first 1,000, then 1.5 s later the rest
   LIST in "short"    -> short.csv (2048) and 240304.csv  RETR short.csv -> 150 announcing 2048 bytes, 1000, 226
   DELE any           -> 250
-  SIZE               -> 500 (not supported), except in scenario "size": 213 with the size RETR sends
-                        ("lies.csv" claims 5000)
+  SIZE               -> 500 (not supported), except in scenarios "size" and "mdtm": 213 with the size RETR
+                        sends ("lies.csv" claims 5000; "grows.csv" 80 bytes more after the first SIZE)
+  MDTM               -> 213 with the time in UTC (500 in scenarios "size" and "habits"): "future.csv" an hour
+                        ahead of the server's start, "justnow.csv" 10 s before it, "touched.csv" later
+                        after its first MDTM, any other name 2024-03-04 11:00:00
+  LIST in "moving"   -> 240301.csv, 240302.csv, grows.csv, future.csv, justnow.csv, touched.csv (100 bytes)
+  LIST in "movingonce" -> the same the first time, then 450
 
 Passive mode: EPSV and PASV are unknown (500) in every scenario but "pasv-foreign", whose EPSV is unknown
 and whose PASV names the foreign address 10.9.8.7 (a client must connect to the control peer instead),
@@ -69,12 +74,16 @@ LISTING = [
     "-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 240304.csv",
 ]
 
+MOVING_LISTING = ["-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 " + n for n in
+                  ("240301.csv", "240302.csv", "grows.csv", "future.csv", "justnow.csv", "touched.csv")]
+
 SHORT_LISTING = [
     "-rw-r--r-- 1 ftp ftp 2048 Mar 3 10:15 short.csv",
     "-rw-r--r-- 1 ftp ftp 100 Mar 4 11:00 240304.csv",
 ]
 
 lock = threading.Lock()
+STARTED = time.time()
 
 
 class Session:
@@ -86,6 +95,7 @@ class Session:
         self.ascii = True
         self.reader = None
         self.passive = None
+        self.asked = {}  # SIZE and MDTM of a name asked so far
         self.prot = False  # data connections are TLS (PROT P accepted)
 
     def tls_context(self, which=""):
@@ -107,6 +117,11 @@ class Session:
         if self.args.log:
             with lock, open(self.args.log, "a", encoding="utf-8") as f:
                 f.write(text + "\n")
+
+    def count(self, cmd, arg):
+        key = (cmd, arg)
+        self.asked[key] = self.asked.get(key, 0) + 1
+        return self.asked[key]
 
     def send(self, text):
         if self.args.scenario == "slow":
@@ -225,11 +240,22 @@ class Session:
             self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
         elif cmd == "SIZE":
-            if sc in ("size", "tls-cut"):
+            if sc in ("size", "mdtm", "tls-cut"):
                 size = 5000 if arg == "lies.csv" else len(self.payload(arg))
+                if arg == "grows.csv" and self.count(cmd, arg) > 1:
+                    size += 80
                 self.send("213 %d\r\n" % size)
             else:
                 self.send("500 Unknown command\r\n")
+        elif cmd == "MDTM" and sc not in ("size", "habits"):
+            if arg == "future.csv":
+                when = time.gmtime(STARTED + 3600)
+            elif arg == "justnow.csv":
+                when = time.gmtime(STARTED - 10)
+            else:
+                later = arg == "touched.csv" and self.count(cmd, arg) > 1
+                when = time.strptime("20240304110%d00" % (5 if later else 0), "%Y%m%d%H%M%S")
+            self.send("213 %s\r\n" % time.strftime("%Y%m%d%H%M%S", when))
         elif cmd == "EPSV" and sc == "epsv-dead":
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.dead_port())
         elif cmd == "EPSV" and sc == "epsv-closed":
@@ -374,9 +400,13 @@ class Session:
         if self.cwd == "never":
             self.send("150 Here comes the listing\r\n")
             return
+        if self.cwd == "movingonce" and self.count("LIST", self.cwd) > 1:
+            self.send("450 No listing now\r\n")
+            return
         self.send("150 Here comes the listing\r\n")
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
-        body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else LISTING)
+        body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else
+                             MOVING_LISTING if self.cwd.startswith("moving") else LISTING)
         if self.cwd == "longlist":
             body = "x" * 100000 + "\r\n" + body
         if self.cwd == "slowlist":
