@@ -46,7 +46,6 @@ struct FtpCore : PowersockCore {
     bool dataEncrypted = false;  // the last data connection completed its TLS handshake
     QSslCertificate peerCert;    // the control connection's certificate
     bool listingComplete = true; // the last listing did not end without the TLS close
-    QString dataCertProblem;     // the data connection showed another certificate than the control one
 
     FtpCore() {
         port = 21;

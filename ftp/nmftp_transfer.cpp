@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QScopeGuard>
+#include <QTimer>
 
 using namespace ftpcore;
 
@@ -26,22 +27,21 @@ void FtpCore::newDataConnection() {
     data->acceptFrom = sock->peerAddress();
     dataEncrypted = false;
     data->useTls(tlsControl && protP);
-    dataCertProblem.clear();
     if (tlsControl && protP) {
         // Only the certificate the control connection showed (and the user accepted) may serve data:
         // its faults are overlooked, and after every handshake the certificate is compared, also when
-        // the system would vouch for another one. A stranger's connection is closed before a byte of
-        // it is read.
+        // the system would vouch for another one. Nothing a stranger's connection brings is read: it
+        // fails as a failed handshake does, and is closed once the socket's signal has returned.
         const QByteArray digest = peerCert.digest(QCryptographicHash::Sha256);
         data->trustedDigest = digest;
         PowersockCore* d = data.get();
         data->onEncrypted = [this, d, digest] {
             QSslSocket* tls = d->ssl();
             if (tls && tls->peerCertificate().digest(QCryptographicHash::Sha256) != digest) {
-                dataCertProblem =
-                    QStringLiteral("the data connection showed another certificate than the server's "
-                                   "control connection (someone may be intercepting it); it was closed");
-                d->requestCloseSocket();
+                d->tlsFailed = true;
+                d->tlsFailure = QStringLiteral("it showed another certificate than the server's control "
+                                               "connection (someone may be intercepting it)");
+                QTimer::singleShot(0, &d->ctx, [d] { d->requestCloseSocket(); });
                 return;
             }
             dataEncrypted = true;
@@ -135,10 +135,9 @@ void FtpCore::secureData() {
 
 // A data connection of an encrypted session that showed a stranger's certificate ends the transfer.
 void FtpCore::checkDataEnd(const QString& what) {
-    if (!dataCertProblem.isEmpty()) abortOnServer(what, what + QStringLiteral(": ") + dataCertProblem);
     if (data && data->tlsFailed)
-        abortOnServer(what, what + QStringLiteral(": the TLS handshake of the data connection failed: ") +
-                                data->tlsFailure);
+        abortOnServer(what,
+                      what + QStringLiteral(": the TLS of the data connection failed: ") + data->tlsFailure);
 }
 
 void FtpCore::stopIfCanceled() {

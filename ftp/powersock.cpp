@@ -215,6 +215,10 @@ void PowersockCore::flushCapture() {
 // Moves what the socket holds into the input buffer or the capture file, at most 16383 bytes a chunk.
 void PowersockCore::readChunks() {
     char buf[kChunk + 1];
+    if (tlsFailed) {
+        sock->readAll(); // of a connection whose TLS failed nothing is taken
+        return;
+    }
     while (sock->isOpen() && sock->bytesAvailable() > 0) {
         if (capture) {
             // Straight into the block that goes to the file.
