@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "settings/appsettings.h"
 #include "settings/cfgrecord.h"
+#include "settings/settingsplace.h"
 #include "transfer/ftpsession.h"
 #include "transfer/transferpage.h"
 
@@ -55,7 +56,10 @@ void fill(TTabSheet* sheet, QWidget* page) {
 }
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent), CFGRecord(std::make_unique<settings::CFGRecord>()) {
+TForm1::TForm1(QWidget* parent)
+    : QMainWindow(parent), CFGRecord(std::make_unique<settings::CFGRecord>()),
+      m_place(std::make_unique<settings::SettingsPlace>(StartSettingsPlace())),
+      m_settingsPath(QDir(m_place->folder).filePath(QString::fromLatin1(settings::kCfgFileName))) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tervane monitoring software for KZ640TL/FTP data-logger"));
     QFont f;
@@ -74,6 +78,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent), CFGRecord(std::make_uniqu
     buildMenu();
     buildPages();
     wirePages();
+    GuardRecordTexts();
 }
 
 TForm1::~TForm1() = default;
@@ -218,7 +223,7 @@ void TForm1::wirePages() {
     connect(m_transfer, &TransferPage::closeRequested, this, &QWidget::close);
     connect(&m_transfer->session(), &FtpSession::closeWhenIdle, this, &QWidget::close);
     connect(m_transfer, &TransferPage::saveSettingsRequested, this,
-            [this] { SaveCFGFile(QString::fromLatin1(settings::kCfgFileName)); });
+            [this] { SaveCFGFile(QString::fromLatin1(settings::kCfgFileName), false); });
 
     // The local folder all lists share, and files that came or went.
     connect(m_local, &LocalFolderPanel::folderChanged, m_csv, &CsvPage::setFolder);

@@ -23,6 +23,7 @@ class TransferPage;
 namespace settings {
 class AppSettings;
 class CFGRecord;
+struct SettingsPlace;
 } // namespace settings
 
 class TForm1 : public QMainWindow {
@@ -70,13 +71,21 @@ private:
     void applySettings(const settings::CFGRecord& r);
     // What the controls hold, into the settings record.
     void storeSettings(settings::CFGRecord& r) const;
-    // The settings file of this run: csv.cfg in the start folder when one is there,
-    // otherwise in the user's configuration folder. Chosen once, as the window is made.
-    static QString StartSettingsPath();
+    // Where this run keeps its settings: csv.cfg in the start folder when it is the
+    // user's own and safe there, otherwise in the user's configuration folder (see
+    // settings/settingsplace.h). Chosen once, as the window is made.
+    static settings::SettingsPlace StartSettingsPlace();
     // A settings file's path in the folder of this run's settings.
     QString settingsFile(const QString& fileName) const;
     void ReadCFGFile(const QString& fileName);
-    void SaveCFGFile(const QString& fileName);
+    // `byUser`: "Save Setting" may ask; a save that comes with another action never does.
+    void SaveCFGFile(const QString& fileName, bool byUser = true);
+    // The typed texts csv.cfg cannot hold are refused as they are typed, with the reason.
+    void GuardRecordTexts();
+    // What of the controls csv.cfg cannot hold, one line a field ("" when all fits).
+    QString RecordTextProblems() const;
+    // Says in the status bar what start-up found about the settings files.
+    void ShowSettingsNote();
     // Every local file list re-reads its folder; the local count follows.
     void RereadLocalLists();
     TTabSheet* sheet(const char* name) const;
@@ -100,5 +109,10 @@ private:
     bool m_initialised = false;
     bool m_shownOnce = false;
     bool m_startUpByFallback = false;
-    QString m_settingsPath = StartSettingsPath();
+    std::unique_ptr<settings::SettingsPlace> m_place;
+    QString m_settingsPath;
+    // csv.cfg was too short to read at start: its bytes are not replaced unasked.
+    bool m_cfgUnread = false;
+    bool m_modeWarned = false;
+    QString m_settingsNote;
 };

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -109,29 +108,41 @@ Platform::TrustAnswer DesktopPlatform::askPlainLogon(const QString& caption, con
 void DesktopPlatform::alertBeep() {
     // A load may ask for the sound thousands of times in a row; the bell is rung
     // at most a few times a second so the desktop does not queue a long ringing.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (m_lastBeepMs >= 0 && now - m_lastBeepMs < 250) return;
-    m_lastBeepMs = now;
+    if (m_sinceBeep.isValid() && m_sinceBeep.elapsed() < 250) return;
+    m_sinceBeep.start();
     QApplication::beep();
 }
 
-bool DesktopPlatform::openInEditor(const QString& path) {
-    // A text editor, not whatever the desktop opens .csv files with (a spreadsheet, often):
-    // the one the user names, else the first graphical text editor found.
-    for (const char* var : {"TERVANE_EDITOR", "VISUAL"}) {
-        const QString named = QString::fromLocal8Bit(qgetenv(var)).trimmed();
-        if (!named.isEmpty()) {
-            QStringList parts = QProcess::splitCommand(named);
-            const QString program = parts.takeFirst();
-            return QProcess::startDetached(program, parts << path);
-        }
+QStringList EditorCommand(const QString& path, const std::function<QString(const char*)>& env,
+                          const std::function<QString(const QString&)>& find) {
+    // A text editor, not whatever the desktop opens .csv files with (a spreadsheet, often).
+    // A command that splits into nothing (TERVANE_EDITOR='""') counts as not set.
+    const auto command = [&](const char* var) {
+        QStringList parts = QProcess::splitCommand(env(var).trimmed());
+        parts.removeAll(QString());
+        return parts;
+    };
+    if (QStringList own = command("TERVANE_EDITOR"); !own.isEmpty()) return own << path;
+    if (const QStringList visual = command("VISUAL"); !visual.isEmpty()) {
+        // $VISUAL needs a terminal; started without one it would do nothing and say nothing.
+        const QString terminal = find(QStringLiteral("x-terminal-emulator"));
+        if (!terminal.isEmpty()) return QStringList{terminal, QStringLiteral("-e")} << visual << path;
     }
     for (const char* editor : {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "pluma", "xed",
-                               "featherpad", "leafpad", "notepad.exe"}) {
-        const QString found = QStandardPaths::findExecutable(QString::fromLatin1(editor));
-        if (!found.isEmpty()) return QProcess::startDetached(found, {path});
+                               "featherpad", "leafpad"}) {
+        const QString found = find(QString::fromLatin1(editor));
+        if (!found.isEmpty()) return {found, path};
     }
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return {};
+}
+
+bool DesktopPlatform::openInEditor(const QString& path) {
+    QStringList command = EditorCommand(
+        path, [](const char* var) { return QString::fromLocal8Bit(qgetenv(var)); },
+        [](const QString& program) { return QStandardPaths::findExecutable(program); });
+    if (command.isEmpty()) return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const QString program = command.takeFirst();
+    return QProcess::startDetached(program, command);
 }
 
 QPrinter& DesktopPlatform::sharedPrinter() {

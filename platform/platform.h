@@ -3,8 +3,10 @@
 // interface. The program installs DesktopPlatform; tests install a recording fake.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -84,6 +86,13 @@ inline const char* const kApplicationTitle = "Tervane640";
 // character sorts after the full stop.
 QString StandardErrorText(const QString& message);
 
+// The command that opens `path` in a text editor: $TERVANE_EDITOR as given; else $VISUAL
+// (a terminal editor, as a rule) inside `x-terminal-emulator -e` where that exists; else the
+// first graphical text editor found. Empty: let the desktop open the file. `env` reads a
+// variable, `find` finds a program ("" when not there).
+QStringList EditorCommand(const QString& path, const std::function<QString(const char*)>& env,
+                          const std::function<QString(const QString&)>& find);
+
 class DesktopPlatform : public Platform {
 public:
     DesktopPlatform();
@@ -107,5 +116,6 @@ public:
 
 private:
     std::unique_ptr<QPrinter> m_shared;
-    qint64 m_lastBeepMs = -1;
+    // Time since the last bell, on a clock that a change of the system time does not move.
+    QElapsedTimer m_sinceBeep;
 };

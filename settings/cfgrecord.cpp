@@ -1,9 +1,11 @@
 #include "settings/cfgrecord.h"
+#include "settings/safefile.h"
+#include "settings/settingsplace.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QUrl>
 #include <QtEndian>
 #include <cmath>
 #include <cstring>
@@ -78,69 +80,85 @@ double DateToDayNumber(const QDate& date) {
 }
 
 QString SettingsFilePath(const QString& startFolder, const QString& configFolder) {
-    const QString inStart = QDir(startFolder).absoluteFilePath(QString::fromLatin1(kCfgFileName));
-    if (QFileInfo(inStart).isFile()) return inStart;
-    return QDir(configFolder).absoluteFilePath(QString::fromLatin1(kCfgFileName));
+    return QDir(ChooseSettingsPlace(startFolder, configFolder).folder)
+        .absoluteFilePath(QString::fromLatin1(kCfgFileName));
 }
 
 bool PrepareSettingsFolder(const QString& path) {
     const QString folder = QFileInfo(path).absolutePath();
     if (QFileInfo(folder).isDir()) return true;
-    if (!QDir().mkpath(folder)) return false;
     // The folder holds the FTP password: the owner's alone.
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return true;
+    return PrepareConfigFolder(folder);
 }
 
-CfgResult ReadCFGFile(const QString& path, CFGRecord& record) {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+CfgResult ReadCFGFile(const QString& path, CFGRecord& record, uid_t* owner) {
+    const FileFacts f = ReadSettingsFile(path, kCfgRecordSize);
+    if (owner) *owner = f.owner;
+    switch (f.verdict) {
+    case FileVerdict::Ok:
+        break;
+    case FileVerdict::Missing:
+    case FileVerdict::NotRegular:
         return {CfgStatus::CannotOpen, QString::fromLatin1(kCfgAccessError)};
-    QByteArray bytes;
-    bytes.reserve(kCfgRecordSize);
-    char buf[kCfgRecordSize];
-    while (bytes.size() < kCfgRecordSize) {
-        const qint64 got = file.read(buf, kCfgRecordSize - bytes.size());
-        if (got < 0) {
-            record.assignBytes(bytes);
-            return {CfgStatus::ReadFailed, file.errorString()};
-        }
-        if (got == 0) break;
-        bytes.append(buf, static_cast<qsizetype>(got));
+    case FileVerdict::Unreadable:
+        return {f.bytes.isEmpty() ? CfgStatus::CannotOpen : CfgStatus::ReadFailed,
+                f.bytes.isEmpty() ? QString::fromLatin1(kCfgAccessError) : f.problem};
+    case FileVerdict::Link:
+    case FileVerdict::Unsafe:
+        return {CfgStatus::Refused, f.problem};
     }
-    record.assignBytes(bytes);
-    if (bytes.size() < kCfgRecordSize) return {CfgStatus::ShortFile, QString::fromLatin1(kCfgReadBeyondEnd)};
+    record.assignBytes(f.bytes);
+    if (f.bytes.size() < kCfgRecordSize)
+        return {CfgStatus::ShortFile, QString::fromLatin1(kCfgReadBeyondEnd)};
     return {};
 }
 
 CfgResult SaveCFGFile(const QString& path, const CFGRecord& record) {
-    if (QFileInfo(path).isDir()) return {CfgStatus::CannotCreate, QString::fromLatin1(kCfgAccessError)};
-    QSaveFile file(path);
-    // Unbuffered, so a write the system takes only in part (a full disk) is seen
-    // here; a buffered QSaveFile can lose that error and commit a short file.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return {CfgStatus::CannotCreate, QString::fromLatin1(kCfgAccessError)};
-    // The record holds the FTP password in plain text.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
-        const QString why = file.errorString();
-        file.cancelWriting();
-        return {CfgStatus::WriteFailed, why};
+    const WriteOutcome w = WriteSettingsFile(path, record.toBytes());
+    CfgResult r;
+    r.modeKept = w.modeKept;
+    switch (w.status) {
+    case WriteOutcome::Ok:
+        break;
+    case WriteOutcome::CannotCreate:
+        r.status = CfgStatus::CannotCreate;
+        r.errorText = QString::fromLatin1(kCfgAccessError);
+        break;
+    case WriteOutcome::WriteFailed:
+        r.status = CfgStatus::WriteFailed;
+        r.errorText = w.errorText;
+        break;
+    case WriteOutcome::Refused:
+        r.status = CfgStatus::Refused;
+        r.errorText = w.errorText;
+        break;
     }
-    const QByteArray bytes = record.toBytes();
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) break;
-        done += n;
-    }
-    if (done != bytes.size()) {
-        QString why = file.errorString();
-        if (file.error() == QFileDevice::NoError || why.isEmpty()) why = QStringLiteral("Disk full");
-        file.cancelWriting();
-        return {CfgStatus::WriteFailed, why};
-    }
-    if (!file.commit()) return {CfgStatus::WriteFailed, file.errorString()};
+    return r;
+}
+
+QString RecordTextProblem(const QString& text, int room) {
+    for (const QChar c : text)
+        if (c.unicode() > 0xff)
+            return QStringLiteral("\"%1\" cannot be kept in csv.cfg, which holds Western European (Latin-1) "
+                                  "letters only")
+                .arg(c);
+    if (text.size() > room)
+        return QStringLiteral("csv.cfg has room for %1 characters here, not %2").arg(room).arg(text.size());
     return {};
+}
+
+QString HostForRecord(const QString& host) {
+    bool ascii = true;
+    for (const QChar c : host)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii) return host;
+    return QString::fromLatin1(QUrl::toAce(host.trimmed(), QUrl::IgnoreIDNWhitelist));
+}
+
+QString HostFromRecord(const QString& stored) {
+    if (!stored.contains(QLatin1String("xn--"), Qt::CaseInsensitive)) return stored;
+    const QString shown = QUrl::fromAce(stored.toLatin1(), QUrl::IgnoreIDNWhitelist);
+    return shown.isEmpty() ? stored : shown;
 }
 
 } // namespace settings

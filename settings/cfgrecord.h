@@ -19,6 +19,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <sys/types.h>
 
 namespace settings {
 
@@ -108,29 +109,45 @@ enum class CfgStatus {
     ReadFailed,   // reading: the system reported an error -> errorText
     CannotCreate, // saving: no file can be created there -> warning box kCfgAccessError
     WriteFailed,  // saving: writing or replacing failed (full disk, ...) -> errorText; old file whole
+    Refused,      // reading or saving: a link, another user's file, or a folder others can write
+                  // -> errorText says which and how to mend it; nothing read or written
 };
 
 struct CfgResult {
     CfgStatus status = CfgStatus::Ok;
     QString errorText; // the text to show; empty when Ok
+    // Saving: false when the folder's file system could not make the file owner-only
+    // (FAT, exFAT); the file was saved all the same.
+    bool modeKept = true;
     bool ok() const { return status == CfgStatus::Ok; }
 };
 
 // The one settings file of a run, for reading and saving alike: csv.cfg in the
-// start folder when one is there (existing installations keep theirs), otherwise
-// csv.cfg in the user's configuration folder.
+// start folder when it is the user's own and safe there (existing installations
+// keep theirs), otherwise csv.cfg in the user's configuration folder (see
+// ChooseSettingsPlace for the whole rule).
 QString SettingsFilePath(const QString& startFolder, const QString& configFolder);
 // Makes the folder of a settings file, readable by its owner only, when it is
 // not there yet. False when it cannot be made.
 bool PrepareSettingsFolder(const QString& path);
 
 // Reads the first 636 bytes of the file into `record`, opening it for reading
-// only. When it cannot be opened the record is left as it was; a short file
-// fills the record's start.
-CfgResult ReadCFGFile(const QString& path, CFGRecord& record);
+// only and never through a link; a folder others can write is refused. When it
+// cannot be opened the record is left as it was; a short file fills the record's
+// start. `owner`, when given, receives the owner of the file read.
+CfgResult ReadCFGFile(const QString& path, CFGRecord& record, uid_t* owner = nullptr);
 // Writes the record as the whole content of the file: into a new file beside it,
-// readable and writable by the owner only, then put in place of the old one. On
-// failure the old file is left whole.
+// readable and writable by the owner only, then put in place of the old one (a link
+// at the name is refused, never written through). On failure the old file is left whole.
 CfgResult SaveCFGFile(const QString& path, const CFGRecord& record);
+
+// Why a text cannot go into a field of `room` characters of the record ("" when it
+// can): characters outside Latin-1, or more characters than the room.
+QString RecordTextProblem(const QString& text, int room);
+// A host name as the record keeps it: names outside ASCII in their ASCII (IDNA) form.
+// "" when the name has no such form.
+QString HostForRecord(const QString& host);
+// The host name to show for a stored one (the IDNA form shown in its own letters).
+QString HostFromRecord(const QString& stored);
 
 } // namespace settings

@@ -1,7 +1,8 @@
 #include "transfer/connectionsettings.h"
 
+#include "settings/appsettings.h"
+
 #include <QCryptographicHash>
-#include <QSettings>
 #include <QSslCertificate>
 
 namespace transfer {
@@ -46,22 +47,32 @@ QString distinguished(const QSslCertificate& c, bool issuer) {
 }
 } // namespace
 
-ConnectionChoices ReadConnectionChoices(const QString& iniPath) {
+ConnectionChoices ReadConnectionChoices(const QString& iniPath, QStringList* unknown) {
     ConnectionChoices c;
-    QSettings s(iniPath, QSettings::IniFormat);
-    const int mode = kDataModes.indexOf(s.value(QStringLiteral("Connection/DataMode")).toString());
-    const int security = kSecurity.indexOf(s.value(QStringLiteral("Connection/Security")).toString());
+    const settings::AppSettings s(iniPath);
+    const QString modeText = s.value(QStringLiteral("Connection/DataMode")).toString();
+    const QString securityText = s.value(QStringLiteral("Connection/Security")).toString();
+    const int mode = kDataModes.indexOf(modeText);
+    const int security = kSecurity.indexOf(securityText);
     if (mode >= 0) c.dataMode = mode;
     if (security >= 0) c.security = security;
+    QStringList found;
+    // A value this program does not know is told, not taken silently for the default.
+    if (mode < 0 && !modeText.isEmpty())
+        found << QStringLiteral("Connection/DataMode=%1 (%2 is used)").arg(modeText, kDataModes[c.dataMode]);
+    if (security < 0 && !securityText.isEmpty())
+        found
+            << QStringLiteral("Connection/Security=%1 (%2 is used)").arg(securityText, kSecurity[c.security]);
+    if (!s.problem().isEmpty()) found << s.problem();
+    if (unknown) *unknown = found;
     return c;
 }
 
 bool WriteConnectionChoices(const QString& iniPath, const ConnectionChoices& choices) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(QStringLiteral("Connection/DataMode"), kDataModes.value(choices.dataMode, kDataModes[0]));
-    s.setValue(QStringLiteral("Connection/Security"), kSecurity.value(choices.security, kSecurity[1]));
-    s.sync();
-    return s.status() == QSettings::NoError;
+    settings::AppSettings s(iniPath);
+    return s.setValues(
+        {{QStringLiteral("Connection/DataMode"), kDataModes.value(choices.dataMode, kDataModes[0])},
+         {QStringLiteral("Connection/Security"), kSecurity.value(choices.security, kSecurity[1])}});
 }
 
 QString Fingerprint(const QSslCertificate& certificate) {
@@ -69,15 +80,11 @@ QString Fingerprint(const QSslCertificate& certificate) {
 }
 
 QString TrustedFingerprint(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    return s.value(hostKey(host, port)).toString();
+    return settings::AppSettings(iniPath).value(hostKey(host, port)).toString();
 }
 
 bool RememberFingerprint(const QString& iniPath, const QString& host, int port, const QString& fingerprint) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    s.setValue(hostKey(host, port), fingerprint);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return settings::AppSettings(iniPath).setValue(hostKey(host, port), fingerprint);
 }
 
 ServerMemory ReadServerMemory(const QString& iniPath, const QString& host, int port) {

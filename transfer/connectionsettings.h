@@ -19,7 +19,9 @@ struct ConnectionChoices {
 };
 
 // The choices stored in `iniPath`; a missing file or an unknown value gives the defaults.
-ConnectionChoices ReadConnectionChoices(const QString& iniPath);
+// `unknown`, when given, receives for the user each stored value this program does not know,
+// and why the file could not be read.
+ConnectionChoices ReadConnectionChoices(const QString& iniPath, QStringList* unknown = nullptr);
 // False when the file could not be written.
 bool WriteConnectionChoices(const QString& iniPath, const ConnectionChoices& choices);
 

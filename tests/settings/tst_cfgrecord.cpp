@@ -1,6 +1,8 @@
 // The settings record and csv.cfg: the byte layout, every field, and the file's
 // reading and saving as the window sees them.
+#include "settings/appsettings.h"
 #include "settings/cfgrecord.h"
+#include "settings/settingsplace.h"
 #include "unprivileged.h"
 
 #include <QDir>
@@ -10,6 +12,8 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace settings;
 
@@ -91,6 +95,8 @@ private slots:
     void failedWriteLeavesOldFileWhole();
     void savedFileIsOwnerOnly();
     void settingsPlace();
+    void startFolderFilesAreChecked_data();
+    void startFolderFilesAreChecked();
 };
 
 void TestCfgRecord::decodesEveryFieldAtItsOffset() {
@@ -461,6 +467,122 @@ void TestCfgRecord::settingsPlace() {
     QTemporaryDir other;
     QVERIFY(QDir(other.path()).mkdir(kCfgFileName));
     QCOMPARE(SettingsFilePath(other.path(), config), QDir(config).filePath(kCfgFileName));
+}
+
+void TestCfgRecord::startFolderFilesAreChecked_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("note"); // a part of the status bar note
+    using K = SettingsPlace::Kind;
+    QTest::newRow("own file") << "" << int(K::StartFolder) << "";
+    QTest::newRow("own file others can read") << "readable" << int(K::StartFolder) << "";
+    QTest::newRow("dangling csv.cfg link") << "dangling" << int(K::FirstStart) << "symbolic link";
+    QTest::newRow("csv.cfg link to a file") << "link" << int(K::FirstStart) << "symbolic link";
+    QTest::newRow("tervane640.ini link beside own csv.cfg")
+        << "ini link" << int(K::StartFolder) << "symbolic link";
+    QTest::newRow("folder every user can write") << "open folder" << int(K::FirstStart) << "chmod o-w";
+    QTest::newRow("sticky folder") << "sticky folder" << int(K::StartFolder) << "";
+    QTest::newRow("folder its group can write, a group of others")
+        << "foreign group" << int(K::FirstStart) << "chmod g-w";
+    QTest::newRow("folder its group can write, a group of the user alone")
+        << "foreign private group" << int(K::StartFolder) << "";
+    QTest::newRow("another user's folder") << "foreign folder" << int(K::FirstStart) << "belongs to";
+    QTest::newRow("another user's file") << "foreign" << int(K::Imported) << "imported";
+    QTest::newRow("another user's file, own settings there")
+        << "foreign, own" << int(K::Own) << "is not used: your own settings";
+}
+
+void TestCfgRecord::startFolderFilesAreChecked() {
+    // Another user who can write to a shared start folder plants files there; whatever
+    // start-up decides, saving never writes outside the folder it chose, nor through a link.
+    QFETCH(QString, setup);
+    QFETCH(int, kind);
+    QFETCH(QString, note);
+    QTemporaryDir top, home;
+    const QString start = top.filePath("data"), config = home.filePath(".config/Tervane640");
+    const QString victim = home.filePath(".bash_login"); // what a planted link points at
+    QVERIFY(QDir().mkpath(start));
+    const QString cfg = QDir(start).filePath(kCfgFileName),
+                  ini = QDir(start).filePath(AppSettings::kFileName);
+    QVERIFY(writeAll(cfg, knownRecord()));
+    const uid_t other = 65534;
+    const bool asRoot = ::geteuid() == 0;
+    if (setup.startsWith("foreign") && !asRoot) QSKIP("giving files to another user needs root");
+    if (setup == "readable") QVERIFY(::chmod(cfg.toLocal8Bit(), 0644) == 0);
+    if (setup == "dangling" || setup == "link") {
+        QVERIFY(QFile::remove(cfg));
+        if (setup == "link") QVERIFY(writeAll(victim, knownRecord()));
+        QVERIFY(QFile::link(victim, cfg));
+    }
+    if (setup == "ini link") QVERIFY(QFile::link(victim, ini));
+    if (setup == "open folder") QVERIFY(::chmod(start.toLocal8Bit(), 0777) == 0);
+    if (setup == "sticky folder") QVERIFY(::chmod(start.toLocal8Bit(), 01777) == 0);
+    if (setup == "foreign folder") QVERIFY(::chown(start.toLocal8Bit(), other, other) == 0);
+    if (setup.endsWith("group")) {
+        // nobody's own group (nogroup) holds another user; root's group holds root alone.
+        QVERIFY(::chown(start.toLocal8Bit(), ::geteuid(), setup == "foreign group" ? other : 0) == 0);
+        QVERIFY(::chmod(start.toLocal8Bit(), 0775) == 0);
+    }
+    if (setup.startsWith("foreign,") || setup == "foreign") {
+        QVERIFY(writeAll(ini, "[Connection]\nSecurity=Required\n"));
+        QVERIFY(::chown(cfg.toLocal8Bit(), other, other) == 0 &&
+                ::chown(ini.toLocal8Bit(), other, other) == 0);
+        QVERIFY(::chmod(cfg.toLocal8Bit(), 0644) == 0 && ::chmod(ini.toLocal8Bit(), 0644) == 0);
+    }
+    if (setup == "foreign, own") {
+        QVERIFY(QDir().mkpath(config));
+        QVERIFY(SaveCFGFile(QDir(config).filePath(kCfgFileName), CFGRecord()).ok());
+    }
+    const QByteArray victimBefore = readAll(victim);
+
+    const SettingsPlace place = ChooseSettingsPlace(start, config);
+    QCOMPARE(int(place.kind), kind);
+    if (note.isEmpty())
+        QVERIFY2(place.note.isEmpty(), qPrintable(place.note));
+    else
+        QVERIFY2(place.note.contains(note, Qt::CaseInsensitive), qPrintable(place.note));
+    QCOMPARE(place.logOnAtStart(),
+             kind == int(SettingsPlace::Kind::StartFolder) || kind == int(SettingsPlace::Kind::Own));
+    // A file others could read is the user's alone from now on.
+    if (kind == int(SettingsPlace::Kind::StartFolder))
+        QCOMPARE(QFileInfo(cfg).permissions() & 0x0077, QFileDevice::Permissions());
+    // An import reads the other user's record, and takes their tervane640.ini along once.
+    if (kind == int(SettingsPlace::Kind::Imported)) {
+        CFGRecord r;
+        QVERIFY(ReadCFGFile(place.cfgSource, r).ok());
+        QCOMPARE(r.toBytes(), knownRecord());
+        QVERIFY(ImportIniFile(place));
+        QCOMPARE(AppSettings(QDir(config).filePath(AppSettings::kFileName))
+                     .value("Connection/Security")
+                     .toString(),
+                 QString("Required"));
+        QVERIFY(!ImportIniFile(place));
+    }
+
+    // Saving as the window does: csv.cfg, then the ini.
+    QVERIFY(PrepareSettingsFolder(QDir(place.folder).filePath(kCfgFileName)));
+    CFGRecord changed = CFGRecord::fromBytes(knownRecord());
+    changed.setPassword("new-secret");
+    const CfgResult saved = SaveCFGFile(QDir(place.folder).filePath(kCfgFileName), changed);
+    AppSettings app(QDir(place.folder).filePath(AppSettings::kFileName));
+    app.addRecentFile("/data/091201.csv");
+    QCOMPARE(readAll(victim), victimBefore); // never written through a link
+    QCOMPARE(QFileInfo::exists(victim), !victimBefore.isNull());
+    if (setup == "ini link") {
+        QVERIFY(saved.ok());
+        QVERIFY(QFileInfo(ini).isSymLink()); // left as it was, and said
+        QVERIFY(app.problem().contains("symbolic link"));
+        QVERIFY(app.recentFiles().isEmpty());
+        return;
+    }
+    QVERIFY2(saved.ok(), qPrintable(saved.errorText));
+    QCOMPARE(app.recentFiles(), QStringList{"/data/091201.csv"});
+    QCOMPARE(QFileInfo(app.path()).permissions() & 0x0077, QFileDevice::Permissions());
+    if (kind != int(SettingsPlace::Kind::StartFolder)) {
+        QCOMPARE(QDir(place.folder), QDir(config));
+        if (!setup.contains("link") && setup != "dangling")
+            QCOMPARE(readAll(cfg), knownRecord()); // untouched
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCfgRecord)

@@ -9,6 +9,7 @@
 #include "localfiles/folderlists.h"
 #include "loggerfiles.h"
 #include "settings/cfgrecord.h"
+#include "settings/safefile.h"
 #include "windowfixture.h"
 
 #include <QCalendarWidget>
@@ -20,8 +21,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTcpServer>
+#include <unistd.h>
 
 class SessionTest : public QObject {
     Q_OBJECT
@@ -59,6 +62,10 @@ class SessionTest : public QObject {
         return w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); });
     }
     TForm1& form() { return *w->form; }
+    QByteArray cfgBytes() {
+        QFile f(w->path("csv.cfg"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
 
 private slots:
     void init() {
@@ -155,18 +162,50 @@ private slots:
         QVERIFY(settings::SaveCFGFile(w->path(".config/Tervane640/csv.cfg"), other).ok());
         QVERIFY(w->open());
         QCOMPARE(c(form()).UserTxt()->text(), QString("start"));
+
+        // The same file given to another user (an administrator's shared installation): with
+        // settings of the user's own those win; without, it is imported, said, and not logged on
+        // to; the save goes to the user's own folder and leaves the shared file as it was.
+        if (::geteuid() != 0) return;
+        r.setHost("127.0.0.1");
+        QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        const QByteArray shared = cfgBytes();
+        QVERIFY(::chown(QFile::encodeName(w->path("csv.cfg")).constData(), 65534, 65534) == 0);
+        w->close();
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).UserTxt()->text(), QString("config"));
+        QVERIFY(QFile::remove(w->path(".config/Tervane640/csv.cfg")));
+        w->close();
+        platform.clear();
+        QVERIFY(w->open());
+        QCOMPARE(c(form()).UserTxt()->text(), QString("start"));
+        QVERIFY2(
+            form().statusBar()->currentMessage().startsWith("Settings imported from " + w->path("csv.cfg")),
+            qPrintable(form().statusBar()->currentMessage()));
+        // The whole note fits the status bar of the window at its design size.
+        QVERIFY(
+            QFontMetrics(form().statusBar()->font()).horizontalAdvance(form().statusBar()->currentMessage()) <
+            form().statusBar()->width() - 20);
+        QVERIFY(platform.messages.isEmpty()); // no log-on attempt
+        QVERIFY(!c(form()).session().FtpConnected);
+        c(form()).SaveSetting1()->trigger();
+        QCOMPARE(platform.warnings, QStringList());
+        QCOMPARE(cfgBytes(), shared);
+        settings::CFGRecord saved;
+        QVERIFY(settings::ReadCFGFile(w->path(".config/Tervane640/csv.cfg"), saved).ok());
+        QCOMPARE(saved.userId(), QString("start"));
     }
 
     void savedSettingsComeBack() {
         QVERIFY(w->open());
         c(form()).ScrollBar1()->setValue(37);
         c(form()).ScrollBar2()->setValue(64);
-        c(form()).HostTxt()->setText(QString(70, 'h')); // cut to 64
+        c(form()).HostTxt()->setText(QString(64, 'h')); // the whole room
         c(form()).UserTxt()->setText("640");
         c(form()).PassTxt()->setText("pw");
         c(form()).ScrollBarA2()->setValue(3);
         c(form()).ScrollBarA02()->setValue(250);
-        c(form()).T1Name()->setText(QString(50, 'n')); // cut to 40
+        c(form()).T1Name()->setText(QString(40, 'n')); // the whole room
         c(form()).A3Name()->setText("Flow");
         c(form()).MonthCalendar1()->setSelectedDate(QDate(2020, 1, 1)); // not saved: the hidden calendar is
         c(form()).SaveSetting1()->trigger();
@@ -222,6 +261,110 @@ private slots:
             QCOMPARE(c(form()).UserTxt()->text(), QString("640"));
             QCOMPARE(c(form()).T1Name()->text(), QString("Temperature 1 (deg.C)"));
             QVERIFY(platform.messages.isEmpty()); // no connect attempt
+            // The account in it was never shown: "Save Setting" asks before the defaults replace it.
+            platform.answers.enqueue(Platform::Answer::No);
+            c(form()).SaveSetting1()->trigger();
+            QCOMPARE(platform.confirmations.size(), 1);
+            QCOMPARE(cfgBytes(), bytes);
+            platform.answers.enqueue(Platform::Answer::Yes);
+            c(form()).SaveSetting1()->trigger();
+            QCOMPARE(cfgBytes().size(), 636);
+        }
+    }
+
+    void savingSaysWhatItCannotKeep_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("password with a euro sign") << "password";
+        QTest::newRow("Cyrillic channel name") << "channel";
+        QTest::newRow("host name outside ASCII") << "idn";
+        QTest::newRow("host name longer than its room") << "long host";
+        QTest::newRow("folder that keeps no file modes") << "no modes";
+        QTest::newRow("tervane640.ini with lines it cannot read") << "corrupt ini";
+    }
+    void savingSaysWhatItCannotKeep() {
+        QFETCH(QString, what);
+        if (what == "corrupt ini") {
+            QVERIFY(QDir(w->path("")).mkpath(".config/Tervane640"));
+            testfiles::writeFile(w->path(".config/Tervane640/tervane640.ini"),
+                                 "[Connection]\nDataMode=Sideways\n\x01\xff[broken\n");
+            settings::CFGRecord r;
+            r.setUserId("me");
+            QVERIFY(settings::SaveCFGFile(w->path(".config/Tervane640/csv.cfg"), r).ok());
+        }
+        QVERIFY(w->open());
+        const QString cfg = w->path(".config/Tervane640/csv.cfg");
+        auto status = [&] { return form().statusBar()->currentMessage(); };
+        auto restart = [&] {
+            w->close();
+            QVERIFY(w->open());
+        };
+        if (what == "password") {
+            // Typed as a user does: the euro sign does not go in, and the reason is shown.
+            c(form()).PassTxt()->clear();
+            for (const QString k : {"p", "\u20ac", "w"})
+                QTest::sendKeyEvent(QTest::Click, c(form()).PassTxt(), Qt::Key_unknown, k, Qt::NoModifier);
+            QCOMPARE(c(form()).PassTxt()->text(), QString("pw"));
+            QVERIFY2(status().startsWith("Password: ") && status().contains("Latin-1"), qPrintable(status()));
+            c(form()).SaveSetting1()->trigger();
+            restart();
+            QCOMPARE(c(form()).PassTxt()->text(), QString("pw"));
+        } else if (what == "channel") {
+            c(form()).T1Name()->selectAll();
+            c(form()).T1Name()->insert(QString::fromUtf8("Температура"));
+            QCOMPARE(c(form()).T1Name()->text(), QString("Temperature 1 (deg.C)"));
+            QVERIFY2(status().contains("Latin-1"), qPrintable(status()));
+            c(form()).T1Name()->setText(QString::fromUtf8("Außen °C")); // Latin-1 is kept as it is
+            c(form()).SaveSetting1()->trigger();
+            restart();
+            QCOMPARE(c(form()).T1Name()->text(), QString::fromUtf8("Außen °C"));
+        } else if (what == "idn") {
+            c(form()).HostTxt()->selectAll();
+            c(form()).HostTxt()->insert(QString::fromUtf8("bücher.example"));
+            c(form()).SaveSetting1()->trigger();
+            settings::CFGRecord r;
+            QVERIFY(settings::ReadCFGFile(cfg, r).ok());
+            QCOMPARE(r.host(), QString("xn--bcher-kva.example"));
+            restart();
+            QCOMPARE(c(form()).HostTxt()->text(), QString::fromUtf8("bücher.example"));
+        } else if (what == "long host") {
+            c(form()).HostTxt()->setText("logger.example");
+            c(form()).HostTxt()->selectAll();
+            c(form()).HostTxt()->insert(QString(70, 'h')); // a paste: refused whole
+            QCOMPARE(c(form()).HostTxt()->text(), QString("logger.example"));
+            QVERIFY2(status().contains("room for 64"), qPrintable(status()));
+            c(form()).HostTxt()->setText(QString(70, 'h')); // set by the program, past the edit's check
+            c(form()).SaveSetting1()->trigger();
+            QCOMPARE(platform.warnings.size(), 1);
+            QVERIFY2(
+                platform.warnings[0].contains("FTP host: csv.cfg has room for 64 characters here, not 70"),
+                qPrintable(platform.warnings[0]));
+            QVERIFY(!QFile::exists(cfg)); // not saved cut
+        } else if (what == "no modes") {
+            // As on a FAT or exFAT stick: the mode cannot be set, the settings are saved all the same,
+            // and the user is told once.
+            const settings::ModeSetter refusing{[](int, mode_t) { return errno = EPERM, -1; },
+                                                [](const char*, mode_t) { return errno = EPERM, -1; }};
+            settings::InstallModeSetter(&refusing);
+            c(form()).UserTxt()->setText("first");
+            c(form()).SaveSetting1()->trigger();
+            c(form()).UserTxt()->setText("second");
+            c(form()).SaveSetting1()->trigger();
+            settings::InstallModeSetter(nullptr);
+            QCOMPARE(platform.errors, QStringList());
+            QCOMPARE(platform.warnings.size(), 1);
+            QVERIFY(platform.warnings[0].contains("cannot keep them private"));
+            settings::CFGRecord r;
+            QVERIFY(settings::ReadCFGFile(cfg, r).ok());
+            QCOMPARE(r.userId(), QString("second"));
+        } else if (what == "corrupt ini") {
+            // The value it does not know is told at start; the save that works says nothing false.
+            QVERIFY2(status().contains("Connection/DataMode=Sideways"), qPrintable(status()));
+            c(form()).SaveSetting1()->trigger();
+            QCOMPARE(platform.warnings, QStringList());
+            QCOMPARE(QSettings(w->path(".config/Tervane640/tervane640.ini"), QSettings::IniFormat)
+                         .value("Connection/DataMode")
+                         .toString(),
+                     QString("Automatic"));
         }
     }
 
