@@ -21,11 +21,8 @@ const char kTlsLogons[] = "TlsLogons";
 const char kPlainLogons[] = "PlainLogons";
 
 bool setFlag(const QString& iniPath, const QString& key) {
-    QSettings s(iniPath, QSettings::IniFormat);
-    if (s.value(key).toBool()) return true;
-    s.setValue(key, true);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    settings::AppSettings s(iniPath);
+    return s.value(key).toBool() || s.setValue(key, true);
 }
 
 QString names(const QStringList& parts) {
@@ -88,7 +85,7 @@ bool RememberFingerprint(const QString& iniPath, const QString& host, int port, 
 }
 
 ServerMemory ReadServerMemory(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
+    const settings::AppSettings s(iniPath);
     ServerMemory m;
     m.fingerprint = s.value(hostKey(host, port)).toString();
     m.tlsSeen = s.value(hostKey(host, port, kTlsLogons)).toBool();
@@ -105,11 +102,12 @@ bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
 }
 
 bool ForgetServer(const QString& iniPath, const QString& host, int port) {
-    QSettings s(iniPath, QSettings::IniFormat);
+    settings::AppSettings s(iniPath);
+    bool written = true;
     for (const char* group : {"TrustedCertificates", kTlsLogons, kPlainLogons})
-        s.remove(hostKey(host, port, group));
-    s.sync();
-    return s.status() == QSettings::NoError;
+        if (!s.value(hostKey(host, port, group)).isNull())
+            written = s.remove(hostKey(host, port, group)) && written;
+    return written;
 }
 
 QString PlainLogonCaption() {
