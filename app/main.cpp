@@ -53,10 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TForm1 form;
+    if (!files.isEmpty()) form.OpenFileAtStart(files.first());
     form.show();
-    if (!files.isEmpty()) {
-        const QString file = files.first();
-        QTimer::singleShot(0, &form, [&form, file] { form.OpenFile(file); });
-    }
     return app.exec();
 }

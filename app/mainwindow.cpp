@@ -28,6 +28,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 // The program's icon: a small chart with a temperature line, drawn here.
@@ -199,6 +200,7 @@ void TForm1::buildPages() {
 }
 
 void TForm1::wirePages() {
+    connect(this, &TForm1::settingsApplied, this, &TForm1::openStartFile);
     connect(PageControl1, &TPageControl::changed, this, &TForm1::PageControl1Change);
     connect(PageControl1, &TPageControl::entered, this, Guarded([this] { PageControl1Enter(); }));
 
@@ -269,6 +271,19 @@ void TForm1::OpenFile(const QString& path) {
     }
 }
 
+void TForm1::OpenFileAtStart(const QString& path) {
+    if (m_initialised) {
+        OpenFile(path);
+        return;
+    }
+    m_startFile = path;
+}
+
+void TForm1::openStartFile() {
+    if (m_startFile.isEmpty()) return;
+    OpenFile(std::exchange(m_startFile, QString()));
+}
+
 settings::AppSettings& TForm1::appSettings() {
     if (!m_appSettings)
         m_appSettings = std::make_unique<settings::AppSettings>(
@@ -291,8 +306,10 @@ void TForm1::RecentFilesShow() {
     const QStringList files = appSettings().recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        QAction* a =
-            RecentFiles->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)));
+        // An "&" of the path is shown as itself, not taken for a mnemonic.
+        QString shown = QDir::toNativeSeparators(path);
+        shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = RecentFiles->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown));
         a->setObjectName(QStringLiteral("RecentFile%1").arg(i + 1));
         a->setData(path);
         connect(a, &QAction::triggered, this, Guarded([this, path] {
@@ -319,8 +336,15 @@ void TForm1::PrintPreview1Click() {
             });
             return;
         }
-    Platform::instance().printPreview(QStringLiteral("Print preview"),
-                                      [this](QPrinter& printer) { m_csv->printTableOn(printer); });
+    // A preview paints all its pages up front: a long table shows its first pages, and says so.
+    const int pages = m_csv->tablePages();
+    const QString caption =
+        pages > CsvPage::kPreviewPages
+            ? QStringLiteral("Print preview: the first %1 of %2 pages (File > Print prints any of them)")
+                  .arg(CsvPage::kPreviewPages)
+                  .arg(pages)
+            : QStringLiteral("Print preview");
+    Platform::instance().printPreview(caption, [this](QPrinter& printer) { m_csv->printTableOn(printer); });
 }
 
 namespace {
@@ -379,5 +403,6 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    m_csv->cancelLoad(); // a load under way ends with the window
     QMainWindow::closeEvent(e);
 }

@@ -35,6 +35,11 @@ public:
     // shared local folder becomes the file's folder, the file is loaded and the
     // CSV page is shown. A file that is not there gets the standard error box.
     void OpenFile(const QString& path);
+    // A file given when the program starts (the command line, "Open With"): it
+    // opens as soon as start-up has applied the saved settings (levels,
+    // multipliers, names) and before the automatic log-on; at once when start-up
+    // is over.
+    void OpenFileAtStart(const QString& path);
 
     // The start-up has run (on the page control's first focus).
     bool Initialised() const { return m_initialised; }
@@ -44,6 +49,11 @@ public:
     bool StartedWithoutFocus() const { return m_startUpByFallback; }
     // The FTP session of the transfer page.
     FtpSession& session() const;
+
+signals:
+    // Start-up has applied the saved settings (or the defaults of a first start)
+    // to every page; the log-on has not begun.
+    void settingsApplied();
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -63,6 +73,7 @@ private slots:
     void RecentFilesShow();
 
 private:
+    void openStartFile();
     void buildMenu();
     void addForgetServerItem(QMenu* setting);
     void buildPages();
@@ -109,6 +120,7 @@ private:
     bool m_initialised = false;
     bool m_shownOnce = false;
     bool m_startUpByFallback = false;
+    QString m_startFile; // given at start, waiting for the settings
     std::unique_ptr<settings::SettingsPlace> m_place;
     QString m_settingsPath;
     // csv.cfg was too short to read at start: its bytes are not replaced unasked.

@@ -40,7 +40,13 @@ void TForm1::PageControl1Enter() {
     // first shown: that is when the program initialises.
     if (m_initialised) return;
     m_initialised = true;
-    OnCreate();
+    try {
+        OnCreate();
+    } catch (...) {
+        // A settings file that cannot be read still lets the file given at start open.
+        openStartFile();
+        throw;
+    }
     PageControl1Change();
 }
 
@@ -82,6 +88,7 @@ void TForm1::OnCreate() {
     m_transfer->applyCopyFromDate(*CFGRecord);
     m_local->showCount();
     m_transfer->showRemoteCount();
+    emit settingsApplied();
     if (firstStart || !m_place->logOnAtStart()) {
         m_transfer->showDisconnected();
         if (firstStart) StatusBar1->showMessage(QString::fromLatin1(kNoSettingsYet));

@@ -58,6 +58,7 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
     m_statistics->setFont(small);
     m_statistics->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(m_chart, &TDecisionGraph::viewChanged, this, &ChannelPage::updateStatistics);
+    applyResolution();
     m_chart->Refresh();
     updateStatistics();
 }
@@ -95,11 +96,14 @@ void ChannelPage::updateStatistics() {
             .arg(first + 1)
             .arg(last + 1);
     if (haveLevel) {
-        text += QStringLiteral("\nOver the level %1: %2 readings")
-                    .arg(QString::number(lv, 'g', 8))
-                    .arg(st.overLevel);
+        text += QStringLiteral("\nOver the level %1").arg(QString::number(lv, 'g', 8));
+        // A scaled page's level is scaled like its readings: say so, and from what.
+        if (level->Title() != QLatin1String("Level"))
+            text += QStringLiteral(" (%1, scaled like the readings)").arg(level->Title());
+        text += QStringLiteral(": %1 readings").arg(st.overLevel);
         if (st.secondsAbove)
             text += QStringLiteral(", %1 above it").arg(logdata::DurationText(*st.secondsAbove));
+        if (st.gapsSkipped > 0) text += QStringLiteral(" (gaps not counted)");
     }
     m_statistics->setText(text);
 }
@@ -250,6 +254,17 @@ void ChannelPage::setBars(int coarse, int fine) {
 
 void ChannelPage::multiplierChange() {
     m_box->setText(channels::MultiplierText(m_coarse->value(), m_fine->value()));
+    applyResolution();
+}
+
+void ChannelPage::applyResolution() {
+    // Counters count in ones; temperatures and analog readings have one decimal,
+    // which a multiplier scales.
+    const bool counter =
+        std::strcmp(m_d.chart, "DecisionGraphT3") == 0 || std::strcmp(m_d.chart, "DecisionGraphT4") == 0;
+    double resolution = counter ? 1.0 : 0.1;
+    if (m_coarse && multiplier() > 0) resolution *= multiplier();
+    m_chart->setMinimumSpan(resolution);
 }
 
 void ChannelPage::ScrollBarA1Change() {

@@ -75,6 +75,8 @@ private:
     void connectHandlers();
     void nameChange();
     void multiplierChange();
+    // The smallest vertical span the chart zooms to.
+    void applyResolution();
     void printChart();
 
     const channels::ChannelDescription& m_d;

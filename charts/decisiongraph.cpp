@@ -22,6 +22,7 @@
 #include <QResizeEvent>
 #include <QRubberBand>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -43,6 +44,11 @@ void TChartSeries::ClearPoints() {
     m_y.clear();
     m_labels.clear();
     m_colors.clear();
+    m_chart->seriesChanged();
+}
+
+void TChartSeries::setAllY(double y) {
+    std::fill(m_y.begin(), m_y.end(), y);
     m_chart->seriesChanged();
 }
 
@@ -143,6 +149,9 @@ TDecisionGraph::TDecisionGraph(const QString& name, QWidget* parent) : QChartVie
     setFocusPolicy(Qt::WheelFocus);
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     buildActions();
+    m_clickTimer = new QTimer(this);
+    m_clickTimer->setSingleShot(true);
+    connect(m_clickTimer, &QTimer::timeout, this, &TDecisionGraph::clicked);
     updateAxes();
 }
 
@@ -475,10 +484,22 @@ void TDecisionGraph::zoomX(double xmin, double xmax) {
 
 void TDecisionGraph::zoomY(double lo, double hi) {
     if (!(hi > lo) || !std::isfinite(hi - lo)) return;
+    zoomYWithin(lo, hi);
+    viewUpdated();
+}
+
+void TDecisionGraph::zoomYWithin(double lo, double hi) {
+    // Never closer than the readings' resolution (nor than the doubles can
+    // tell apart): the axis would look for ticks in a span of a few ulps.
+    const double floor = std::max(m_minYSpan, 1e-9 * std::max({1.0, std::abs(lo), std::abs(hi)}));
+    if (hi - lo < floor) {
+        const double mid = lo / 2 + hi / 2;
+        lo = mid - floor / 2;
+        hi = mid + floor / 2;
+    }
     m_yZoomed = true;
     m_yMinZoom = lo;
     m_yMaxZoom = hi;
-    viewUpdated();
 }
 
 void TDecisionGraph::undoZoom() {

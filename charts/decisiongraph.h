@@ -29,6 +29,7 @@
 
 class QAction;
 class QPrinter;
+class QTimer;
 class QRubberBand;
 
 class TDecisionGraph;
@@ -54,6 +55,8 @@ public:
     // Appends one point; X is the number of points held before the call.
     void AddPoint(double y, const QString& label, QColor color);
     void ClearPoints();
+    // Every point takes the value y (a level line moved after the load).
+    void setAllY(double y);
 
     int count() const { return static_cast<int>(m_y.size()); }
     double y(int i) const { return m_y[static_cast<std::size_t>(i)]; }
@@ -212,6 +215,11 @@ public:
     void zoomY(double lo, double hi);
     // Both axes back to the designed ranges.
     void undoZoom();
+    // The smallest vertical span a zoom may show: the readings' resolution (0.1
+    // for a temperature, 1 for a counter, times a multiplier). A closer zoom is
+    // widened to it around its middle.
+    void setMinimumSpan(double span) { m_minYSpan = span; }
+    double minimumSpan() const { return m_minYSpan; }
     // The rows behind the points (not owned; may be null).
     void setRows(const TChartRows* rows);
     const TChartRows* rows() const { return m_rows; }
@@ -234,8 +242,15 @@ public:
     void saveImage(const QString& path, QSize size);
     // The chart as a one-page landscape PDF.
     void savePdf(const QString& path);
-    // Label texts the bottom axis shows now, with their X values.
+    // Label texts the bottom axis shows now, with their X values. With times of
+    // day, ticks are placed by time; a gap (a step of more than three usual
+    // steps), a step back in time or rows without a time break the time into
+    // stretches, each marked where it begins (gapMarks()) and labelled with its
+    // date and time; rows without a time keep their numbers.
     QList<QPair<double, QString>> visibleLabels() const;
+    // Where the bottom axis marks a break in the time (X between two rows), as
+    // of the last visibleLabels().
+    QList<double> gapMarks() const { return m_gapMarks; }
     // Tick labels of the vertical axis now (values as shown).
     QStringList leftAxisLabels() const;
     bool leftAxisGridVisible() const;
@@ -254,6 +269,8 @@ public:
     void PrintChart(QPrinter& printer);
 
 signals:
+    // A plain left click, told once the double-click interval has passed without
+    // a second click (a double click resets the zoom); never after a drag.
     void clicked();
     // The visible span or the data changed (zoom, pan, reset, a load).
     void viewChanged();
@@ -298,6 +315,7 @@ private:
     void exportPdfClick();
 
     const TChartRows* m_rows = nullptr;
+    mutable QList<double> m_gapMarks;
     QString m_shownFile;
     int m_tracker = -1;
     int m_lastTracker = -1; // where the tracker was when the mouse left
@@ -316,6 +334,10 @@ private:
     double m_xMin = 0, m_xMax = 1;
     double m_yMinZoom = 0, m_yMaxZoom = 0;
     bool m_yZoomed = false;
+    double m_minYSpan = 0;
+    // Zooms the vertical axis to lo..hi, widened to the smallest span.
+    void zoomYWithin(double lo, double hi);
+    QTimer* m_clickTimer = nullptr; // a click waits to be sure it is not a double click
     // mouse state
     QPoint m_pressPos;
     Qt::MouseButton m_pressButton = Qt::NoButton;

@@ -36,6 +36,7 @@ const TChartSeries* TDecisionGraph::labelSource() const {
 
 QList<QPair<double, QString>> TDecisionGraph::visibleLabels() const {
     QList<QPair<double, QString>> out;
+    m_gapMarks.clear();
     const TChartSeries* src = labelSource();
     if (!src) return out;
     // With the rows known, Xmode chooses afresh at every paint: times of day or row numbers.
@@ -77,27 +78,43 @@ QList<QPair<double, QString>> TDecisionGraph::visibleLabels() const {
 }
 
 bool TDecisionGraph::timeAxisLabels(QList<QPair<double, QString>>& out) const {
+    m_gapMarks.clear();
     const std::vector<qint64>& m = m_rows->moments();
     const auto [first, last] = visibleIndexRange();
     if (first < 0 || last >= static_cast<int>(m.size())) return false;
-    // The moments must run forwards over the span: a moment is then placed
-    // between the two rows around it.
-    for (int i = first; i <= last; ++i) {
-        const qint64 t = m[static_cast<std::size_t>(i)];
-        if (t == TChartRows::kNoMoment) return false;
-        if (i > first && t < m[static_cast<std::size_t>(i) - 1]) return false;
-    }
-    const qint64 t0 = m[static_cast<std::size_t>(first)], t1 = m[static_cast<std::size_t>(last)];
     const QRectF plot = m_qchart->plotArea();
-    if (t1 <= t0 || plot.width() <= 0) return false;
-    const QDateTime d0 = QDateTime::fromSecsSinceEpoch(t0), d1 = QDateTime::fromSecsSinceEpoch(t1);
+    if (plot.width() <= 0) return false;
+    constexpr qint64 kNone = TChartRows::kNoMoment;
+    auto at = [&](int i) { return m[static_cast<std::size_t>(i)]; };
+    int firstTimed = -1, lastTimed = -1;
+    for (int i = first; i <= last; ++i)
+        if (at(i) != kNone) {
+            if (firstTimed < 0) firstTimed = i;
+            lastTimed = i;
+        }
+    if (firstTimed < 0) return false; // no row of the view has a time: row numbers
+    // The usual step between rows (a sample of the view's forward steps): the
+    // scale of the ticks. Gaps and steps back do not stretch it.
+    std::vector<qint64> steps;
+    const int every = std::max(1, (last - first) / 2000);
+    for (int i = first; i < last; i += every)
+        if (at(i) != kNone && at(i + 1) != kNone && at(i + 1) > at(i)) steps.push_back(at(i + 1) - at(i));
+    qint64 usual = 60;
+    if (!steps.empty()) {
+        std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2),
+                         steps.end());
+        usual = steps[steps.size() / 2];
+    }
+    // A step of more than three usual steps is a gap: compressed to one row, and marked.
+    const qint64 gap = 3 * usual;
+    const QDateTime d0 = QDateTime::fromSecsSinceEpoch(at(firstTimed)),
+                    d1 = QDateTime::fromSecsSinceEpoch(at(lastTimed));
     const bool days = d0.date() != d1.date();
     const QFontMetrics fm(m_labelFont);
     const int widest =
         fm.horizontalAdvance(days ? QStringLiteral("00/00 00:00") : QStringLiteral("00:00:00"));
-    // Px per second over the visible span (the span in index units maps to the plot width).
     const double pxPerIndex = plot.width() / std::max(1e-9, m_xMax - m_xMin);
-    const double pxPerSecond = pxPerIndex * (last - first) / static_cast<double>(t1 - t0);
+    const double pxPerSecond = pxPerIndex / static_cast<double>(std::max<qint64>(1, usual));
     static const qint64 kSteps[] = {1,   2,    5,    10,   15,    30,    60,    120,   300,    600,
                                     900, 1800, 3600, 7200, 10800, 21600, 43200, 86400, 172800, 604800};
     qint64 step = 0;
@@ -107,28 +124,66 @@ bool TDecisionGraph::timeAxisLabels(QList<QPair<double, QString>>& out) const {
             break;
         }
     if (step == 0) step = static_cast<qint64>(std::ceil((widest + 16) / pxPerSecond / 86400.0)) * 86400;
-    // Ticks at whole multiples of the step from the first day's midnight.
-    const qint64 midnight = QDateTime(d0.date(), QTime(0, 0)).toSecsSinceEpoch();
-    qint64 t = midnight + ((t0 - midnight + step - 1) / step) * step;
+
+    // Labels never overlap: one that would touch the label before it is left out.
+    double lastRight = -1e18;
     QDate lastDate;
-    int i = first;
-    for (int guard = 0; t <= t1 && guard < 400; t += step, ++guard) {
-        while (i < last && m[static_cast<std::size_t>(i) + 1] <= t)
-            ++i;
-        double x = i;
-        if (i < last && m[static_cast<std::size_t>(i) + 1] > m[static_cast<std::size_t>(i)])
-            x += static_cast<double>(t - m[static_cast<std::size_t>(i)]) /
-                 static_cast<double>(m[static_cast<std::size_t>(i) + 1] - m[static_cast<std::size_t>(i)]);
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(t);
-        QString label;
-        if (step >= 86400)
-            label = at.toString(QStringLiteral("yyyy/MM/dd"));
-        else if (days && at.date() != lastDate)
-            label = at.toString(QStringLiteral("MM/dd HH:mm"));
-        else
-            label = at.toString(step < 60 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
-        lastDate = at.date();
-        out.append({x, label});
+    auto place = [&](double x, const QString& text, const QDate& date) {
+        const double w = fm.horizontalAdvance(text);
+        const double px = (x - m_xMin) * pxPerIndex;
+        if (px - w / 2 < lastRight + 6) return;
+        lastRight = px + w / 2;
+        if (date.isValid()) lastDate = date;
+        out.append({x, text});
+    };
+    auto tickText = [&](qint64 t, bool whole) {
+        const QDateTime when = QDateTime::fromSecsSinceEpoch(t);
+        if (step >= 86400) return when.toString(QStringLiteral("yyyy/MM/dd"));
+        const QString time = when.toString(step < 60 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
+        if (whole || (days && when.date() != lastDate)) return when.toString(QStringLiteral("MM/dd ")) + time;
+        return time;
+    };
+    // Rows without a time are labelled with their numbers, as a view without times is.
+    const int numberStep =
+        std::max(1, static_cast<int>(std::ceil((fm.horizontalAdvance(QString::number(last + 1)) + 12) /
+                                               std::max(1e-9, pxPerIndex))));
+    const qint64 anchor = step >= 86400 ? d0.date().startOfDay().toSecsSinceEpoch() : 0;
+    qint64 dayStart = 0, dayEnd = 0;
+    for (int i = first; i <= last; ++i) {
+        const qint64 t = at(i);
+        if (t == kNone) {
+            if (i % numberStep == 0) place(i, QString::number(i + 1), QDate());
+            continue;
+        }
+        // A row after a row without time, a step back in time or a gap begins a
+        // new stretch: it shows its date and time, and the break is marked.
+        if (i > first && (at(i - 1) == kNone || t < at(i - 1) || t - at(i - 1) > gap)) {
+            m_gapMarks.append(i - 0.5);
+            place(i, tickText(t, true), QDateTime::fromSecsSinceEpoch(t).date());
+        }
+        if (i == last || at(i + 1) == kNone || at(i + 1) < t || at(i + 1) - t > gap) {
+            // The end of a stretch: a tick only where it falls on this row.
+            if (i < last && at(i + 1) == kNone) m_gapMarks.append(i + 0.5);
+            if (step < 86400 && (t < dayStart || t >= dayEnd)) {
+                dayStart = QDateTime::fromSecsSinceEpoch(t).date().startOfDay().toSecsSinceEpoch();
+                dayEnd = dayStart + 86400;
+            }
+            const qint64 b = step >= 86400 ? anchor : dayStart;
+            if ((t - b) % step == 0) place(i, tickText(t, false), QDateTime::fromSecsSinceEpoch(t).date());
+            continue;
+        }
+        // Ticks by time between this row and the next, placed between the two.
+        const qint64 next = at(i + 1);
+        if (step < 86400 && (t < dayStart || t >= dayEnd)) {
+            dayStart = QDateTime::fromSecsSinceEpoch(t).date().startOfDay().toSecsSinceEpoch();
+            dayEnd = dayStart + 86400;
+        }
+        const qint64 b = step >= 86400 ? anchor : dayStart;
+        qint64 tick = t <= b ? b : b + ((t - b + step - 1) / step) * step;
+        for (int guard = 0; tick < next && guard < 400; tick += step, ++guard) {
+            const double x = i + static_cast<double>(tick - t) / static_cast<double>(next - t);
+            place(x, tickText(tick, false), QDateTime::fromSecsSinceEpoch(tick).date());
+        }
     }
     return true;
 }
@@ -153,7 +208,10 @@ QString TDecisionGraph::trackerText() const {
     lines << QStringLiteral("Row %1").arg(m_tracker + 1);
     for (const TChartSeries* s : m_series) {
         if (!s->m_drawn || s->m_hiddenByUser || m_tracker >= s->count()) continue;
-        const QString name = s->m_title.trimmed().isEmpty() ? s->m_name : s->m_title.trimmed();
+        // A range series only lifts the axis top: no reading of the user's. A
+        // series is named by its legend title, never by its inner name.
+        const QString name = s->m_title.trimmed();
+        if (s->m_role == TChartSeries::Role::Range || name.isEmpty()) continue;
         lines << name + QStringLiteral(": ") + QString::number(s->y(m_tracker), 'g', 8);
     }
     return lines.join(QLatin1Char('\n'));
@@ -198,12 +256,25 @@ void TDecisionGraph::drawBottomLabels(QPainter* painter) const {
     painter->setPen(Qt::black);
     painter->setFont(m_labelFont);
     const QFontMetrics fm(m_labelFont);
+    const QRectF chartRect = m_qchart->sceneBoundingRect();
+    const double chartLeft = chartRect.left() + 1, chartRight = chartRect.right() - 1;
     for (const auto& [x, text] : labels) {
         const double px = plot.left() + (x - m_xMin) / (m_xMax - m_xMin) * plot.width();
         const QPointF scenePos = m_qchart->mapToScene(QPointF(px, plot.bottom()));
         const int w = fm.horizontalAdvance(text);
         painter->drawLine(QPointF(scenePos.x(), scenePos.y()), QPointF(scenePos.x(), scenePos.y() + 3));
-        painter->drawText(QPointF(scenePos.x() - w / 2.0, scenePos.y() + 4 + fm.ascent()), text);
+        // Centred under its tick, but never cut by the chart's edges.
+        const double left =
+            std::clamp(scenePos.x() - w / 2.0, chartLeft, std::max(chartLeft, chartRight - w));
+        painter->drawText(QPointF(left, scenePos.y() + 4 + fm.ascent()), text);
+    }
+    // A break in the time (a gap, a step back, rows without time): "//" on the axis.
+    for (double x : m_gapMarks) {
+        if (x < m_xMin || x > m_xMax) continue;
+        const double px = plot.left() + (x - m_xMin) / (m_xMax - m_xMin) * plot.width();
+        const QPointF p = m_qchart->mapToScene(QPointF(px, plot.bottom()));
+        for (double dx : {-2.0, 2.0})
+            painter->drawLine(QPointF(p.x() + dx - 2, p.y() + 4), QPointF(p.x() + dx + 2, p.y() - 4));
     }
     painter->restore();
 }

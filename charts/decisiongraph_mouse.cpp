@@ -22,7 +22,9 @@
 #include <QPrinter>
 #include <QResizeEvent>
 #include <QRubberBand>
+#include <QStyleHints>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -99,7 +101,8 @@ void TDecisionGraph::mouseReleaseEvent(QMouseEvent* e) {
     m_pressButton = Qt::NoButton;
     if (m_band) m_band->hide();
     if (!m_dragging) {
-        if (button == Qt::LeftButton && e->button() == Qt::LeftButton) emit clicked();
+        if (button == Qt::LeftButton && e->button() == Qt::LeftButton)
+            m_clickTimer->start(QGuiApplication::styleHints()->mouseDoubleClickInterval());
         QChartView::mouseReleaseEvent(e);
         return;
     }
@@ -113,11 +116,7 @@ void TDecisionGraph::mouseReleaseEvent(QMouseEvent* e) {
     const QPointF a = m_qchart->mapToValue(mapToScene(box.topLeft()));
     const QPointF b = m_qchart->mapToValue(mapToScene(box.bottomRight()));
     const bool zoomTime = box.width() >= 6, zoomValue = box.height() >= 6;
-    if (zoomValue && b.y() < a.y()) {
-        m_yZoomed = true;
-        m_yMinZoom = b.y();
-        m_yMaxZoom = a.y();
-    }
+    if (zoomValue && b.y() < a.y()) zoomYWithin(b.y(), a.y());
     if (zoomTime && b.x() > a.x()) {
         zoomX(std::max(0.0, a.x()), b.x());
         return;
@@ -126,7 +125,10 @@ void TDecisionGraph::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void TDecisionGraph::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) undoZoom();
+    if (e->button() == Qt::LeftButton) {
+        m_clickTimer->stop(); // the first click of the two is no click of its own
+        undoZoom();
+    }
     e->accept();
 }
 
@@ -145,10 +147,8 @@ void TDecisionGraph::wheelEvent(QWheelEvent* e) {
     if (e->modifiers() & Qt::ControlModifier) {
         const double lo = m_axisY->min(), hi = m_axisY->max();
         const double nlo = at.y() - (at.y() - lo) * factor, nhi = at.y() + (hi - at.y()) * factor;
-        if (!(nhi - nlo > std::abs(nhi) * 1e-9) || !std::isfinite(nhi - nlo)) return;
-        m_yZoomed = true;
-        m_yMinZoom = nlo;
-        m_yMaxZoom = nhi;
+        if (!std::isfinite(nhi - nlo)) return;
+        zoomYWithin(nlo, nhi);
         viewUpdated();
         return;
     }
@@ -221,14 +221,21 @@ void TDecisionGraph::buildActions() {
             Guarded([this] { QGuiApplication::clipboard()->setImage(renderImage(viewport()->size())); }));
     connect(ExportImage, &QAction::triggered, this, Guarded([this] { exportImageClick(); }));
     connect(ExportPdf, &QAction::triggered, this, Guarded([this] { exportPdfClick(); }));
-    connect(ExportCsv, &QAction::triggered, this, [this] {
-        if (m_zoomed) {
-            const auto [first, last] = visibleIndexRange();
-            emit exportCsvRequested(first, last);
-        } else {
-            emit exportCsvRequested(-1, -1);
-        }
-    });
+    connect(ExportCsv, &QAction::triggered, this, Guarded([this] {
+                if (m_zoomed) {
+                    const auto [first, last] = visibleIndexRange();
+                    // Zoomed between two rows: the rows shown are none.
+                    if (first < 0) {
+                        Platform::instance().showMessage(
+                            QStringLiteral("No row lies in the span shown: there is nothing to export. "
+                                           "Zoom out, or reset the zoom to export every row."));
+                        return;
+                    }
+                    emit exportCsvRequested(first, last);
+                } else {
+                    emit exportCsvRequested(-1, -1);
+                }
+            }));
 }
 
 void TDecisionGraph::contextMenuEvent(QContextMenuEvent* e) {

@@ -26,9 +26,40 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 // ---------------------------------------------------------------- images
+
+namespace {
+// While it lives, the chart's lines are drawn at a width that scales with the
+// painter like the texts and the grid (on screen they are one pixel, whatever
+// the zoom): a 600 dpi printout or a large image shows them as on screen.
+class ScaledLines {
+public:
+    explicit ScaledLines(const std::vector<TChartSeries*>& series) {
+        for (TChartSeries* s : series)
+            if (QLineSeries* drawn = s->drawn()) {
+                QPen pen = s->drawnPen();
+                pen.setCosmetic(false);
+                pen.setWidthF(std::max(1.0, pen.widthF()));
+                m_restore.push_back({drawn, drawn->pen()});
+                drawn->setPen(pen);
+            }
+    }
+    ~ScaledLines() {
+        for (auto& [drawn, pen] : m_restore)
+            drawn->setPen(pen);
+    }
+    ScaledLines(const ScaledLines&) = delete;
+    ScaledLines& operator=(const ScaledLines&) = delete;
+
+private:
+    std::vector<std::pair<QLineSeries*, QPen>> m_restore;
+};
+} // namespace
 
 void TDecisionGraph::renderOn(QPainter& painter, const QRectF& target) {
     Refresh();
@@ -36,6 +67,8 @@ void TDecisionGraph::renderOn(QPainter& painter, const QRectF& target) {
     const QSizeF src = m_qchart->size();
     if (src.isEmpty()) return;
     const double scale = std::min(target.width() / src.width(), target.height() / src.height());
+    std::optional<ScaledLines> scaled;
+    if (scale > 1) scaled.emplace(m_series);
     painter.fillRect(target, Qt::white);
     painter.save();
     painter.translate(target.left() + (target.width() - src.width() * scale) / 2,
@@ -135,6 +168,7 @@ void TDecisionGraph::PrintChart(QPrinter& printer) {
     painter.translate((target.width() - src.width() * scale) / 2,
                       (target.height() - src.height() * scale) / 2);
     painter.scale(scale, scale);
+    const ScaledLines scaled(m_series);
     const QRectF sceneRect = m_qchart->sceneBoundingRect();
     painter.fillRect(QRectF(QPointF(0, 0), src), Qt::white);
     scene()->render(&painter, QRectF(QPointF(0, 0), src), sceneRect);

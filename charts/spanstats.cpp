@@ -1,41 +1,42 @@
 #include "charts/spanstats.h"
 
+#include "logdata/rowformat.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace logdata {
 
 SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<QDateTime>& times,
                            qsizetype first, qsizetype last, double level) {
-    SpanStats s;
-    const auto n = static_cast<qsizetype>(values.size());
-    first = std::max<qsizetype>(first, 0);
-    last = std::min<qsizetype>(last, n - 1);
-    if (first > last) return s;
-    const bool timed = static_cast<qsizetype>(times.size()) >= last + 1;
-    qint64 above = 0;
-    bool anyTime = false;
-    double sum = 0;
-    for (qsizetype i = first; i <= last; ++i) {
-        const double v = values[static_cast<std::size_t>(i)];
-        if (s.count == 0 || v < s.min) s.min = v, s.minIndex = i;
-        if (s.count == 0 || v > s.max) s.max = v, s.maxIndex = i;
-        sum += v;
-        ++s.count;
-        if (timed && times[static_cast<std::size_t>(i)].isValid()) anyTime = true;
-        if (v > level) {
-            ++s.overLevel;
-            if (timed && i < last) {
-                const QDateTime& a = times[static_cast<std::size_t>(i)];
-                const QDateTime& b = times[static_cast<std::size_t>(i + 1)];
-                if (a.isValid() && b.isValid()) above += std::max<qint64>(0, a.secsTo(b));
-            }
-        }
-    }
-    s.mean = sum / static_cast<double>(s.count);
-    if (anyTime) s.secondsAbove = above;
-    return s;
+    constexpr qint64 kUnknown = std::numeric_limits<qint64>::min();
+    std::vector<qint64> seconds;
+    seconds.reserve(times.size());
+    for (const QDateTime& t : times)
+        seconds.push_back(t.isValid() ? t.toSecsSinceEpoch() : kUnknown);
+    return ComputeSpanStats(values, seconds, first, last, level, kUnknown);
 }
+
+namespace {
+// The median of the known forward steps around step i (from t[i] to t[i + 1]),
+// itself included; 0 when there is none.
+qint64 LocalMedianStep(const qint64* t, qsizetype n, qsizetype i, qint64 unknown) {
+    std::array<qint64, 2 * kGapNeighbours + 1> steps{};
+    std::size_t k = 0;
+    const qsizetype from = std::max<qsizetype>(0, i - kGapNeighbours);
+    const qsizetype to = std::min<qsizetype>(n - 2, i + kGapNeighbours);
+    for (qsizetype j = from; j <= to; ++j)
+        if (t[j] != unknown && t[j + 1] != unknown && t[j + 1] > t[j]) steps[k++] = t[j + 1] - t[j];
+    if (k == 0) return 0;
+    auto mid = steps.begin() + static_cast<std::ptrdiff_t>(k / 2);
+    std::nth_element(steps.begin(), mid, steps.begin() + static_cast<std::ptrdiff_t>(k));
+    return *mid;
+}
+} // namespace
 
 SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<qint64>& seconds,
                            qsizetype first, qsizetype last, double level, qint64 unknown) {
@@ -45,21 +46,27 @@ SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<
     last = std::min<qsizetype>(last, n - 1);
     if (first > last) return s;
     const bool timed = static_cast<qsizetype>(seconds.size()) >= last + 1;
+    const auto tn = static_cast<qsizetype>(seconds.size());
     const double* v = values.data();
     const qint64* t = seconds.data();
     qint64 above = 0;
     bool anyTime = false;
     double sum = 0, lo = v[first], hi = v[first];
-    qsizetype loAt = first, hiAt = first, over = 0;
+    qsizetype loAt = first, hiAt = first, over = 0, gaps = 0;
     for (qsizetype i = first; i <= last; ++i) {
         const double x = v[i];
         if (x < lo) lo = x, loAt = i;
         if (x > hi) hi = x, hiAt = i;
         sum += x;
-        if (x > level) {
+        if (IsOverLevel(x, level)) {
             ++over;
-            if (timed && i < last && t[i] != unknown && t[i + 1] != unknown && t[i + 1] > t[i])
-                above += t[i + 1] - t[i];
+            if (timed && i < last && t[i] != unknown && t[i + 1] != unknown && t[i + 1] > t[i]) {
+                const qint64 step = t[i + 1] - t[i];
+                if (step > kGapFactor * LocalMedianStep(t, tn, i, unknown))
+                    ++gaps;
+                else
+                    above += step;
+            }
         }
     }
     if (timed)
@@ -69,6 +76,7 @@ SpanStats ComputeSpanStats(const std::vector<double>& values, const std::vector<
     s.min = lo, s.max = hi, s.minIndex = loAt, s.maxIndex = hiAt, s.overLevel = over;
     s.mean = sum / static_cast<double>(s.count);
     if (anyTime) s.secondsAbove = above;
+    s.gapsSkipped = gaps;
     return s;
 }
 
@@ -109,11 +117,35 @@ std::string_view trimmed(std::string_view t) {
 }
 } // namespace
 
+DaySpan DaySpanOfFileName(const QString& fileName) {
+    const QString base = QFileInfo(fileName).fileName();
+    auto day = [](const QString& yymmdd) {
+        return QDate(2000 + yymmdd.left(2).toInt(), yymmdd.mid(2, 2).toInt(), yymmdd.mid(4, 2).toInt());
+    };
+    static const QRegularExpression merged(QStringLiteral("^-(\\d{6})-(\\d{6})"));
+    if (const QRegularExpressionMatch m = merged.match(base); m.hasMatch()) {
+        const DaySpan span{day(m.captured(1)), day(m.captured(2))};
+        if (span.isValid() && span.first <= span.last) return span;
+    }
+    static const QRegularExpression single(QStringLiteral("(?<!\\d)(\\d{6})(?!\\d)"));
+    for (auto it = single.globalMatch(base); it.hasNext();) {
+        const QDate d = day(it.next().captured(1));
+        if (d.isValid()) return {d, d};
+    }
+    return {};
+}
+
 QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
+    return RowMoment(dateText, timeText, DaySpan{});
+}
+
+QDateTime RowMoment(std::string_view dateText, std::string_view timeText, const DaySpan& span) {
+    // Every way the date text reads, the usual one first.
+    std::array<QDate, 3> readings{};
+    std::size_t n = 0;
     std::array<int, 3> d{};
     std::array<std::size_t, 3> w{};
     const std::string_view dt = trimmed(dateText);
-    int year, month, day;
     int packed = 0;
     if ((dt.size() == 6 || dt.size() == 8) && digits(dt.substr(0, 4), packed)) {
         // "261207" or "20261207", as the logger writes the date into its rows
@@ -122,16 +154,23 @@ QDateTime RowMoment(std::string_view dateText, std::string_view timeText) {
         if (!digits(dt.substr(0, y), v[0]) || !digits(dt.substr(y, 2), v[1]) ||
             !digits(dt.substr(y + 2, 2), v[2]))
             return {};
-        year = y == 2 ? 2000 + v[0] : v[0], month = v[1], day = v[2];
-    } else if (!parts(dt, "/-.", d, w))
+        readings[n++] = QDate(y == 2 ? 2000 + v[0] : v[0], v[1], v[2]);
+    } else if (!parts(dt, "/-.", d, w)) {
         return {};
-    else if (w[0] == 4) // year first
-        year = d[0], month = d[1], day = d[2];
-    else if (w[2] == 4) // day first
-        day = d[0], month = d[1], year = d[2];
-    else // yy/mm/dd, as in the logger's file names
-        year = 2000 + d[0], month = d[1], day = d[2];
-    const QDate date(year, month, day);
+    } else if (w[0] == 4) { // year first
+        readings[n++] = QDate(d[0], d[1], d[2]);
+    } else {
+        const int year = w[2] == 4 ? d[2] : 2000 + d[2];
+        if (w[2] != 4) readings[n++] = QDate(2000 + d[0], d[1], d[2]); // yy/mm/dd, as in the file names
+        readings[n++] = QDate(year, d[1], d[0]);                       // dd.mm.yy
+        readings[n++] = QDate(year, d[0], d[1]);                       // mm/dd/yy
+    }
+    QDate date;
+    for (std::size_t k = 0; k < n && !date.isValid(); ++k) {
+        const QDate& r = readings[k];
+        if (!r.isValid()) continue;
+        if (!span.isValid() || (r >= span.first.addDays(-1) && r <= span.last.addDays(1))) date = r;
+    }
     if (!date.isValid()) return {};
 
     std::array<int, 3> t{};

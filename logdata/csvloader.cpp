@@ -1,10 +1,10 @@
 #include "logdata/csvloader.h"
 
-#include "platform/platform.h"
 #include "charts/decisiongraph.h"
 #include "logdata/linereader.h"
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -80,10 +80,18 @@ void CsvLoader::ClearSeries() {
 
 void CsvLoader::finish() {
     t.StringGrid1->endUpdate();
+    if (t.FastLineSeries10 && in.aLevel)
+        t.FastLineSeries10->setTitle(ScaledLevelTitle(in.aLevel(), m_levelScale));
     for (TDecisionGraph* c :
          {t.Chart1, t.Chart2, t.DecisionGraphT1, t.DecisionGraphT2, t.DecisionGraphT3, t.DecisionGraphT4,
           t.DecisionGraphA1, t.DecisionGraphA2, t.DecisionGraphA3, t.DecisionGraphA4})
         if (c) c->Refresh();
+}
+
+bool CsvLoader::SourceUnchanged() const {
+    const QFileInfo now(m_lastFile);
+    return !m_lastFile.isEmpty() && now.isFile() && now.size() == m_lastSize &&
+           now.lastModified() == m_lastModified;
 }
 
 CsvLoader::Result CsvLoader::ReloadCSVFile() {
@@ -138,6 +146,7 @@ CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
     } finishGuard{this};
 
     ClearSeries();
+    m_levelScale = in.multiplier ? in.multiplier(1) : 1.0;
     grid->clearCells();
     SetColWidth();
     grid->setFontColor(Qt::black);
@@ -149,6 +158,8 @@ CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
     m_lastFile = path;
     m_lastSeparator = separator;
     if (!reader.open(path)) throw EInOutError(reader.errorString());
+    m_lastSize = reader.size();
+    m_lastModified = QFileInfo(path).lastModified();
     std::string_view line;
     // Look at the window's events every 256 lines or every megabyte, whichever is first.
     unsigned sinceLook = 0;
@@ -170,6 +181,23 @@ CsvLoader::Result CsvLoader::loadOne(const QString& fileName, char separator) {
     reader.close();
     grid->setRowCount(grid->RowCount() - 1); // the spare empty row
     return cancelled ? Result::Cancelled : Result::Loaded;
+}
+
+void CsvLoader::ReLevel(int tLevel, int aLevel) {
+    for (TChartSeries* s : {t.Series5, t.FastLineSeries5})
+        if (s) s->setAllY(tLevel);
+    if (t.Series10) t.Series10->setAllY(aLevel);
+    if (t.FastLineSeries10) {
+        t.FastLineSeries10->setAllY(aLevel * m_levelScale);
+        t.FastLineSeries10->setTitle(ScaledLevelTitle(aLevel, m_levelScale));
+    }
+    for (TDecisionGraph* c : {t.Chart1, t.Chart2, t.DecisionGraphT1, t.DecisionGraphA1})
+        if (c) c->Refresh();
+}
+
+QString CsvLoader::ScaledLevelTitle(int aLevel, double scale) {
+    if (scale == 1.0) return QStringLiteral("Level");
+    return QStringLiteral("A level %1 x %2").arg(aLevel).arg(QString::number(scale, 'g', 15));
 }
 
 void CsvLoader::AddCSVLine(std::string_view line, char separator) {
@@ -223,10 +251,10 @@ void CsvLoader::AddCSVLine(std::string_view line, char separator) {
 
 void CsvLoader::AddCSVField(std::string_view field, int fieldNo, const QString& label) {
     auto overT = [&](const logdata::Decoded& d) {
-        if (d.figure && logdata::IsOverLevel(d, in.tLevel()) && in.alert) in.alert();
+        if (logdata::IsOverLevel(d, in.tLevel()) && in.alert) in.alert();
     };
     auto overA = [&](const logdata::Decoded& d) {
-        if (d.figure && logdata::IsOverLevel(d, in.aLevel()) && in.alert) in.alert();
+        if (logdata::IsOverLevel(d, in.aLevel()) && in.alert) in.alert();
     };
     switch (fieldNo) {
     case 1: {
@@ -234,7 +262,10 @@ void CsvLoader::AddCSVField(std::string_view field, int fieldNo, const QString& 
         t.Series5->AddPoint(tl, label, kWhite);
         t.Series10->AddPoint(al, label, kWhite);
         t.FastLineSeries5->AddPoint(tl, label, kWhite);
-        t.FastLineSeries10->AddPoint(al, label, kWhite);
+        // The Analog 1 page shows its readings scaled: its level line is scaled
+        // alike, so that line and readings compare like with like.
+        m_levelScale = m_mul[0];
+        t.FastLineSeries10->AddPoint(al * m_levelScale, label, kWhite);
         break;
     }
     case 3: {

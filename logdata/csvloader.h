@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QColor>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -80,6 +81,9 @@ public:
     // Absolute path of the file last loaded ("" before the first load).
     QString LastFileName() const { return m_lastFile; }
     bool isLoading() const { return m_loading; }
+    // Whether the file last loaded is still the one that was read: same size and
+    // time of change as when its load began.
+    bool SourceUnchanged() const;
     // Ends the running load after the row under way; what was read stays.
     void Cancel() { m_cancel = true; }
     // Empties every series a load fills and resets the headings.
@@ -88,6 +92,12 @@ public:
     void SetColWidth();
     // Accepts or skips one line; an accepted line becomes the next table row.
     void AddCSVLine(std::string_view line, char separator);
+
+    // The levels moved after a load: every level line follows, the Analog 1
+    // page's scaled by the multiplier its readings were loaded with.
+    void ReLevel(int tLevel, int aLevel);
+    // The Analog 1 page's level line's name: "Level", or how it was scaled.
+    static QString ScaledLevelTitle(int aLevel, double scale);
 
     // The column widths of the table, by column.
     static int ColumnWidth(int col);
@@ -106,6 +116,7 @@ private:
     int m_lineCounter = 0;  // accepted lines, the header included
     int m_fieldCounter = 0; // fields placed of the current line, plus one
     double m_mul[3] = {1, 1, 1};
+    double m_levelScale = 1; // the multiplier of the Analog 1 page's level line
     bool m_loading = false;
     bool m_cancel = false;
     bool m_reportedProgress = false;
@@ -113,6 +124,8 @@ private:
     char m_pendingSeparator = ',';
     QString m_lastFile;
     char m_lastSeparator = ',';
+    qint64 m_lastSize = -1;
+    QDateTime m_lastModified;
     QElapsedTimer m_clock;
     qint64 m_lastPump = 0;
     qint64 m_lastProgress = 0;

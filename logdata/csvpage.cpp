@@ -241,8 +241,10 @@ void CsvPage::buildCharts() {
         s->setTitle(QString::fromLatin1(a.title));
         s->setSeriesColor(a.color);
     }
-    for (TDecisionGraph* c : {Chart1, Chart2})
+    for (TDecisionGraph* c : {Chart1, Chart2}) {
+        c->setMinimumSpan(0.1); // the readings' tenths
         c->Refresh();
+    }
 
     ExitButton =
         place(new QPushButton(QStringLiteral("Exit"), p), QStringLiteral("ExitButton"), 1156, 576, 57, 25);
@@ -322,6 +324,10 @@ void CsvPage::FileListBox8DblClick() {
     emit fileOpened(QFileInfo(name).absoluteFilePath());
 }
 
+void CsvPage::cancelLoad() {
+    if (m_loader->isLoading()) m_loader->Cancel();
+}
+
 void CsvPage::reloadShown() {
     // The file on screen, a day file or a merge, under the multipliers now set.
     const QString name = m_loader->LastFileName();
@@ -378,11 +384,13 @@ void CsvPage::MergeButtonClick() {
 void CsvPage::ScrollBar1Change() {
     TLEVEL->setText(channels::LevelText(ScrollBar1->value()));
     TLevel = ScrollBar1->value();
+    if (m_loader) m_loader->ReLevel(TLevel, ALevel); // the lines and every figure follow the bar
 }
 
 void CsvPage::ScrollBar2Change() {
     ALEVEL->setText(channels::LevelText(ScrollBar2->value()));
     ALevel = ScrollBar2->value();
+    if (m_loader) m_loader->ReLevel(TLevel, ALevel);
 }
 
 void CsvPage::ZoomTClick() {

@@ -51,6 +51,8 @@ public:
     void rereadFiles();
     // Re-reads the csv file list.
     void rereadFileList();
+    // Ends a load under way after the row it is at (the window closes).
+    void cancelLoad();
     // Loads the file on screen again, a day file or a merge, under the multipliers
     // now set (the analog pages' Refresh buttons).
     void reloadShown();
@@ -65,8 +67,12 @@ public:
     int exportRows(const QString& path, int first = -1, int last = -1) const;
     // The file on screen (absolute path, "" before the first load).
     QString loadedFile() const;
-    // Draws the table printout on a printer of the caller's (a print preview).
+    // Draws the table printout on a printer of the caller's (a print preview):
+    // at most its first kPreviewPages pages.
+    static constexpr int kPreviewPages = 20;
     void printTableOn(QPrinter& printer);
+    // The pages the table printout takes.
+    int tablePages() const;
 
     // Start-up: the stored levels and drive.
     void applySettings(const settings::CFGRecord& r);

@@ -9,6 +9,7 @@
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
 #include "logdata/merge.h"
+#include "logdata/rowexport.h"
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
@@ -31,6 +32,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScopeGuard>
@@ -52,48 +54,49 @@ int CsvPage::exportRows(const QString& path, int first, int last) const {
         from = std::max(1, first + 1);
         to = std::min(rows, last + 1);
     }
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
-    int written = 0;
-    std::string buffer;
-    for (int r = from; r <= to; ++r) {
-        const std::string_view line = StringGrid1->rowLine(r);
-        if (line.empty()) continue;
-        buffer.append(line);
-        buffer.append("\r\n");
-        ++written;
-        if (buffer.size() >= (1u << 20)) {
-            out.write(buffer.data(), static_cast<qint64>(buffer.size()));
-            buffer.clear();
-        }
-    }
-    out.write(buffer.data(), static_cast<qint64>(buffer.size()));
-    if (!out.commit()) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, out.errorString()));
-    return written;
+    // The rows are copied from the file as it was read, line ends and all: the
+    // file must not have changed meanwhile.
+    if (!m_loader->SourceUnchanged())
+        throw EError(QStringLiteral("%1 has changed since it was loaded: load it again, then export")
+                         .arg(QDir::toNativeSeparators(loadedFile())));
+    const logdata::RowExportResult r = logdata::ExportRows(loadedFile(), from, to, path);
+    if (!r.ok) throw EInOutError(QStringLiteral("Cannot write %1: %2").arg(path, r.error));
+    return r.rows;
 }
 
 void CsvPage::exportCsvClick(int first, int last) {
     if (StringGrid1->RowCount() < 2) throw EError(QStringLiteral("No rows are loaded to export"));
     const QString loaded = loadedFile();
-    const QString suggested =
-        loaded.isEmpty() ? QStringLiteral("export.csv")
-                         : QFileInfo(loaded).dir().filePath(
-                               QFileInfo(loaded).completeBaseName() +
-                               (first >= 0 ? QStringLiteral("-part.csv") : QStringLiteral("-copy.csv")));
+    const QString suggested = QFileInfo(loaded).dir().filePath(logdata::ExportFileName(loaded, first >= 0));
     QString path = Platform::instance().chooseSaveFile(QStringLiteral("Export CSV"), suggested,
                                                        QStringLiteral("Logger files (*.csv)"));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
     if (!loaded.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(loaded).absoluteFilePath())
         throw EError(QStringLiteral("The file on screen cannot be overwritten by its own export"));
+    // A name the merge of its day takes would put these rows into that merge a second time.
+    if (logdata::MergeWouldTake(QFileInfo(path).fileName()) &&
+        Platform::instance().confirm(
+            QStringLiteral("A merge of the day %1 would take %2 too, and show its rows twice. "
+                           "Export under this name all the same?")
+                .arg(QFileInfo(path).fileName().left(6), QFileInfo(path).fileName())) !=
+            Platform::Answer::Yes)
+        return;
     exportRows(path, first, last);
     emit listsChanged();
 }
 
 void CsvPage::printTableOn(QPrinter& printer) {
-    const logdata::TablePrintResult r = logdata::PrintTable(StringGrid1->printSource(), printer);
+    // A preview paints every page it is given at once: the first pages only.
+    const logdata::TablePrintResult r =
+        logdata::PrintTable(StringGrid1->printSource(), printer, 1, kPreviewPages);
     if (!r.ok) throw EError(r.error);
+}
+
+int CsvPage::tablePages() const {
+    QPrinter probe(QPrinter::HighResolution);
+    probe.setOutputFormat(QPrinter::PdfFormat);
+    return logdata::CountTablePages(StringGrid1->printSource(), probe);
 }
 
 // ---------------------------------------------------------------- statistics
@@ -158,6 +161,8 @@ void CsvPage::updateStatistics() {
             cells[3] = QString::number(st.mean, 'f', 1);
             cells[4] = QString::number(st.overLevel);
             cells[5] = st.secondsAbove ? logdata::DurationText(*st.secondsAbove) : QStringLiteral("-");
+            // A time that skipped a gap in the readings is marked, and the tip says why.
+            if (st.gapsSkipped > 0) cells[5] += QLatin1Char('*');
             tip = QStringLiteral("%1, rows %2 to %3\nMinimum %4 at %5\nMaximum %6 at %7\nMean %8\n"
                                  "%9 readings over the level %10, %11 above it")
                       .arg(QString::fromLatin1(r.name))
@@ -167,6 +172,7 @@ void CsvPage::updateStatistics() {
                            m_rows->dateTimeText(static_cast<int>(st.maxIndex)), cells[3], cells[4])
                       .arg(level)
                       .arg(cells[5]);
+            if (st.gapsSkipped > 0) tip += QStringLiteral(" (*gaps not counted)");
         }
         for (int c = 0; c < 6; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
@@ -191,11 +197,28 @@ void CsvPage::Print1Click() {
     printer->setResolution(300); // the positions and the row pitch are laid out for a 300 dpi page
     printer->setDocName(QStringLiteral("Print from Tervane software"));
     logdata::TableSource source = StringGrid1->printSource();
-    source.progress = [this](int done, int pages) {
-        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(pages));
-        return true;
+    // The user sees how many pages the table takes, and which to print, first.
+    const int pages = logdata::CountTablePages(source, *printer);
+    if (!platform.choosePrint(*printer, QStringLiteral("Print the table"), pages)) return;
+    int first = 1, last = pages;
+    if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+        first = printer->fromPage();
+        last = std::max(first, printer->toPage());
+    }
+    // Printing can be stopped between pages.
+    QProgressDialog progress(QStringLiteral("Printing the table..."), QStringLiteral("Cancel"), 0,
+                             last - first + 1, this);
+    progress.setObjectName(QStringLiteral("PrintProgress"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    source.progress = [this, &progress](int done, int toPrint) {
+        emit statusText(QStringLiteral("Printing the table: page %1 of %2").arg(done).arg(toPrint));
+        progress.setValue(done);
+        return !progress.wasCanceled();
     };
-    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer);
-    emit statusText(QString());
+    const logdata::TablePrintResult result = logdata::PrintTable(source, *printer, first, last);
+    progress.reset();
+    emit statusText(result.cancelled ? QStringLiteral("Printing stopped after %1 pages").arg(result.pages)
+                                     : QString());
     if (!result.ok) throw EError(result.error);
 }

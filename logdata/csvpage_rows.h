@@ -25,6 +25,8 @@ public:
         if (grid->generation() != m_generation || points != static_cast<int>(m_moments.size())) {
             m_generation = grid->generation();
             m_moments.assign(static_cast<std::size_t>(std::max(0, points)), kNoMoment);
+            // Dates are read the way that fits the days the file's name tells.
+            const logdata::DaySpan span = logdata::DaySpanOfFileName(m_page.loadedFile());
             for (int i = 0; i < points; ++i) {
                 // Date and Time are the row's first two fields, read from its line as loaded.
                 const std::string_view line = grid->rowLine(i + 1);
@@ -32,7 +34,8 @@ public:
                 const std::size_t a = line.find(sep);
                 if (a == std::string_view::npos) continue;
                 const std::size_t b = line.find(sep, a + 1);
-                const QDateTime at = logdata::RowMoment(line.substr(0, a), line.substr(a + 1, b - a - 1));
+                const QDateTime at =
+                    logdata::RowMoment(line.substr(0, a), line.substr(a + 1, b - a - 1), span);
                 if (at.isValid()) m_moments[static_cast<std::size_t>(i)] = at.toSecsSinceEpoch();
             }
         }

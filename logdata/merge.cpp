@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace logdata {
 
@@ -185,8 +186,7 @@ MergePlan PlanMerge(const QString& folder, const QDate& from, const QDate& to) {
         return plan;
     }
 
-    // The folder's entries in the order the directory search gives them,
-    // regular files only (hidden ones too); read once for all days.
+    // The folder's regular files (hidden ones too), read once for all days.
     QStringList entries;
     QDirIterator it(folder, QDir::Files | QDir::Hidden);
     while (it.hasNext()) {
@@ -194,6 +194,11 @@ MergePlan PlanMerge(const QString& folder, const QDate& from, const QDate& to) {
         const QString name = it.fileName();
         if (!IsMergedFileName(name)) entries << name;
     }
+    // The files of one day in the order of their names, whatever order the folder keeps.
+    std::sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
 
     int d = from.day();
     do {

@@ -2,7 +2,7 @@
 //
 // The logger names its files after the day of their readings (yymmdd...csv).
 // A merge takes the files of the days From..To of one month, in ascending day
-// order and, within a day, in the order the folder lists them, appends all their
+// order and, within a day, in the order of their names, appends all their
 // lines to one store and writes the store as a new file "-yymmdd-yymmdd.csv".
 // Nothing here touches a widget: the window applies the results.
 #pragma once
@@ -88,7 +88,7 @@ private:
 };
 
 // One day of a merge: its day of month, its mask and the names of the files
-// that matched it, in the folder's own order.
+// that matched it, in name order.
 struct MergeDay {
     int day = 0;
     QString mask;

@@ -1,5 +1,7 @@
 #include "logdata/rowformat.h"
 
+#include <initializer_list>
+
 namespace logdata {
 
 namespace {
@@ -8,6 +10,12 @@ namespace {
 // truncated reading still yields a point and keeps its place in the series.
 inline int digit(std::string_view s, std::size_t k) {
     return k < s.size() ? static_cast<unsigned char>(s[k]) - 48 : 0;
+}
+// Whether each of the positions holds a digit.
+inline bool digitsAt(std::string_view s, std::initializer_list<std::size_t> at) {
+    for (std::size_t k : at)
+        if (k >= s.size() || s[k] < '0' || s[k] > '9') return false;
+    return true;
 }
 } // namespace
 
@@ -28,19 +36,23 @@ Decoded DecodeTField(std::string_view s) {
         if (s[0] == '-') d.value = -d.value;
         d.figure = figure;
         d.negative = s[0] == '-';
+        d.hasValue = digitsAt(s, {1, 2, 3, 5});
     } else if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         const int whole = 1000 * digit(s, 1) + 100 * digit(s, 2) + 10 * digit(s, 3) + digit(s, 5);
         d.value = whole / 10.0;
         if (s[0] == '-') d.value = -d.value;
         d.figure = 100 * digit(s, 1) + 10 * digit(s, 2) + digit(s, 3);
         d.negative = s[0] == '-';
+        d.hasValue = false;
     } else if (s.size() == 6) {
         long long v = 0;
         for (std::size_t k = 0; k < 6; ++k)
             v = v * 10 + digit(s, k);
         d.value = static_cast<double>(v);
+        d.hasValue = digitsAt(s, {0, 1, 2, 3, 4, 5});
     } else {
         d.value = 10 * digit(s, 0) + digit(s, 1);
+        d.hasValue = digitsAt(s, {0, 1});
     }
     return d;
 }
@@ -52,6 +64,7 @@ Decoded DecodeAField(std::string_view s) {
         const int figure = 10 * (u[0] - 48) + (u[1] - 48);
         d.figure = figure;
         d.value = figure + 0.1 * (u[3] - 48);
+        d.hasValue = digitsAt(s, {0, 1, 3});
         return d;
     }
     const int figure = 10 * digit(s, 0) + digit(s, 1);

@@ -63,15 +63,23 @@ struct Decoded {
     double value = 0.0;
     std::optional<int> figure; // the level figure, without sign
     bool negative = false;     // the reading carries a minus sign
+    // Every position the form reads holds a digit: the reading carries a value
+    // (not a header's "T1", an empty or cut field).
+    bool hasValue = false;
 };
 
-// Whether a decoded reading is over an alarm level: its level figure, taken with
-// the reading's sign, is greater than the level. So against a freezer's level of
-// -18, -020.0 is not over and -010.0 is; -050.0 is never over a level of 40.
-// A reading without a level figure is never over.
-inline bool IsOverLevel(const Decoded& d, int level) {
-    if (!d.figure) return false;
-    return (d.negative ? -*d.figure : *d.figure) > level;
+// The one rule of "over the level", for the alarm, the level lines, every page
+// and the statistics: a reading is over when its value, with its sign, is
+// greater than the level, which is what the level line shows. So +025.3 is
+// over a level of 25, -020.0 is not over -18 and -010.0 is.
+inline bool IsOverLevel(double value, double level) {
+    return value > level;
+}
+// A decoded field: only readings whose form carries a level figure and a value
+// (the signed temperatures, the analog readings) can be over; a counter's
+// six-digit or two-digit form and a field that holds no digits never are.
+inline bool IsOverLevel(const Decoded& d, double level) {
+    return d.figure && d.hasValue && IsOverLevel(d.value, level);
 }
 
 // T-group fields (T1, T2, C1, SQ): signed "+025.3", six-digit "000123" or two-digit "23".

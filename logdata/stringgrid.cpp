@@ -16,7 +16,8 @@ public:
         return parent.isValid() ? 0 : std::max(0, m_grid->m_colCount - 1);
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (role == Qt::DisplayRole) return m_grid->cellText(index.column() + 1, index.row() + 1);
+        if (role == Qt::DisplayRole)
+            return m_grid->cellText(index.column() + 1, index.row() + 1, TStringGrid::kShownChars);
         if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
         return {};
     }
@@ -83,7 +84,7 @@ void TStringGrid::setRowCount(int n) {
     layoutChanged();
 }
 
-QString TStringGrid::cellText(int col, int row) const {
+QString TStringGrid::cellText(int col, int row, qsizetype maxChars) const {
     if (col < 0 || row < 0) return {};
     if (!m_cells.isEmpty()) {
         auto it = m_cells.constFind(key(col, row));
@@ -102,6 +103,8 @@ QString TStringGrid::cellText(int col, int row) const {
     const std::size_t f = static_cast<std::size_t>(col - 1);
     if (f >= m_cacheFields.size()) return {};
     const std::string_view v = m_cacheFields[f];
+    if (maxChars >= 0 && static_cast<qsizetype>(v.size()) > maxChars)
+        return QString::fromLatin1(v.data(), maxChars) + QChar(0x2026);
     return QString::fromLatin1(v.data(), static_cast<qsizetype>(v.size()));
 }
 

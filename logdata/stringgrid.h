@@ -54,8 +54,12 @@ public:
     void beginUpdate();
     void endUpdate();
 
-    // Used by the model.
-    QString cellText(int col, int row) const;
+    // Used by the model: a cell's text, cut to maxChars (and an ellipsis) when
+    // that is not negative.
+    QString cellText(int col, int row, qsizetype maxChars = -1) const;
+    // The table shows at most this much of a cell (a line of megabytes without
+    // a comma is one cell; laying it out would stall the window).
+    static constexpr qsizetype kShownChars = 512;
     // The rows as the table printout reads them (valid while the grid lives and
     // is not changed).
     logdata::TableSource printSource() const {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <limits>
 
 class QPagedPaintDevice;
 
@@ -36,10 +37,15 @@ struct TablePrintResult {
 // are left out, and every page says so.
 inline constexpr int kMaxColumnPages = 8;
 
-// Prints the table. The layout is that of a 300 dpi page (a row every 36 dots,
-// the first column at 150 dots, each column as wide as its advance entry),
-// scaled to the device's resolution.
-TablePrintResult PrintTable(const TableSource& source, QPagedPaintDevice& device);
+// Prints the table, pages firstPage..lastPage of it (numbered from 1; all by
+// default). The layout is that of a 300 dpi page (a row every 36 dots, the
+// first column at 150 dots, each column as wide as its advance entry), scaled
+// to the device's resolution. The progress function hears of the pages printed
+// of the pages to print.
+TablePrintResult PrintTable(const TableSource& source, QPagedPaintDevice& device, int firstPage = 1,
+                            int lastPage = std::numeric_limits<int>::max());
+// The pages the printout of the table takes on this device, nothing printed.
+int CountTablePages(const TableSource& source, QPagedPaintDevice& device);
 
 // The width of column `col` on the page, in 1/300 inch.
 int TablePrintColumnWidth(int col);

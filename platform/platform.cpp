@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -172,6 +173,19 @@ QSize Platform::chooseImageSize(QSize) {
     return {};
 }
 void Platform::printPreview(const QString&, const std::function<void(QPrinter&)>&) {}
+bool Platform::choosePrint(QPrinter&, const QString&, int) {
+    return false;
+}
+
+bool DesktopPlatform::choosePrint(QPrinter& printer, const QString& caption, int pages) {
+    QPrintDialog dialog(&printer, dialogParent());
+    dialog.setWindowTitle(QStringLiteral("%1: %2 page%3").arg(caption).arg(pages).arg(pages == 1 ? "" : "s"));
+    dialog.setMinMax(1, std::max(1, pages));
+    printer.setFromTo(1, std::max(1, pages));
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 Platform::ExistingFileChoice Platform::askExistingFile(const QString&) {
     return {};
 }

@@ -73,6 +73,10 @@ public:
     virtual QSize chooseImageSize(QSize shown);
     // A print preview whose pages `paint` draws on the printer it is handed.
     virtual void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint);
+    // The system's print dialog for a document of `pages` pages (said in the
+    // dialog; the page range offered is 1..pages): the user picks the printer,
+    // the range and the copies on `printer`. False when cancelled (the default).
+    virtual bool choosePrint(QPrinter& printer, const QString& caption, int pages);
 
     static Platform& instance();
     // Installs the platform (not owned); nullptr returns to the desktop one.
@@ -113,6 +117,7 @@ public:
     QSize chooseImageSize(QSize shown) override;
     ExistingFileChoice askExistingFile(const QString& text) override;
     void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override;
+    bool choosePrint(QPrinter& printer, const QString& caption, int pages) override;
 
 private:
     std::unique_ptr<QPrinter> m_shared;

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMutex>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -170,6 +171,10 @@ QStringList AppSettings::recentFiles() const {
 }
 
 void AppSettings::addRecentFile(const QString& path) {
+    // Read, change and write back under a lock: two windows adding at once
+    // both keep their files.
+    QLockFile lock(m_path + QStringLiteral(".recent.lock"));
+    lock.tryLock(2000);
     QStringList files = recentFiles();
     files.removeAll(path);
     files.prepend(path);
@@ -179,6 +184,8 @@ void AppSettings::addRecentFile(const QString& path) {
 }
 
 void AppSettings::removeRecentFile(const QString& path) {
+    QLockFile lock(m_path + QStringLiteral(".recent.lock"));
+    lock.tryLock(2000);
     QStringList files = recentFiles();
     files.removeAll(path);
     setValue(kRecentKey, files);

@@ -8,12 +8,14 @@
 #include "logdata/csvpage.h"
 #include "logdata/stringgrid.h"
 #include "loggerfiles.h"
+#include <QStyleHints>
 
 #include <QAction>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -211,8 +213,19 @@ private slots:
 
     void clickOnTheTemperatureOverviewOpensTemperature1() {
         c(form).PageControl1()->setActivePage(c(form).TabSheet4());
-        QTest::mouseClick(c(form).Chart1()->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
-        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet1());
+        // A double click resets the overview's zoom, and stays on the page.
+        load("091201.csv", testfiles::loggerFile(100));
+        TDecisionGraph* chart = c(form).Chart1();
+        chart->zoomX(10, 20);
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QTest::mouseDClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QVERIFY(!chart->zoomed());
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100);
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        // A single click opens Temperature 1 once it is plainly no double click.
+        QTest::mouseClick(chart->viewport(), Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet4());
+        QTRY_COMPARE(c(form).PageControl1()->ActivePage(), c(form).TabSheet1());
     }
 
     void chartPrintIsOneLandscapePage() {
@@ -255,6 +268,32 @@ private slots:
         QVERIFY(status->x > date->x);
         QVERIFY(qAbs((one->y - date->y) - 36 * 72.0 / 300.0) < 0.6);
         QVERIFY(find("150")); // the last row, on a later page
+        // The print dialog was told how many pages the table takes.
+        const QRegularExpressionMatch pages = QRegularExpression("Pages:\\s+(\\d+)\\n").match(pdfInfo(pdf));
+        QCOMPARE(platform.printDialogs, QStringList{"Print the table|" + pages.captured(1)});
+
+        // A cancelled dialog prints nothing; pages 2 to 3 of a long table only those.
+        platform.printAnswers.enqueue(false);
+        c(form).Print2()->trigger();
+        QVERIFY(!QFile::exists(platform.lastOwnPdf));
+        load("091201.csv", testfiles::loggerFile(3000));
+        platform.printRanges.enqueue({2, 3});
+        c(form).Print2()->trigger();
+        QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+2\\n")));
+        QVERIFY(pdfWords(platform.lastOwnPdf).size() > 0);
+
+        // A long table stops between pages when its printing is cancelled.
+        auto* page = form->findChild<CsvPage*>("CsvPage");
+        const auto stop = connect(page, &CsvPage::statusText, this, [this](const QString& text) {
+            if (!text.contains("page 3 of")) return;
+            auto* progress = form->findChild<QProgressDialog*>("PrintProgress");
+            QVERIFY(progress);
+            progress->cancel();
+        });
+        c(form).Print2()->trigger();
+        disconnect(stop);
+        QVERIFY(pdfInfo(platform.lastOwnPdf).contains(QRegularExpression("Pages:\\s+3\\n")));
+        QCOMPARE(platform.errors, QStringList());
     }
 
     void tablePrintBeforeAnyLoadIsABlankPage() {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGraphicsSimpleTextItem>
@@ -14,6 +15,9 @@
 #include <QLegendMarker>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QUrl>
 #include <QWheelEvent>
@@ -284,18 +288,61 @@ private slots:
         QCOMPARE(g->visibleLabels().first().second.toInt() >= 601, true);
     }
 
-    void timeAxisFallsBackToRowNumbersWhenTimesRunBackwards() {
-        // 1,500 rows of one day's date: the clock wraps at row 1,441.
-        TDecisionGraph* g = openDay(1500);
-        QVERIFY(g);
+    void timeAxisBreaksOnlyWhereTheTimeDoes_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<double>("mark");   // where the break is marked
+        QTest::addColumn<QString>("after"); // the label of the row after it
+        QByteArray wraps, missingDay, noTime;
+        for (int i = 0; i < 1500; ++i) // one day's date; the clock wraps at row 1,441
+            wraps += testfiles::loggerRow(i) + "\r\n";
+        for (int i = 0; i < 1440; ++i)
+            missingDay += testfiles::loggerRow(i, "091201") + "\r\n";
+        for (int i = 0; i < 1440; ++i)
+            missingDay += testfiles::loggerRow(i, "091203") + "\r\n";
+        for (int i = 0; i < 1440; ++i) {
+            QByteArray row = testfiles::loggerRow(i);
+            if (i == 700) row.replace(7, 8, "--:--:--");
+            noTime += row + "\r\n";
+        }
+        QTest::newRow("a step back in time") << wraps << 1439.5 << "12/01 00:00";
+        QTest::newRow("a day missing from a merge") << missingDay << 1439.5 << "12/03 00:00";
+        QTest::newRow("a row without a readable time") << noTime << 699.5 << "";
+    }
+    void timeAxisBreaksOnlyWhereTheTimeDoes() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(double, mark);
+        QFETCH(QString, after);
+        w = std::make_unique<WindowFixture>();
+        QVERIFY(w->open());
+        testfiles::writeFile(w->path("-091201-091203.csv"), bytes);
+        w->form->OpenFile(w->path("-091201-091203.csv"));
+        c(w->form).PageControl1()->setActivePageIndex(2);
+        TDecisionGraph* g = c(w->form).DecisionGraphT1();
         c(w->form).Xmode()->setChecked(true);
-        QRegularExpression number("^\\d+$");
-        QVERIFY(!g->visibleLabels().isEmpty());
-        for (const auto& [x, text] : g->visibleLabels())
-            QVERIFY2(number.match(text).hasMatch() && text.toInt() == int(x) + 1, qPrintable(text));
-        // A span whose times run forwards shows them again.
-        g->zoomX(100, 400);
-        QVERIFY(g->visibleLabels().first().second.contains(':'));
+        const auto labels = g->visibleLabels();
+        QVERIFY(labels.size() >= 4);
+        // Times of day on both sides of the break, which is marked.
+        QRegularExpression time("^(\\d\\d/\\d\\d )?\\d\\d:\\d\\d$");
+        int times = 0;
+        for (const auto& [x, text] : labels)
+            times += time.match(text).hasMatch();
+        QVERIFY(times >= labels.size() - 1);
+        QVERIFY2(g->gapMarks().contains(mark), qPrintable(QString::number(g->gapMarks().value(0))));
+        if (!after.isEmpty()) {
+            bool found = false;
+            for (const auto& [x, text] : labels)
+                found |= qAbs(x - (mark + 0.5)) < 1e-9 && text == after;
+            QVERIFY(found);
+        }
+        // No two labels overlap.
+        const QFontMetrics fm(g->labelFont());
+        const double pxPerIndex = g->chart()->plotArea().width() / (g->visibleXMax() - g->visibleXMin());
+        for (int i = 1; i < labels.size(); ++i) {
+            const double room = (labels[i].first - labels[i - 1].first) * pxPerIndex;
+            const double need =
+                (fm.horizontalAdvance(labels[i].second) + fm.horizontalAdvance(labels[i - 1].second)) / 2.0;
+            QVERIFY2(room >= need, qPrintable(labels[i - 1].second + " / " + labels[i].second));
+        }
     }
 
     void timeAxisShowsDatesAcrossMidnight() {
@@ -352,6 +399,24 @@ private slots:
         QCOMPARE(table->item(0, 5)->text(), QString("2 min 00 s"));
         QCOMPARE(table->item(1, 1)->text(), QString("23.0")); // T2 steady
         QCOMPARE(table->item(1, 4)->text(), QString("0"));
+        // The level bar moved after the load: the page, the table and the line follow.
+        c(w->form).DecisionGraphT1()->undoZoom();
+        c(w->form).ScrollBar1()->setValue(30);
+        QVERIFY2(stats->text().contains("Over the level 30: 2 readings"), qPrintable(stats->text()));
+        QCOMPARE(table->item(0, 4)->text(), QString("2"));
+        QCOMPARE(c(w->form).FastLineSeries5()->y(0), 30.0);
+
+        // The logger off for six hours while warm: that time is not counted, and
+        // the page says so; a reading every 10 minutes instead of 1 is no gap.
+        QByteArray gap;
+        const int minutes[] = {0, 1, 2, 3, 4, 5, 365, 366, 367, 368, 378, 388, 398, 408, 418, 428};
+        for (int m : minutes)
+            gap += rowWithT1(m, 40);
+        testfiles::writeFile(w->path("gap.csv"), gap);
+        w->form->OpenFile(w->path("gap.csv"));
+        QVERIFY2(stats->text().contains("16 readings, 1 h 08 min above it (gaps not counted)"),
+                 qPrintable(stats->text()));
+        QCOMPARE(table->item(0, 5)->text(), QString("1 h 08 min*"));
     }
 
     void exportedImagesHaveTheChosenSize_data() {
@@ -406,6 +471,8 @@ private slots:
         const QByteArray original = testfiles::loggerFile(300);
         platform.saveAnswers.enqueue(w->path("all.csv"));
         g->findChild<QAction*>("ExportCsv")->trigger();
+        // The name offered is one the next merge of the day does not take.
+        QCOMPARE(QFileInfo(platform.suggestedNames.last()).fileName(), QString("export-091201-copy.csv"));
         QFile all(w->path("all.csv"));
         QVERIFY(all.open(QIODevice::ReadOnly));
         QCOMPARE(all.readAll(), original);
@@ -430,6 +497,61 @@ private slots:
         platform.saveAnswers.enqueue(w->path("part.csv"));
         g->findChild<QAction*>("ExportCsv")->trigger();
         QCOMPARE(platform.errors.size(), 1);
+        // Zoomed into the gap between two rows: no row is shown, none is exported.
+        g->zoomX(10.2, 10.8);
+        const int dialogs = platform.dialogs.size();
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QCOMPARE(platform.dialogs.size(), dialogs);
+        QVERIFY2(platform.messages.filter("nothing to export").size() == 1,
+                 qPrintable(platform.messages.join('|')));
+        // A name the day's merge would take is asked about first; Cancel writes nothing.
+        g->undoZoom();
+        platform.saveAnswers.enqueue(w->path("091201B.csv"));
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QVERIFY(platform.confirmations.filter("091201B.csv").size() == 1);
+        QVERIFY(!QFile::exists(w->path("091201B.csv")));
+        // A source changed since the load is not exported from.
+        testfiles::writeFile(w->path("part.csv"), testfiles::loggerFile(7));
+        platform.saveAnswers.enqueue(w->path("changed.csv"));
+        g->findChild<QAction*>("ExportCsv")->trigger();
+        QVERIFY(!QFile::exists(w->path("changed.csv")));
+        QVERIFY2(platform.errors.last().contains("has changed since it was loaded"),
+                 qPrintable(platform.errors.last()));
+    }
+
+    void verticalZoomStopsAtTheResolution_data() {
+        QTest::addColumn<QString>("chart");
+        QTest::addColumn<double>("resolution");
+        QTest::newRow("temperature") << "DecisionGraphT1" << 0.1;
+        QTest::newRow("counter") << "DecisionGraphT3" << 1.0;
+        QTest::newRow("analog, multiplier 2.5") << "DecisionGraphA1" << 0.25;
+    }
+    void verticalZoomStopsAtTheResolution() {
+        QFETCH(QString, chart);
+        QFETCH(double, resolution);
+        w = std::make_unique<WindowFixture>();
+        QVERIFY(w->open());
+        c(w->form).ScrollBarA1()->setValue(2);
+        c(w->form).ScrollBarA01()->setValue(500);
+        testfiles::writeFile(w->path("091201.csv"), testfiles::loggerFile(200));
+        w->form->OpenFile(w->path("091201.csv"));
+        auto* g = w->form->findChild<TDecisionGraph*>(chart);
+        QWidget* sheet = g;
+        while (sheet && !qobject_cast<TTabSheet*>(sheet))
+            sheet = sheet->parentWidget();
+        c(w->form).PageControl1()->setActivePage(qobject_cast<TTabSheet*>(sheet));
+        QTRY_VERIFY(g->isVisible());
+        // Ctrl+wheel far beyond what the readings can tell apart, then a zoom box.
+        for (int i = 0; i < 200; ++i)
+            wheel(g, plotPoint(g, 0.5, 0.5), 120, Qt::ControlModifier);
+        drag(g, Qt::LeftButton, plotPoint(g, 0.5, 0.4), plotPoint(g, 0.5, 0.45));
+        QVERIFY2(g->axisMax() - g->axisMin() >= resolution * 0.999,
+                 qPrintable(QString::number(g->axisMax() - g->axisMin())));
+        QVERIFY(g->axisMax() - g->axisMin() <= resolution * 1.5);
+        QVERIFY(g->leftAxisLabels().size() <= 12);
+        // The tracker names the channel's readings, never an inner series.
+        g->setTrackerIndex(5);
+        QVERIFY2(!g->trackerText().contains("Series"), qPrintable(g->trackerText()));
     }
 
     void zoomSurvivesRefreshOfTheSameFile() {
@@ -556,6 +678,27 @@ private slots:
         QVERIFY(QFileInfo::exists(w->path(".config/tervane640/tervane640.ini")) ||
                 !QDir(w->work.path()).entryList({"tervane640.ini"}).isEmpty() ||
                 !QDir(w->path(".config")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+
+        // A second window puts its file at the top meanwhile: the next file opened
+        // here goes above it, and neither is lost.
+        QDirIterator it(w->work.path(), {"tervane640.ini"}, QDir::Files | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        QVERIFY(it.hasNext());
+        const QString ini = it.next();
+        const QString other = w->path("R&D/091230.csv");
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[RecentFiles]\nFiles=" + other.toUtf8() + ", " + names[9].toUtf8() + "\n");
+        f.close();
+        w->form->OpenFile(names[4]);
+        const auto now = recent->actions();
+        QCOMPARE(now.value(0)->data().toString(), names[4]);
+        QCOMPARE(now.value(1)->data().toString(), other);
+        QCOMPARE(now.value(2)->data().toString(), names[9]);
+        // A path holding "&" is shown as itself.
+        QString shown = now.value(1)->text();
+        shown.replace("&&", QString(QChar(1))).remove('&').replace(QChar(1), '&');
+        QCOMPARE(shown, "2 " + QDir::toNativeSeparators(other));
     }
 
     void printPreviewOfThePageOnScreen() {
@@ -569,6 +712,18 @@ private slots:
         QCOMPARE(platform.previews, 2);
         QVERIFY(QFileInfo(platform.lastPreviewPdf).size() > 1000);
         QVERIFY(platform.errors.isEmpty());
+        // A table of many pages previews its first ones, and says so.
+        testfiles::writeFile(w->path("091202.csv"), testfiles::loggerFile(5000));
+        w->form->OpenFile(w->path("091202.csv"));
+        w->form->findChild<QAction*>("PrintPreview1")->trigger();
+        QVERIFY2(platform.previewCaptions.last().startsWith("Print preview: the first 20 of "),
+                 qPrintable(platform.previewCaptions.last()));
+        if (!QStandardPaths::findExecutable("pdfinfo").isEmpty()) {
+            QProcess info;
+            info.start("pdfinfo", {platform.lastPreviewPdf});
+            QVERIFY(info.waitForFinished());
+            QVERIFY(QString(info.readAllStandardOutput()).contains(QRegularExpression("Pages:\\s+20\\n")));
+        }
     }
 };
 

@@ -13,8 +13,12 @@ class TestStats : public QObject {
 private slots:
     void freezerDay();
     void spansAndGaps();
+    void timeAboveCountsMeasuredTimeOnly_data();
+    void timeAboveCountsMeasuredTimeOnly();
     void rowMoments_data();
     void rowMoments();
+    void datesReadTheWayTheFileDayFits_data();
+    void datesReadTheWayTheFileDayFits();
     void durations();
 };
 
@@ -93,6 +97,37 @@ void TestStats::spansAndGaps() {
     QVERIFY(!ComputeSpanStats(warm, std::vector<qint64>(60, unknown), 0, 59, -18, unknown).secondsAbove);
 }
 
+void TestStats::timeAboveCountsMeasuredTimeOnly_data() {
+    QTest::addColumn<QList<int>>("minutes"); // when each reading was taken; all are over the level
+    QTest::addColumn<qint64>("seconds");
+    QTest::addColumn<int>("gaps");
+    QTest::newRow("steady minutes") << QList<int>{0, 1, 2, 3, 4, 5} << qint64(300) << 0;
+    QTest::newRow("logger off six hours")
+        << QList<int>{0, 1, 2, 3, 4, 5, 365, 366, 367, 368} << qint64(480) << 1;
+    QTest::newRow("a day missing from a merge")
+        << QList<int>{0, 10, 20, 30, 40, 50, 1490, 1500, 1510, 1520} << qint64(4800) << 1;
+    QTest::newRow("interval changed from 1 to 10 minutes")
+        << QList<int>{0, 1, 2, 3, 4, 5, 15, 25, 35, 45, 55, 65} << qint64(3900) << 0;
+    QTest::newRow("two readings, one long step") << QList<int>{0, 600} << qint64(36000) << 0;
+}
+
+void TestStats::timeAboveCountsMeasuredTimeOnly() {
+    QFETCH(QList<int>, minutes);
+    QFETCH(qint64, seconds);
+    QFETCH(int, gaps);
+    const QDateTime start(QDate(2009, 12, 1), QTime(0, 0));
+    std::vector<QDateTime> times;
+    for (int m : minutes)
+        times.push_back(start.addSecs(60 * m));
+    const std::vector<double> v(times.size(), 30.0);
+    const auto s = ComputeSpanStats(v, times, 0, qsizetype(v.size()) - 1, 25.0);
+    QCOMPARE(s.overLevel, qsizetype(v.size()));
+    QCOMPARE(*s.secondsAbove, seconds);
+    QCOMPARE(s.gapsSkipped, qsizetype(gaps));
+    // A zoom that cuts the readings around a gap does not make it count.
+    if (gaps > 0) QCOMPARE(ComputeSpanStats(v, times, 5, 6, 25.0).gapsSkipped, qsizetype(1));
+}
+
 void TestStats::rowMoments_data() {
     QTest::addColumn<QString>("date");
     QTest::addColumn<QString>("time");
@@ -131,6 +166,41 @@ void TestStats::rowMoments() {
     const QByteArray d = date.toLatin1(), t = time.toLatin1();
     QCOMPARE(RowMoment({d.constData(), std::size_t(d.size())}, {t.constData(), std::size_t(t.size())}),
              expect);
+}
+
+void TestStats::datesReadTheWayTheFileDayFits_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QDate>("expect"); // invalid: the row has no time
+    const QDate dec1(2009, 12, 1);
+    QTest::newRow("dd.mm.yy in a day file") << "/data/091201.csv"
+                                            << "01.12.09" << dec1;
+    QTest::newRow("mm/dd/yyyy in a day file") << "091201B.CSV"
+                                              << "12/01/2009" << dec1;
+    QTest::newRow("yy/mm/dd in a day file") << "091201.csv"
+                                            << "09/12/01" << dec1;
+    QTest::newRow("dd.mm.yy in a merge") << "-091201-091215.csv"
+                                         << "14.12.09" << QDate(2009, 12, 14);
+    QTest::newRow("mm/dd/yy in a merge") << "-091201-091215.csv"
+                                         << "12/02/09" << QDate(2009, 12, 2);
+    QTest::newRow("an export keeps the day") << "export-091201-copy.csv"
+                                             << "01.12.09" << dec1;
+    QTest::newRow("midnight of the next day") << "091201.csv"
+                                              << "02.12.09" << QDate(2009, 12, 2);
+    QTest::newRow("no reading fits the day") << "091201.csv"
+                                             << "05.06.07" << QDate();
+    QTest::newRow("a name without a day") << "notes.csv"
+                                          << "01.12.09" << QDate(2001, 12, 9);
+}
+
+void TestStats::datesReadTheWayTheFileDayFits() {
+    QFETCH(QString, file);
+    QFETCH(QString, date);
+    QFETCH(QDate, expect);
+    const QByteArray d = date.toLatin1();
+    const QDateTime at =
+        RowMoment({d.constData(), std::size_t(d.size())}, "10:00:00", logdata::DaySpanOfFileName(file));
+    QCOMPARE(at.date(), expect);
 }
 
 void TestStats::durations() {

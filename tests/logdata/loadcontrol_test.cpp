@@ -3,17 +3,18 @@
 // names that are not regular files refused without waiting on them. The loader
 // works on the real window's table and charts, found by their names.
 #include "app/mainwindow.h"
-#include "platform/platform.h"
 #include "charts/decisiongraph.h"
 #include "guitest.h"
 #include "logdata/csvloader.h"
 #include "logdata/linereader.h"
 #include "logdata/stringgrid.h"
 #include "loggerfiles.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -114,6 +115,20 @@ private slots:
         QVERIFY(rows > 0 && rows < 300000);
         QCOMPARE(series("DecisionGraphT1", "FastLineSeries1")->count(), std::min(rows, 16382));
         QVERIFY(!loader.isLoading());
+    }
+
+    void closingTheWindowEndsTheLoad() {
+        // A big file opened, and the window closed while it loads.
+        const QString big = write("big.csv", 300000);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTimer::singleShot(100, form.get(), [this] { form->close(); });
+        QElapsedTimer clock;
+        clock.start();
+        form->OpenFile(big);
+        QVERIFY(!form->isVisible());
+        QVERIFY2(loadedRows() < 300000, qPrintable(QString::number(loadedRows())));
+        QVERIFY(clock.elapsed() < 5000);
     }
 
     void aLoadAskedForMeanwhileTakesOver() {

@@ -103,10 +103,13 @@ private slots:
         // X is the point's index; labels are the row numbers.
         QCOMPARE(c(form).Series1()->x(2), 2.0);
         QCOMPARE(c(form).Series1()->labels(), (QStringList{"1", "2", "3"}));
-        // The level bar moved after the load changes no level line.
+        // A level bar moved after the load moves its lines with it.
         c(form).ScrollBar1()->setValue(10);
         QCOMPARE(c(form).TLEVEL()->text(), QString("10"));
-        QCOMPARE(ys(c(form).Series5()), (QList<double>{30, 30, 30}));
+        QCOMPARE(ys(c(form).Series5()), (QList<double>{10, 10, 10}));
+        QCOMPARE(ys(c(form).FastLineSeries5()), (QList<double>{10, 10, 10}));
+        c(form).ScrollBar2()->setValue(20);
+        QCOMPARE(ys(c(form).Series10()), (QList<double>{20, 20, 20}));
         QCOMPARE(platform.errors, QStringList());
     }
 
@@ -127,6 +130,13 @@ private slots:
         QCOMPARE(c(form).Series6()->y(0), 10.0);
         QCOMPARE(c(form).FastLineSeries6()->y(0), 25.0);
         QCOMPARE(c(form).Series11()->y(0), 28.5);
+        // The page's level line is scaled like its readings, and the page says so.
+        c(form).ScrollBar2()->setValue(20);
+        QCOMPARE(c(form).FastLineSeries10()->y(0), 50.0);
+        QCOMPARE(c(form).Series10()->y(0), 20.0);
+        auto* stats = form->findChild<QLabel*>("StatisticsA1");
+        QVERIFY2(stats->text().contains("Over the level 50 (A level 20 x 2.5, scaled like the readings): 0"),
+                 qPrintable(stats->text()));
         // Coarse and fine at 0: the channel lies flat at 0 and its range series at 1.
         c(form).ScrollBarA1()->setValue(0);
         c(form).ScrollBarA01()->setValue(0);
@@ -144,7 +154,12 @@ private slots:
         // A level 13; the row's other fields stay under both levels. The reading's
         // sign counts: a freezer's level of -18 is passed by -010.0, not by -020.0.
         QTest::newRow("+041.0 over 40") << QByteArray("+041.0") << QByteArray("12.0") << 1 << 40;
-        QTest::newRow("+040.9 not over 40") << QByteArray("+040.9") << QByteArray("12.0") << 0 << 40;
+        // The value counts, as the level line shows it, not its whole degrees.
+        QTest::newRow("+040.9 over 40") << QByteArray("+040.9") << QByteArray("12.0") << 1 << 40;
+        QTest::newRow("+040.0 not over 40") << QByteArray("+040.0") << QByteArray("12.0") << 0 << 40;
+        QTest::newRow("+025.3 over 25") << QByteArray("+025.3") << QByteArray("12.0") << 1 << 25;
+        // A field without digits (a header line's "A4") carries no reading.
+        QTest::newRow("A4 text never over") << QByteArray("+020.0") << QByteArray("A4.x") << 0 << 40;
         QTest::newRow("-041.0 not over 40") << QByteArray("-041.0") << QByteArray("12.0") << 0 << 40;
         QTest::newRow("-050.0 not over 40") << QByteArray("-050.0") << QByteArray("12.0") << 0 << 40;
         QTest::newRow("-020.0 not over -18") << QByteArray("-020.0") << QByteArray("12.0") << 0 << -18;

@@ -1,7 +1,9 @@
 // The logger row format and the line reader, as the loader and merging see them.
 #include "logdata/linereader.h"
+#include "logdata/rowexport.h"
 #include "logdata/rowformat.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <string>
@@ -174,7 +176,64 @@ private slots:
         QVERIFY(!IsStatusMarked(23, true, "0T"));
         QVERIFY(!IsStatusMarked(23, true, ""));
     }
+    void exportKeepsEachRowsBytes_data();
+    void exportKeepsEachRowsBytes();
+    void exportNamesNoMergeTakes_data();
+    void exportNamesNoMergeTakes();
 };
+
+void RowFormatTest::exportKeepsEachRowsBytes_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray a(70, 'a'), b(70, 'b'), c(70, 'c');
+    QTest::newRow("CR LF, all") << a + "\r\n" + b + "\r\n" << 1 << 2 << a + "\r\n" + b + "\r\n";
+    QTest::newRow("LF only") << a + "\n" + b + "\n" + c + "\n" << 2 << 3 << b + "\n" + c + "\n";
+    QTest::newRow("CR only") << a + "\r" + b + "\r" + c + "\r" << 1 << 2 << a + "\r" + b + "\r";
+    QTest::newRow("no last line end") << a + "\r\n" + b << 1 << 2 << a + "\r\n" + b;
+    QTest::newRow("mixed ends, short lines between")
+        << a + "\r\nshort\r\n\r\n" + b + "\n" + c + "\r" << 1 << 3 << a + "\r\n" + b + "\n" + c + "\r";
+    QTest::newRow("a row in the middle") << a + "\r\n" + b + "\r\n" + c + "\r\n" << 2 << 2 << b + "\r\n";
+    QTest::newRow("Ctrl-Z ends the file") << a + "\r\n" + b + "\x1a" + c << 1 << 9 << a + "\r\n" + b;
+    QTest::newRow("none") << a + "\r\n" << 2 << 1 << QByteArray();
+}
+
+void RowFormatTest::exportKeepsEachRowsBytes() {
+    QFETCH(QByteArray, source);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QByteArray, expected);
+    QTemporaryDir dir;
+    QFile in(dir.filePath("091201.csv"));
+    QVERIFY(in.open(QIODevice::WriteOnly));
+    in.write(source);
+    in.close();
+    const auto r = logdata::ExportRows(in.fileName(), from, to, dir.filePath("out.csv"));
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QFile out(dir.filePath("out.csv"));
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), expected);
+}
+
+void RowFormatTest::exportNamesNoMergeTakes_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("a day file") << "091201.csv" << true;
+    QTest::newRow("a copy of it") << "091201-copy.csv" << true;
+    QTest::newRow("upper case") << "091201B.CSV" << true;
+    QTest::newRow("suggested") << logdata::ExportFileName("/data/091201.csv", false) << false;
+    QTest::newRow("suggested part") << logdata::ExportFileName("/data/091201.csv", true) << false;
+    QTest::newRow("merged") << "-091201-091215.csv" << false;
+    QTest::newRow("no such day") << "091332.csv" << false;
+    QTest::newRow("not csv") << "091201.txt" << false;
+}
+
+void RowFormatTest::exportNamesNoMergeTakes() {
+    QFETCH(QString, name);
+    QFETCH(bool, taken);
+    QCOMPARE(logdata::MergeWouldTake(name), taken);
+}
 
 QTEST_APPLESS_MAIN(RowFormatTest)
 #include "rowformat_test.moc"

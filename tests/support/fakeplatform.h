@@ -61,21 +61,38 @@ public:
         dialogs << caption;
         return openAnswers.isEmpty() ? QString() : openAnswers.dequeue();
     }
-    QString chooseSaveFile(const QString& caption, const QString&, const QString&) override {
+    QString chooseSaveFile(const QString& caption, const QString& suggested, const QString&) override {
         dialogs << caption;
+        suggestedNames << suggested;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.dequeue();
     }
     QSize chooseImageSize(QSize shown) override {
         return imageSizes.isEmpty() ? shown : imageSizes.dequeue();
     }
     // A preview prints its pages to a PDF file of its own.
-    void printPreview(const QString&, const std::function<void(QPrinter&)>& paint) override {
+    void printPreview(const QString& caption, const std::function<void(QPrinter&)>& paint) override {
+        previewCaptions << caption;
         QPrinter p(QPrinter::HighResolution);
         p.setOutputFormat(QPrinter::PdfFormat);
         p.setOutputFileName(pdfPath(QStringLiteral("preview%1").arg(++previews)));
         lastPreviewPdf = p.outputFileName();
         paint(p);
     }
+
+    // The print dialog: noted with its page count; answered from printAnswers
+    // (print all when empty), a range from printRanges when one is queued.
+    bool choosePrint(QPrinter& printer, const QString& caption, int pages) override {
+        printDialogs << QStringLiteral("%1|%2").arg(caption).arg(pages);
+        if (!printRanges.isEmpty()) {
+            const QPair<int, int> r = printRanges.dequeue();
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(r.first, r.second);
+        }
+        return printAnswers.isEmpty() || printAnswers.dequeue();
+    }
+    QStringList printDialogs, previewCaptions;
+    QQueue<bool> printAnswers;
+    QQueue<QPair<int, int>> printRanges;
 
     QString pdfPath(const QString& stem) const { return dir.filePath(stem + ".pdf"); }
     void clear() {
@@ -87,11 +104,15 @@ public:
         plainLogonQuestions.clear();
         existingFileQuestions.clear();
         opened.clear();
+        suggestedNames.clear();
+        printDialogs.clear();
+        previewCaptions.clear();
         beeps = 0;
     }
 
     QStringList messages, warnings, errors, confirmations, opened, dialogs;
     QQueue<QString> openAnswers, saveAnswers;
+    QStringList suggestedNames; // what each save dialog proposed
     QQueue<QSize> imageSizes;
     int previews = 0;
     QString lastPreviewPdf;

@@ -30,15 +30,24 @@ int main(int argc, char** argv) {
     // TERVANE_SHOT_PORT: the FTP port to log on to (the csv.cfg of the folder names host and account).
     if (qEnvironmentVariableIsSet("TERVANE_SHOT_PORT"))
         c(form).PortTxt()->setText(QString::fromLocal8Bit(qgetenv("TERVANE_SHOT_PORT")));
+    // TERVANE_SHOT_AT_START: the file is given as "tervane640 FILE" gives it, read
+    // under the csv.cfg of its folder once start-up has applied it.
+    const bool atStart = qEnvironmentVariableIsSet("TERVANE_SHOT_AT_START");
+    if (atStart) form.OpenFileAtStart(file.absoluteFilePath());
     form.show();
+    if (atStart)
+        while (!form.Initialised())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     c(form).PageControl1()->setActivePageIndex(argc > 3 ? std::atoi(argv[3]) : 1);
     const bool zoom = argc > 9;
     if (zoom) {
         c(form).Xmode()->setChecked(true);
         c(form).ScrollBar1()->setValue(std::atoi(argv[9]));
     }
-    c(form).FileListBox1()->selectName(file.fileName());
-    c(form).invoke("FileListBox1DblClick");
+    if (!atStart) {
+        c(form).FileListBox1()->selectName(file.fileName());
+        c(form).invoke("FileListBox1DblClick");
+    }
     const QString out = QString::fromLocal8Bit(argv[2]);
     if (zoom) {
         auto* page = c(form).PageControl1()->ActivePage();
