@@ -56,8 +56,21 @@ qint64 ListingSizeOf(const QString& line) {
     if (fields.size() < 4) return -1;
     if (IsUnixModeField(fields[0])) {
         if (fields[0][0] != QLatin1Char('-')) return -1; // folders, links, devices
-        for (qsizetype k = 2; k + 2 < fields.size(); ++k)
-            if (isMonth(fields[k])) return DigitsValue(fields[k - 1]);
+        // The size is the column before the date (month, day, time or year), after the mode, the link
+        // count and the owner; an owner, group or name that looks like a month does not move it.
+        auto digits = [](const QString& f, int lo, int hi) {
+            if (f.size() < lo || f.size() > hi) return false;
+            return std::all_of(f.begin(), f.end(), [](QChar c) { return c.isDigit(); });
+        };
+        auto timeOrYear = [&](const QString& f) {
+            return digits(f, 4, 4) ||
+                   (f.size() >= 4 && f.size() <= 5 && f[f.size() - 3] == QLatin1Char(':') &&
+                    digits(f.left(f.size() - 3), 1, 2) && digits(f.right(2), 2, 2));
+        };
+        for (qsizetype k = 4; k + 3 < fields.size(); ++k)
+            if (isMonth(fields[k]) && digits(fields[k + 1], 1, 2) && timeOrYear(fields[k + 2]) &&
+                digits(fields[k - 1], 1, 20))
+                return DigitsValue(fields[k - 1]);
         return -1;
     }
     if (IsDosDateField(fields[0])) return DigitsValue(fields[2]); // "<DIR>" gives -1

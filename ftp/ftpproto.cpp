@@ -34,8 +34,10 @@ bool IsContinuationLine(const QString& line) {
 namespace {} // namespace
 
 qint64 SizeFromReply(const QString& line) {
-    // Every "(" is a candidate; the first one followed by digits, one space and "bytes)" wins.
+    // Every "(" is a candidate; the last one followed by digits, one space and "bytes)" wins: the file's
+    // name comes before the size, and may hold such a text itself.
     const QStringView view(line);
+    qint64 found = -1;
     for (qsizetype open = view.indexOf(QLatin1Char('(')); open >= 0;
          open = view.indexOf(QLatin1Char('('), open + 1)) {
         qsizetype i = open + 1;
@@ -44,9 +46,9 @@ qint64 SizeFromReply(const QString& line) {
         if (i == open + 1) continue;
         const QStringView tail = view.mid(i);
         if (!tail.startsWith(QLatin1String(" bytes)"), Qt::CaseInsensitive)) continue;
-        return DigitsValue(view.mid(open + 1, i - open - 1));
+        found = DigitsValue(view.mid(open + 1, i - open - 1));
     }
-    return -1;
+    return found;
 }
 
 qint64 SizeFrom213(const QString& line) {

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QScopeGuard>
+#include <QStringDecoder>
 
 using namespace ftpcore;
 
@@ -9,6 +10,78 @@ void FtpCore::watchAbortReply() {
     if (available() < 4) return;
     const QByteArray code = in.mid(inPos, 4);
     if (code == "421 " || code == "426 " || code == "421-" || code == "426-") serverAbort = true;
+}
+
+// A server that keeps sending while nobody asks (between commands, or on the control connection during
+// a transfer) would grow the input without end: past the limit the session is closed.
+void FtpCore::capUnasked() {
+    if (awaitingReply || available() <= kUnaskedLimit || !connected) return;
+    if (outOfStep) {
+        // The rest of a reply that was cut short: the next command drops it anyway.
+        dropInput();
+        return;
+    }
+    closeReason = QStringLiteral("The server sent more than %1 KiB nobody asked for, so the session was "
+                                 "closed: log on again")
+                      .arg(kUnaskedLimit / 1024);
+    reportStatus(1, closeReason);
+    dropInput();
+    requestCloseSocket();
+}
+
+// A listing line as the user reads it: UTF-8 when it is valid UTF-8, else Latin-1 (a Windows server's
+// folder of older names). The names in such a line are noted, so a command naming one sends the very
+// bytes the server listed.
+QString FtpCore::decodeListingLine(const QByteArray& raw) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(raw);
+    if (!utf8.hasError()) return text;
+    text = QString::fromLatin1(raw);
+    const QString line = CutLineEnd(text);
+    // The name is the line's tail after some blank; every tail is a candidate (a few per line).
+    for (qsizetype i = line.indexOf(QLatin1Char(' ')); i >= 0 && i + 1 < line.size();
+         i = line.indexOf(QLatin1Char(' '), i + 1))
+        if (line[i + 1] != QLatin1Char(' ')) latin1Names.insert(line.mid(i + 1));
+    return text;
+}
+
+QByteArray FtpCore::encodeLine(const QString& text) const {
+    if (latin1Names.isEmpty()) return text.toUtf8();
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    QStringView arg = QStringView(text).mid(space + 1);
+    QStringView end;
+    if (arg.endsWith(QLatin1String("\r\n"))) {
+        end = arg.right(2);
+        arg.chop(2);
+    }
+    if (space < 0 || !latin1Names.contains(arg.toString())) return text.toUtf8();
+    return QStringView(text).left(space + 1).toUtf8() + arg.toLatin1() + end.toLatin1();
+}
+
+// FEAT after the log-on; a server that offers UTF8 is asked to use it for names (OPTS UTF8 ON).
+void FtpCore::askFeatures() {
+    utf8Asked = false;
+    try {
+        reportStatus(1, QStringLiteral("FEAT"));
+        QStringList lines;
+        replyCode = 0;
+        const Asking asking(this);
+        writeln(QStringLiteral("FEAT"));
+        readReply(&lines);
+        if (replyCode != 211) return;
+        bool utf8 = false;
+        for (const QString& l : lines)
+            if (CutLineEnd(l).trimmed().compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0) utf8 = true;
+        if (!utf8) return;
+        reportStatus(1, QStringLiteral("OPTS UTF8 ON"));
+        transaction(QStringLiteral("OPTS UTF8 ON"));
+        utf8Asked = inRange(replyCode, 200, 299);
+    } catch (const EAbortError&) {
+        throw;
+    } catch (const ESockError&) {
+        // A garbled answer to FEAT leaves the names as they are; the next command gets back in step.
+        if (!connected) throw;
+    }
 }
 
 void FtpCore::checkArgument(const QString& text, const char* what) {
@@ -34,6 +107,8 @@ void FtpCore::forgetSession() {
     mdtmSupport = -1;
     outOfStep = false;
     dataMethod.clear();
+    latin1Names.clear();
+    utf8Asked = false;
     tlsControl = false;
     protP = false;
     peerCert = QSslCertificate();
@@ -55,6 +130,7 @@ void FtpCore::failureRule(TCmdType kind, const QString& reply) {
 }
 
 QString FtpCore::readReplyLine() {
+    const Asking asking(this);
     const QString line = QString::fromUtf8(readLineBytes());
     reportStatus(1, line);
     return line;
@@ -94,6 +170,7 @@ QString FtpCore::readReply(QStringList* lines) {
 
 QString FtpCore::transaction(const QString& command) {
     checkArgument(command, "command");
+    const Asking asking(this);
     if (outOfStep && command != QLatin1String("QUIT")) resync();
     reportStatus(8, QStringLiteral("Transaction"));
     replyCode = 0;
@@ -105,6 +182,7 @@ QString FtpCore::transaction(const QString& command) {
 // late reply of a transfer or of NOOP, TYPE, PORT or SYST can be mistaken for). A server
 // that does not answer within the idle time-out (2 s at least) is given up.
 void FtpCore::resync() {
+    const Asking asking(this);
     outOfStep = false;
     dropInput();
     const int wait = std::max(idleTimeOut, kAbortAnswerMs);
@@ -149,9 +227,18 @@ void FtpCore::connect() {
     checkArgument(password, "password");
     dropInput();
     useTls(security != TNMFTP::SecurityPlain);
+    closeReason.clear();
     PowersockCore::connect();
     try {
-        const QString greeting = readReply();
+        QString greeting;
+        try {
+            greeting = readReply();
+        } catch (const ESockError& e) {
+            if (dynamic_cast<const EAbortError*>(&e) || destroyed || canceled) throw;
+            throw ESockError(QStringLiteral("The server %1 accepted the connection but sent no complete "
+                                            "greeting: %2")
+                                 .arg(host, e.Message()));
+        }
         if (inRange(ReplyCodeOf(greeting), 400, 599)) {
             // The server refuses the session before the log-on.
             lastReply = greeting;
@@ -166,21 +253,32 @@ void FtpCore::connect() {
             checkArgument(userID, "user ID");
             checkArgument(password, "password");
         }
-        reportStatus(1, QStringLiteral("USER ") + userID);
-        transaction(proxy.isEmpty() ? QStringLiteral("USER ") + userID
-                                    : QStringLiteral("USER ") + userID + '@' + host);
+        // A step of the log-on that gets no answer says which step it was.
+        auto step = [this](const QString& shown, const QString& command) {
+            reportStatus(1, shown);
+            try {
+                transaction(command);
+            } catch (const ESockError& e) {
+                if (dynamic_cast<const EAbortError*>(&e) || destroyed || canceled) throw;
+                throw ESockError(QStringLiteral("The server %1 did not answer %2: %3")
+                                     .arg(host, shown.section(QLatin1Char(' '), 0, 0), e.Message()));
+            }
+        };
+        step(QStringLiteral("USER ") + userID, proxy.isEmpty()
+                                                   ? QStringLiteral("USER ") + userID
+                                                   : QStringLiteral("USER ") + userID + '@' + host);
         if (replyCode > 400 && replyCode < 600) {
             connectionFailed();
             throw FTPException(lastReply);
         }
         if (replyCode == 331) {
-            reportStatus(1, QStringLiteral("PASS "));
-            transaction(QStringLiteral("PASS ") + password);
+            step(QStringLiteral("PASS "), QStringLiteral("PASS ") + password);
             if (replyCode > 400 && replyCode < 600) {
                 connectionFailed();
                 throw FTPException(lastReply);
             }
         }
+        askFeatures();
         if (TNMFTP* e = f()) emit e->OnConnect(e);
     } catch (...) {
         const std::exception_ptr first = std::current_exception();
@@ -500,6 +598,15 @@ void TNMFTP::setCommitCheck(TCommitCheck check) {
 }
 int TNMFTP::SizeSupport() const {
     return core().sizeSupport;
+}
+bool TNMFTP::Utf8Names() const {
+    return core().utf8Asked;
+}
+void TNMFTP::setPartialFileJournal(const QString& path) {
+    core().partialJournal = path;
+}
+int TNMFTP::RemovePartialFiles(const QString& journal) {
+    return ReceiveFile::RemoveLeftovers(journal);
 }
 
 QString TDownloadResult::unverifiedReason() const {

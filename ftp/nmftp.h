@@ -31,7 +31,7 @@
 //
 // Cancel() and Abort() end a transfer at once: ABOR goes to the server, the data connection closes and
 // the replies are read to the end so the next command gets its own reply. A server that does not answer
-// within 2 s is left: the session closes (Connected() is false) and the error says to log on again.
+// within 1 s is left: the session closes (Connected() is false) and the error says to log on again.
 // Every reply line and listing line is limited to 8192 bytes, a reply to 1000 lines, and each command's
 // reply must be complete within twice the idle time-out even when it trickles in.
 //
@@ -119,6 +119,12 @@ public:
     void setSyncDownloads(bool on);
     // SIZE support of the server: -1 not asked yet, 0 refused with 500/502 (not asked again), 1 supported.
     int SizeSupport() const;
+    // The server agreed to send and take names in UTF-8 (FEAT offered UTF8, OPTS UTF8 ON accepted).
+    bool Utf8Names() const;
+    // A file where each download notes its temporary file while it runs ("" = none), and the clean-up
+    // of what a download cut short by a crash or kill left (at the next start): the number removed.
+    void setPartialFileJournal(const QString& path);
+    static int RemovePartialFiles(const QString& journal);
     // MDTM support of the server, as SizeSupport.
     int ModifiedSupport() const;
     // Decides what a complete download does to a local file of the same name (none: it replaces it).

@@ -5,15 +5,22 @@
 #include "ftp/powersock_p.h"
 
 #include <QMetaMethod>
+#include <QSet>
 
 namespace ftpcore {
 // How long Disconnect waits for the answer to QUIT.
 constexpr int kQuitWaitMs = 3000;
-// How long the server gets to answer ABOR after a cancel before the session is given up.
-constexpr int kAbortAnswerMs = 2000;
+// How long the server gets to answer ABOR after a cancel before the session is given up: short enough
+// that the window is usable again within a second of the click.
+constexpr int kAbortAnswerMs = 900;
 // A data connection that brings less than this per idle period does not count as progressing.
 constexpr qint64 kDataMinProgress = 1024;
 constexpr int kVendorNotAsked = 2411;
+// Input the server sends while no reply is awaited: more than this closes the session.
+constexpr qsizetype kUnaskedLimit = 64 * 1024;
+// A listing stops beyond this many entries or bytes.
+constexpr qint64 kListingMaxEntries = 200000;
+constexpr qint64 kListingMaxBytes = 64 * 1024 * 1024;
 
 inline bool inRange(int code, int lo, int hi) {
     return code >= lo && code <= hi;
@@ -46,10 +53,19 @@ struct FtpCore : PowersockCore {
     bool dataEncrypted = false;  // the last data connection completed its TLS handshake
     QSslCertificate peerCert;    // the control connection's certificate
     bool listingComplete = true; // the last listing did not end without the TLS close
+    bool awaitingReply = false;  // a reply line is being read
+    // Names listed in bytes that are not UTF-8, shown as Latin-1: commands naming them send those bytes.
+    QSet<QString> latin1Names;
+    bool utf8Asked = false; // the server agreed to OPTS UTF8 ON
+    QString partialJournal; // where downloads under way note their temporary files ("" = nowhere)
 
     FtpCore() {
         port = 21;
-        afterRead = [this] { watchAbortReply(); };
+        afterRead = [this] {
+            watchAbortReply();
+            capUnasked();
+        };
+        encode = [this](const QString& text) { return encodeLine(text); };
     }
 
     TNMFTP* f() const { return destroyed ? nullptr : static_cast<TNMFTP*>(q); }
@@ -59,7 +75,9 @@ struct FtpCore : PowersockCore {
 
     // The log-on raises OnConnect, not the socket.
     void socketConnected() override {}
+    // A cancel reaches every wait: the control connection's (replies) and the data connection's.
     void abort() override {
+        canceled = true;
         if (data) data->canceled = true;
     }
     void detach() override {
@@ -69,7 +87,20 @@ struct FtpCore : PowersockCore {
     qint64 receivedCount() const override { return data ? data->bytesReceived : 0; }
     qint64 sentCount() const override { return data ? data->bytesSent : 0; }
 
+    // Marks the time a command is out and its reply awaited: what arrives then is asked for.
+    struct Asking {
+        FtpCore* c;
+        bool before;
+        explicit Asking(FtpCore* core) : c(core), before(core->awaitingReply) { c->awaitingReply = true; }
+        ~Asking() { c->awaitingReply = before; }
+        Asking(const Asking&) = delete;
+        Asking& operator=(const Asking&) = delete;
+    };
     void watchAbortReply();
+    void capUnasked();
+    QString decodeListingLine(const QByteArray& raw);
+    QByteArray encodeLine(const QString& text) const;
+    void askFeatures();
     static void checkArgument(const QString& text, const char* what);
     void prepare();
     void forgetSession();

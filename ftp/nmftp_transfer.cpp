@@ -63,8 +63,10 @@ bool FtpCore::openDataConnection(TCmdType kind) {
     if (dataMode != TNMFTP::DataActive && dataMethod != QLatin1String("PORT")) {
         if (openPassive(kind)) return true;
         if (dataMode == TNMFTP::DataPassive) {
-            failureRule(kind,
-                        lastReply.isEmpty() ? QStringLiteral("The server refused passive mode") : lastReply);
+            // The server agreed but its port could not be reached: that is what the user must learn.
+            failureRule(kind, !passiveProblem.isEmpty() ? passiveProblem
+                              : lastReply.isEmpty()     ? QStringLiteral("The server refused passive mode")
+                                                        : lastReply);
             return false;
         }
         dataMethod = QStringLiteral("PORT"); // Automatic: active mode for the rest of the session
@@ -201,7 +203,7 @@ void FtpCore::reportReceived() {
 }
 
 // Tells the server to stop (ABOR), and reads its replies up to the answer to a PWD sent behind it, so
-// the next command reads its own reply. False when the server did not answer within 2 s: the session
+// the next command reads its own reply. False when the server did not answer within 1 s: the session
 // is then closed.
 bool FtpCore::abortSync() {
     data.reset(); // closes the data connection; an uncommitted temporary file goes with it
@@ -212,6 +214,7 @@ bool FtpCore::abortSync() {
     const QDeadlineTimer outer = deadline;
     deadline = QDeadlineTimer(kAbortAnswerMs);
     const auto restore = qScopeGuard([this, outer] { deadline = outer; });
+    const Asking asking(this);
     try {
         reportStatus(1, QStringLiteral("ABOR"));
         writeln(QStringLiteral("ABOR"));
@@ -241,7 +244,7 @@ void FtpCore::endCanceled(const QString& what) {
     if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
     transferEnded = true;
     if (abortSync()) throw EAbortError(QStringLiteral("%1: canceled").arg(what));
-    throw EAbortError(QStringLiteral("%1: canceled. The server did not answer within 2 s, so the session was "
+    throw EAbortError(QStringLiteral("%1: canceled. The server did not answer within 1 s, so the session was "
                                      "closed: log on again")
                           .arg(what));
 }
@@ -251,7 +254,7 @@ void FtpCore::abortOnServer(const QString& what, const QString& why) {
     transferEnded = true;
     (void)what;
     if (abortSync()) throw ESockError(why);
-    throw ESockError(why + QStringLiteral(" The server did not answer within 2 s, so the session was closed: "
+    throw ESockError(why + QStringLiteral(" The server did not answer within 1 s, so the session was closed: "
                                           "log on again."));
 }
 
@@ -296,9 +299,16 @@ void FtpCore::list() {
         // Even a listing answered at once with 2xx comes over the data connection.
         if (acceptDataConnection(what)) {
             QByteArray raw;
+            qint64 entries = 0, bytes = 0;
+            bool tooLong = false;
             try {
                 while (data->readLineOrEnd(raw)) {
-                    const QString line = CutLineEnd(QString::fromUtf8(raw));
+                    bytes += raw.size();
+                    if (++entries > kListingMaxEntries || bytes > kListingMaxBytes) {
+                        tooLong = true;
+                        break;
+                    }
+                    const QString line = CutLineEnd(decodeListingLine(raw));
                     if (parseList && dirList) dirList->ParseLine(line);
                     if (TNMFTP* e = f()) emit e->OnListItem(line);
                 }
@@ -309,6 +319,12 @@ void FtpCore::list() {
                 abortOnServer(what, what + QStringLiteral(": ") + e.Message());
             }
             if (userCanceled()) endCanceled(what);
+            if (tooLong)
+                abortOnServer(what, QStringLiteral("%1 was stopped: it runs over %2 entries or %3 MiB; the "
+                                                   "entries before are shown")
+                                        .arg(what)
+                                        .arg(kListingMaxEntries)
+                                        .arg(kListingMaxBytes / (1024 * 1024)));
         }
         stopIfCanceled();
         checkDataEnd(what);
@@ -338,7 +354,7 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
     last = TDownloadResult{};
     last.remote = remote;
     last.local = local;
-    auto file = std::make_unique<ReceiveFile>(local, syncDownloads);
+    auto file = std::make_unique<ReceiveFile>(local, syncDownloads, partialJournal);
     file->setCommitCheck(commitCheck);
     if (!file->open())
         throw ESockError(
@@ -360,8 +376,11 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
         transferSize = 0;
         QStringList lines;
         replyCode = 0;
-        writeln(QStringLiteral("RETR ") + remote);
-        readReply(&lines);
+        {
+            const Asking asking(this);
+            writeln(QStringLiteral("RETR ") + remote);
+            readReply(&lines);
+        }
         if (!inRange(replyCode, 100, 299)) {
             if (inRange(replyCode, 500, 502)) unsupported(TCmdType::Download);
             failureRule(TCmdType::Download, lastReply);

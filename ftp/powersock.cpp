@@ -321,7 +321,6 @@ void PowersockCore::timerTriggered() {
     reportStatus(8, QStringLiteral("Timer Triggered"));
     timerOff();
     timedOut = true;
-    abort();
 }
 
 PowersockCore::Wait PowersockCore::waitUntil(const std::function<bool()>& cond, int limitMs) {
@@ -407,11 +406,14 @@ void PowersockCore::cancel() {
 
 void PowersockCore::requireConnection() {
     if (connected) return;
-    if (!hasHandler(QMetaMethod::fromSignal(&TPowersock::OnConnectionRequired)))
+    if (!hasHandler(QMetaMethod::fromSignal(&TPowersock::OnConnectionRequired))) {
+        if (!closeReason.isEmpty()) throw std::runtime_error(("Not Connected: " + closeReason).toStdString());
         throw std::runtime_error("Not Connected");
+    }
     bool handled = false;
     emit q->OnConnectionRequired(handled);
     if (handled && connected) return;
+    if (!closeReason.isEmpty()) throw std::runtime_error(("Not Connected: " + closeReason).toStdString());
     throw std::runtime_error("Not Connected");
 }
 
@@ -422,10 +424,7 @@ void PowersockCore::sendBuffer(const QByteArray& bytes) {
         throw ESockError(QStringLiteral("Cannot send: the connection is closed"));
     sock->write(bytes);
     const Wait w = waitUntil([this] { return sock->bytesToWrite() == 0 || !connected; });
-    if (w == Wait::Canceled) {
-        if (!destroyed) canceled = false;
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    }
+    if (w == Wait::Canceled) throw EAbortError(QStringLiteral("Socket send aborted"));
     if (w == Wait::Idle || w == Wait::Deadline)
         throw ESockError(QStringLiteral("Sending timed out: no progress for ") + idleText());
     if (sock->bytesToWrite() > 0) throw ESockError(QStringLiteral("The connection closed while sending"));
@@ -433,7 +432,7 @@ void PowersockCore::sendBuffer(const QByteArray& bytes) {
 
 void PowersockCore::write(const QString& text) {
     reportStatus(8, QStringLiteral("Write"));
-    const QByteArray bytes = text.toUtf8();
+    const QByteArray bytes = encode ? encode(text) : text.toUtf8();
     if (bytes.size() > 16384)
         throw ESockError(
             QStringLiteral("Refused to send a line of %1 bytes (at most 16384)").arg(bytes.size()));
@@ -449,20 +448,14 @@ QByteArray PowersockCore::read(int count) {
     reportStatus(8, QStringLiteral("Read( %1 )").arg(count));
     if (count > 0) {
         const Wait w = waitUntil([this, count] { return available() >= count || !connected; });
-        if (w == Wait::Canceled) {
-            if (!destroyed) canceled = false;
-            throw EAbortError(QStringLiteral("Socket send aborted"));
-        }
+        if (w == Wait::Canceled) throw EAbortError(QStringLiteral("Socket read aborted"));
         if (w == Wait::Idle || w == Wait::Deadline)
             throw ESockError(QStringLiteral("Reading timed out: nothing received for ") + idleText());
         if (available() < count)
             throw ESockError(QStringLiteral("The connection closed before %1 bytes arrived").arg(count));
         return take(count);
     }
-    if (canceled) {
-        if (!destroyed) canceled = false;
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    }
+    if (canceled) throw EAbortError(QStringLiteral("Socket read aborted"));
     return take(available());
 }
 
@@ -498,6 +491,7 @@ QByteArray PowersockCore::readLineBytes() {
     QByteArray line;
     if (!readLineOrEnd(line)) {
         if (externalStop && externalStop()) throw EAbortError(QStringLiteral("Socket readln aborted"));
+        if (!closeReason.isEmpty()) throw ESockError(closeReason);
         throw ESockError(QStringLiteral("The connection was closed by the other side"));
     }
     return line;
@@ -522,10 +516,7 @@ void PowersockCore::waitCapture() {
         [this] { return !connected || !captureError.isEmpty() || (limit >= 0 && bytesReceived > limit); });
     capturing = false;
     flushCapture();
-    if (w == Wait::Canceled) {
-        if (!destroyed) canceled = false;
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    }
+    if (w == Wait::Canceled) throw EAbortError(QStringLiteral("Transfer aborted"));
     if (w == Wait::Idle)
         throw ESockError(QStringLiteral("Transfer timed out: nothing received for ") + idleText());
     if (w == Wait::Deadline)

@@ -82,8 +82,9 @@ public:
     bool Connected() const;
     QString LastStatus() const;
     int LastError() const;
-    QString LastReply() const; // last reply line, line end included
-    int ReplyCode() const;     // its leading code, 0 if none
+    QString LastReply() const;   // last reply line, line end included
+    QString CloseReason() const; // why this side closed the last connection ("" when it did not)
+    int ReplyCode() const;       // its leading code, 0 if none
     qint64 BytesSent() const;
     qint64 BytesReceived() const;
     qint64 TransferSize() const;

@@ -68,6 +68,9 @@ QString TPowersock::LastStatus() const {
 int TPowersock::LastError() const {
     return m_core->lastError;
 }
+QString TPowersock::CloseReason() const {
+    return m_core->closeReason;
+}
 QString TPowersock::LastReply() const {
     return m_core->lastReply;
 }
@@ -100,7 +103,11 @@ int TPowersock::BufferedBytes() const {
 }
 
 void TPowersock::Connect() {
-    guarded([](PowersockCore& c) { c.connect(); });
+    guarded([](PowersockCore& c) {
+        c.canceled = false; // a new connection starts without the cancel of an earlier one
+        c.closeReason.clear();
+        c.connect();
+    });
 }
 
 void TPowersock::Disconnect() {

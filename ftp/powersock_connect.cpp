@@ -54,7 +54,7 @@ void PowersockCore::resolveHost() {
 
 void PowersockCore::connect() {
     reportStatus(8, QStringLiteral("Connecting"));
-    canceled = false;
+    // A cancel that came before (while the command that led here was awaited) still holds.
     if (connected) throw ESockError(QStringLiteral("Already connected"));
     tlsFailed = false; // a new connection: an earlier one's failed TLS says nothing about it
     tlsFailure.clear();
@@ -145,10 +145,7 @@ bool PowersockCore::accept() {
         server->close();
         server.reset();
     }
-    if (canceled) {
-        canceled = false;
-        throw EAbortError(QStringLiteral("Socket send aborted"));
-    }
+    if (canceled) throw EAbortError(QStringLiteral("Accepting Canceled"));
     return true;
 }
 

@@ -20,7 +20,15 @@
 // a file never committed is removed, leaving an older target as it was.
 class ReceiveFile {
 public:
-    explicit ReceiveFile(const QString& target, bool sync = true);
+    // journal: a file where the temporary name is noted while the download runs, so that one cut short
+    // by a crash or a kill is removed at the next start (RemoveLeftovers); "" notes nowhere.
+    explicit ReceiveFile(const QString& target, bool sync = true, const QString& journal = QString());
+    ~ReceiveFile();
+    ReceiveFile(const ReceiveFile&) = delete;
+    ReceiveFile& operator=(const ReceiveFile&) = delete;
+    // Removes the temporary files the journal names that are still there, then empties it. Only files
+    // of the temporary name's form are touched. Returns how many were removed.
+    static int RemoveLeftovers(const QString& journal);
     bool open();
     qint64 write(const char* data, qint64 n) { return m_file.write(data, n); }
     qint64 write(const QByteArray& bytes) { return m_file.write(bytes); }
@@ -36,7 +44,9 @@ public:
     QString errorString() const { return m_error.isEmpty() ? m_file.errorString() : m_error; }
 
 private:
+    void noteMade();
     QString m_target;
+    QString m_journal;
     QTemporaryFile m_file;
     QString m_error;
     bool m_flushed = false;
@@ -101,6 +111,9 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
     std::function<void()> onPacket;     // a chunk arrived while capturing
     std::function<bool()> externalStop; // ends this object's waits with Wait::Stopped
     std::function<void()> onEncrypted;  // the TLS handshake completed
+    // The bytes that go out for a line of text (default UTF-8).
+    std::function<QByteArray(const QString&)> encode;
+    QString closeReason; // why this side closed the connection (told by the next operation)
 
     // TLS (the connection is a QSslSocket; it stays plain until startTls).
     QList<QSslError> tlsErrors; // what the last handshake found wrong with the peer's certificate

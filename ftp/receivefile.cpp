@@ -1,6 +1,7 @@
 #include "ftp/powersock_p.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 #include <climits>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -45,15 +47,78 @@ bool renameNoReplace(const QString& from, const QString& to, QString& error) {
 
 // ---------------------------------------------------------------- ReceiveFile
 
-ReceiveFile::ReceiveFile(const QString& target, bool sync)
-    : m_target(target), m_file(target + QStringLiteral(".XXXXXX.part")), m_sync(sync) {}
+namespace {
+// The temporary file's name does not grow with the target's: a name of 255 bytes (the most a folder
+// entry holds) can still be received.
+const QString kTempPrefix = QStringLiteral(".tervane640-");
+const QString kTempSuffix = QStringLiteral(".part");
+} // namespace
+
+ReceiveFile::ReceiveFile(const QString& target, bool sync, const QString& journal)
+    : m_target(target), m_journal(journal), m_file(QFileInfo(target).absolutePath() + QLatin1Char('/') +
+                                                   kTempPrefix + QStringLiteral("XXXXXX") + kTempSuffix),
+      m_sync(sync) {}
+
+ReceiveFile::~ReceiveFile() {
+    if (m_file.isOpen() && m_file.autoRemove()) m_file.remove();
+}
 
 bool ReceiveFile::open() {
     if (QFileInfo(m_target).isDir()) {
         m_error = QStringLiteral("a folder of that name exists");
         return false;
     }
-    return m_file.open();
+    if (!m_file.open()) return false;
+    noteMade();
+    return true;
+}
+
+// "+path" for each temporary file made. One that was renamed or removed is no longer there when the
+// journal is read, so only its making is noted: one short write per download, to a journal kept open.
+void ReceiveFile::noteMade() {
+    if (m_journal.isEmpty()) return;
+    const QByteArray line = '+' + QFile::encodeName(m_file.fileName()) + '\n';
+#ifdef Q_OS_UNIX
+    static QString openPath;
+    static int fd = -1;
+    if (openPath != m_journal) {
+        if (fd >= 0) ::close(fd);
+        fd =
+            ::open(QFile::encodeName(m_journal).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        openPath = fd >= 0 ? m_journal : QString();
+    }
+    if (fd >= 0 && ::write(fd, line.constData(), size_t(line.size())) != line.size()) {
+        ::close(fd);
+        fd = -1;
+        openPath.clear();
+    }
+#else
+    QFile j(m_journal);
+    if (j.open(QIODevice::WriteOnly | QIODevice::Append)) j.write(line);
+#endif
+}
+
+int ReceiveFile::RemoveLeftovers(const QString& journal) {
+    QFile j(journal);
+    if (journal.isEmpty() || !j.open(QIODevice::ReadOnly)) return 0;
+    QSet<QString> open;
+    while (!j.atEnd()) {
+        QByteArray line = j.readLine();
+        if (line.endsWith('\n')) line.chop(1);
+        if (line.size() < 2) continue;
+        const QString path = QFile::decodeName(line.mid(1));
+        if (line[0] == '+') open.insert(path);
+    }
+    j.close();
+    int removed = 0;
+    for (const QString& path : open) {
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith(kTempPrefix) && name.endsWith(kTempSuffix) && QFileInfo(path).isFile() &&
+            QFile::remove(path))
+            ++removed;
+    }
+    j.open(QIODevice::WriteOnly | QIODevice::Truncate); // a journal kept open appends after this
+    return removed;
 }
 
 bool ReceiveFile::commit() {
@@ -67,10 +132,19 @@ bool ReceiveFile::commit() {
         return false;
     }
 #endif
-    const QFile::Permissions perms =
-        QFile::exists(m_target) ? QFile::permissions(m_target)
-                                : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-    m_file.setPermissions(perms);
+    // A file replaced keeps its permissions; a new one gets what the user's umask leaves of rw-rw-rw-, as
+    // any file the user makes (the temporary file was made readable by its owner only).
+    if (QFile::exists(m_target)) {
+        m_file.setPermissions(QFile::permissions(m_target));
+    } else {
+#ifdef Q_OS_UNIX
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(m_file.handle(), 0666 & ~mask);
+#else
+        m_file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+#endif
+    }
     const QString temp = m_file.fileName();
     m_file.close();
     m_keptLocal = false;

@@ -24,6 +24,8 @@ using transfer::Batch;
 
 namespace {
 const QString kNoConnection = QStringLiteral("No FTP connection. Please connect again");
+// Why a file of a move stays on the server when another one of its shown name was moved before.
+const QString kSameName = QStringLiteral("another file is shown under this name");
 } // namespace
 
 bool TransferPage::connectedOrTell() {
@@ -47,7 +49,13 @@ bool TransferPage::stoppedByCancel(const std::function<void()>& transfer) {
         // Cancel, Exit or the close box ended the file under way: the batch stops
         // there quietly; the engine has removed the partial file.
         if (m_session->CancelRequested) {
-            tell(QStringLiteral("Cancelled: the file under way was not copied"));
+            // A session the abort had to close is shown closed as soon as the batch has unwound.
+            if (!m_session->NMFTP1->Connected())
+                QMetaObject::invokeMethod(this, &TransferPage::watchConnection, Qt::QueuedConnection);
+            tell(m_session->NMFTP1->Connected()
+                     ? QStringLiteral("Cancelled: the file under way was not copied")
+                     : QStringLiteral("Cancelled: the file under way was not copied; the server did not "
+                                      "answer the abort in time, so the session was closed: log on again"));
             return true;
         }
         throw;
@@ -58,7 +66,46 @@ qint64 TransferPage::listedSize(const QString& name) const {
     return m_remoteSizes.value(name, -1);
 }
 
+bool TransferPage::claimTarget(const QString& localPath, const QString& name) {
+    if (!m_batchTargets.contains(localPath)) {
+        m_batchTargets.insert(localPath);
+        return true;
+    }
+    m_sameNames << name;
+    tell(QStringLiteral("%1: another file on the server is shown under this name; it was not copied")
+             .arg(name));
+    return false;
+}
+
+QString TransferPage::sameNamesText() {
+    QString text;
+    if (!m_sameNames.isEmpty())
+        text =
+            QStringLiteral("Two files on the server are shown under the same name (their names differ only "
+                           "in their encoding); only the first was copied, the other stays on the server: ") +
+            m_sameNames.join(QStringLiteral(", "));
+    m_sameNames.clear();
+    m_batchTargets.clear();
+    return text;
+}
+
+// What is left on the server after a move. A cancelled batch says nothing more to the server (it may be
+// slow, or the session closed by the cancel): the files moved leave the list, the others stay.
+void TransferPage::showRemainingAfterMove(const QStringList& moved) {
+    if (!m_session->CancelRequested && m_session->NMFTP1->Connected()) {
+        FreshListing();
+    } else {
+        // One entry per file moved: another entry shown under the same name stays.
+        for (const QString& name : moved) {
+            const QList<QListWidgetItem*> items = FileListBoxFTP->findItems(name, Qt::MatchExactly);
+            if (!items.isEmpty()) delete FileListBoxFTP->takeItem(FileListBoxFTP->row(items.first()));
+        }
+    }
+    showRemoteCount();
+}
+
 void TransferPage::downloadOne(const QString& name, const QString& localPath, const char* verb) {
+    if (!claimTarget(localPath, name)) return;
     // A plain copy replaces nothing until it is complete; it need not wait for the disk.
     m_session->NMFTP1->setSyncDownloads(false);
     try {
@@ -76,6 +123,7 @@ void TransferPage::downloadOne(const QString& name, const QString& localPath, co
 }
 
 QString TransferPage::moveOne(const QString& name, const QString& localPath) {
+    if (!claimTarget(localPath, name)) return kSameName;
     // The server's copy goes only after the local one is verified: the size the
     // server gave was received in full and the file is on the disk; and only when
     // the server's file did not change meanwhile and is not being written still.
@@ -116,6 +164,8 @@ QString TransferPage::moveOne(const QString& name, const QString& localPath) {
     const QString stays = transfer::RemoteStaysReason(before, after, QDateTime::currentDateTimeUtc());
     if (!stays.isEmpty()) return stays;
     if (!before.modified.isValid()) m_sizeOnly = true;
+    // A cancel holds until the batch has stopped: no deletion follows it.
+    if (m_session->CancelRequested) throw EAbortError(QStringLiteral("Cancelled before deleting ") + name);
     try {
         m_session->NMFTP1->Delete(name);
     } catch (const EAbortError&) {
@@ -141,6 +191,7 @@ std::shared_ptr<void> TransferPage::beginLocalFileRule(const QStringList* keptOn
             return a;
         };
     m_existing = std::make_shared<transfer::ExistingFileRule>(ask);
+    m_batchTargets.clear();
     m_sizeOnly = false;
     m_session->NMFTP1->setCommitCheck(
         [this, rule = m_existing](const QString& downloaded, const QString& local) {
@@ -154,6 +205,7 @@ std::shared_ptr<void> TransferPage::beginLocalFileRule(const QStringList* keptOn
         QStringList report = m_existing->notes();
         if (keptOnServer && !keptOnServer->isEmpty()) report << transfer::StayedOnServerText(*keptOnServer);
         if (m_sizeOnly) report << QString::fromLatin1(transfer::kSizeOnlyNote);
+        if (const QString same = sameNamesText(); !same.isEmpty()) report << same;
         m_existing.reset();
         if (report.isEmpty()) return;
         if (m_unattended)
@@ -238,11 +290,11 @@ void TransferPage::CopyAllClick() {
     AllButtonsFalse();
     CopyAll->hide();
     CopyAllCancel->show();
+    const QString target = m_local->folder(); // taken once: a click on the folder list meanwhile counts not
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
-        if (stoppedByCancel([&] { downloadOne(name, QDir::current().absoluteFilePath(name), "Copying"); }))
-            break;
+        if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::CopyAll, i, m_session->CancelRequested)) break;
     }
@@ -258,7 +310,7 @@ void TransferPage::MoveSelectedClick() {
     setBusyCursor(true);
     m_session->TransferBusy = true;
     bool taken = false;
-    QStringList kept;
+    QStringList kept, moved;
     auto closing = qScopeGuard([this] {
         m_local->RefreshLocalFiles();
         setBusyCursor(false);
@@ -285,22 +337,17 @@ void TransferPage::MoveSelectedClick() {
                 const QString name = item->text();
                 QString why;
                 if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
-                if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+                if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
+                if (why.isEmpty()) moved << name;
                 m_local->LocalFilesChanged();
             }
             if (!transfer::WalkGoesOn(Batch::MoveSelected, i, m_session->CancelRequested)) break;
         }
         showItem(0);
-        FreshListing();
+        showRemainingAfterMove(moved);
         setBusyCursor(false);
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
     }
     if (!empty && !taken) Platform::instance().showMessage(QStringLiteral("No file selected   "));
-    if (m_session->CancelRequested) {
-        FreshListing();
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        m_local->RefreshLocalFiles();
-    }
 }
 
 void TransferPage::MoveAllClick() {
@@ -326,26 +373,26 @@ void TransferPage::MoveAllClick() {
     AllButtonsFalse();
     MoveAll->hide();
     MoveAllCancel->show();
-    bool anyKept = false;
+    QStringList moved;
+    const QString target = m_local->folder(); // taken once: a click on the folder list meanwhile counts not
     for (int i = 0; i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         const QString name = FileListBoxFTP->item(i)->text();
         QString why;
-        if (stoppedByCancel([&] { why = moveOne(name, QDir::current().absoluteFilePath(name)); })) break;
-        if (!why.isEmpty()) kept << transfer::StayedEntry(name, why);
+        if (stoppedByCancel([&] { why = moveOne(name, JoinPath(target, name)); })) break;
+        if (!why.isEmpty() && why != kSameName) kept << transfer::StayedEntry(name, why);
+        if (why.isEmpty()) moved << name;
         m_local->LocalFilesChanged();
         if (!transfer::WalkGoesOn(Batch::MoveAll, i, m_session->CancelRequested)) break;
     }
-    anyKept = !kept.isEmpty();
     m_local->RefreshLocalFiles();
     emit fileListStale();
-    FileListBoxFTP->clear();
-    RemoteFiles1cnt->setText(QStringLiteral("0"));
     // After a cancel, or when files stayed on the server, show what is left there.
-    if (m_session->CancelRequested || anyKept) {
-        FreshListing();
-        RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
-        m_local->RefreshLocalFiles();
+    if (kept.isEmpty() && moved.size() == FileListBoxFTP->count() && !m_session->CancelRequested) {
+        FileListBoxFTP->clear();
+        showRemoteCount();
+    } else {
+        showRemainingAfterMove(moved);
     }
 }
 
@@ -379,6 +426,7 @@ void TransferPage::CopyFromDateClick() {
     CopyFromDateCancel->show();
     const QString target = m_local->folder();
     setBusyCursor(true);
+    int walked = 0;
     for (int i = 0; i < n && i < FileListBoxFTP->count(); ++i) {
         followItem(i);
         // The key is taken anew for every entry: a click on the calendar during the walk counts.
@@ -390,10 +438,13 @@ void TransferPage::CopyFromDateClick() {
             if (stoppedByCancel([&] { downloadOne(name, JoinPath(target, name), "Copying"); })) break;
             m_local->LocalFilesChanged();
         }
+        walked = i + 1;
         if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;
     }
-    bool complete = transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected, n,
-                                                   FileListBoxFTP->count());
+    // A walk stopped at its entry limit left entries unseen: the stored date stays for the next run.
+    bool complete =
+        walked == n && transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected, n,
+                                                      FileListBoxFTP->count());
     if (complete && !m_session->NMFTP1->ListingComplete()) {
         // The walk went over a listing that may be cut short: its date stays for the next run.
         complete = false;

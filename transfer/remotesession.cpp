@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -74,6 +75,7 @@ void TransferPage::ConnectBtnClick() {
         m_session->NMFTP1->setTimeOut(0);
         m_session->NMFTP1->setDataConnectionMode(TNMFTP::DataMode(DataModeBox->currentIndex()));
         m_session->NMFTP1->setSecurityMode(TNMFTP::Security(SecurityBox->currentIndex()));
+        m_logOnFailureTold = false;
         try {
             m_session->NMFTP1->Connect();
             FileListBoxFTPdir->clear();
@@ -101,10 +103,22 @@ void TransferPage::ConnectBtnClick() {
             holdExitButtons(true);
             ConnectBtn->setEnabled(true);
             tellSecurityStop(m_automaticStopReason.isEmpty() ? e.Message() : m_automaticStopReason);
-        } catch (...) {
-            // What went wrong was told by the engine's events.
+        } catch (const std::exception& e) {
+            // A refusal or a failed connection was told by the engine's events; a log-on that ended
+            // without one (no greeting, no answer to USER) is told here. Connect is usable again.
             setBusyCursor(false);
+            if (!m_logOnFailureTold) {
+                ConnectBtn->setEnabled(true);
+                holdExitButtons(true);
+            }
+            if (!m_logOnFailureTold && !m_session->CancelRequested && !m_session->ExitRequested) {
+                const QString text = QStringLiteral("The log-on to %1 failed: %2")
+                                         .arg(HostTxt->text(), QString::fromUtf8(e.what()).trimmed());
+                tell(text);
+                Platform::instance().showMessage(text);
+            }
         }
+        m_logOnFailureTold = false;
     }
     RestoreButtons();
     AllButtonsTrue();
@@ -263,7 +277,11 @@ void TransferPage::DisConnectBtnClick() {
 }
 
 void TransferPage::watchConnection() {
-    if (m_session->FtpConnected && !m_session->NMFTP1->Connected()) DisConnectBtnClick();
+    if (m_session->FtpConnected && !m_session->NMFTP1->Connected()) {
+        const QString why = m_session->NMFTP1->CloseReason();
+        DisConnectBtnClick();
+        if (!why.isEmpty()) tell(why);
+    }
 }
 
 void TransferPage::exitNow() {
@@ -287,7 +305,11 @@ void TransferPage::NMFTP1ListItem(const QString& Listing) {
     if (entry.kind == transfer::ListingEntry::Kind::File && entry.csv) {
         m_listed.files << entry.name;
         // The listed size checks the copy where the server cannot tell it by SIZE.
-        m_remoteSizes.insert(entry.name, ListingSizeOf(Listing));
+        // Two entries shown under one name (names that differ only in their encoding) leave the size
+        // unknown rather than the other's.
+        const qint64 size = ListingSizeOf(Listing);
+        const auto known = m_remoteSizes.constFind(entry.name);
+        m_remoteSizes.insert(entry.name, known == m_remoteSizes.constEnd() || *known == size ? size : -1);
     }
     m_listed.lines << Listing;
     if (entry.kind == transfer::ListingEntry::Kind::Folder) m_listed.folders << entry.name;
@@ -418,8 +440,14 @@ void TransferPage::FileListBoxFTPDblClick() {
     if (name.isEmpty() || refuseWhileBusy()) return;
     FtpSession::Call call(m_session);
     m_session->NMFTP1->SetTransferType(TNMFTP::TypeAscii);
-    // The listed name (never a path) names the local copy in the program's own viewing folder.
-    const QString viewPath = JoinPath(viewFolder(), name);
+    // The listed name (never a path) names the local copy in the program's own viewing folder. A name
+    // that does not end in .csv or .txt gets .txt after it: the copy opens as text, never in whatever
+    // program the desktop has for its suffix ("report.csv.jar" is listed, but is no program to run).
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    const QString shown = suffix == QLatin1String("csv") || suffix == QLatin1String("txt")
+                              ? name
+                              : name + QStringLiteral(".txt");
+    const QString viewPath = JoinPath(viewFolder(), shown);
     m_session->NMFTP1->Download(name, viewPath);
     if (!Platform::instance().openInEditor(viewPath))
         Platform::instance().showMessage(QStringLiteral("No text editor could be started for ") + viewPath);

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -184,6 +185,7 @@ void TransferPage::buildAccount() {
     Panel1->setFrameShape(QFrame::StyledPanel);
     Memo1 = place(new QPlainTextEdit(Panel1), "Memo1", 8, 8, 641, 177);
     Memo1->setReadOnly(true);
+    Memo1->setMaximumBlockCount(kMemoLines); // a listing without end keeps its last lines only
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont terminal = courier(9);
@@ -268,16 +270,20 @@ void TransferPage::connectEngine() {
     connect(ftp, &TPowersock::OnDisconnect, this, [this](QObject*) { tell(kDisconnected); });
     connect(ftp, &TPowersock::OnHostResolved, this,
             [this](QObject*) { tell(QStringLiteral("Host resolved")); });
-    connect(ftp, &TPowersock::OnInvalidHost, this,
-            [](bool&) { Platform::instance().showMessage(QStringLiteral("Invalid Host")); });
+    connect(ftp, &TPowersock::OnInvalidHost, this, [this](bool&) {
+        m_logOnFailureTold = true;
+        Platform::instance().showMessage(QStringLiteral("Invalid Host"));
+    });
     connect(ftp, &TPowersock::OnConnectionFailed, this, [this](QObject*) {
+        m_logOnFailureTold = true;
         Platform::instance().showMessage(QStringLiteral("Connection Failed            "));
         ExitBtn->setEnabled(true);
         emit exitEnabled(true);
         ConnectBtn->setEnabled(true);
         setBusyCursor(false);
     });
-    connect(ftp, &TPowersock::OnError, this, [](QObject*, quint16 number, const QString& text) {
+    connect(ftp, &TPowersock::OnError, this, [this](QObject*, quint16 number, const QString& text) {
+        m_logOnFailureTold = true;
         Platform::instance().showMessage(QStringLiteral("Error ") + QString::number(number) +
                                          QStringLiteral(": ") + text);
     });
@@ -310,9 +316,10 @@ void TransferPage::connectEngine() {
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Failure);
         if (!t.isEmpty()) tellOften(t);
     });
-    connect(ftp, &TNMFTP::OnUnSupportedFunction, this, [](TCmdType kind) {
+    // The refusal itself comes as the command's error box; this only names it in the status bar.
+    connect(ftp, &TNMFTP::OnUnSupportedFunction, this, [this](TCmdType kind) {
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Unsupported);
-        if (!t.isEmpty()) Platform::instance().showMessage(t);
+        if (!t.isEmpty()) tell(t);
     });
     connect(ftp, &TNMFTP::OnListItem, this, &TransferPage::NMFTP1ListItem);
     connect(ftp, &TNMFTP::OnDataConnectionWait, this, [this](const QString& text) {
@@ -355,6 +362,22 @@ void TransferPage::connectHandlers() {
     connect(MenuItem2, &QAction::triggered, this, Guarded([this] { DeleteAllFilesFromFTP(); }));
     connect(MenuItem3, &QAction::triggered, this, Guarded([this] { DeleteFTPdir(); }));
     connect(MonthCalendar1, &QCalendarWidget::clicked, this, &TransferPage::MonthCalendar1Click);
+    // The count beside the remote file list is the list's own, however the list changed.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(FileListBoxFTP->model(), signal, this, &TransferPage::showRemoteCount);
+    connect(FileListBoxFTP->model(), &QAbstractItemModel::modelReset, this, &TransferPage::showRemoteCount);
+}
+
+// Downloads note their temporary files beside the connection settings while they run; what a crash or
+// kill left of an earlier run is removed now.
+void TransferPage::notePartialDownloads() {
+    if (m_connectionSettings.isEmpty()) return;
+    const QString journal =
+        QFileInfo(m_connectionSettings).absoluteDir().filePath(QStringLiteral("tervane640.partial"));
+    const int removed = TNMFTP::RemovePartialFiles(journal);
+    m_session->NMFTP1->setPartialFileJournal(journal);
+    if (removed > 0)
+        tell(QStringLiteral("Removed %1 unfinished download(s) left by an earlier run").arg(removed));
 }
 
 bool TransferPage::eventFilter(QObject* watched, QEvent* e) {
@@ -396,6 +419,7 @@ void TransferPage::storeSettings(settings::CFGRecord& r) const {
 
 void TransferPage::setConnectionSettingsFile(const QString& path) {
     m_connectionSettings = path;
+    notePartialDownloads();
     const transfer::ConnectionChoices c = transfer::ReadConnectionChoices(path);
     DataModeBox->setCurrentIndex(c.dataMode);
     SecurityBox->setCurrentIndex(c.security);

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -152,6 +153,16 @@ private:
     bool stoppedByCancel(const std::function<void()>& transfer);
     // The size of a remote file in the last listing, -1 when it gave none.
     qint64 listedSize(const QString& name) const;
+    void showRemainingAfterMove(const QStringList& moved);
+    void notePartialDownloads();
+    // A second remote entry of the batch that lands on a local name already written in it is not copied
+    // (two server names shown alike, e.g. one in Latin-1 and one in UTF-8): false, and it is reported.
+    bool claimTarget(const QString& localPath, const QString& name);
+    // The report of the names claimed twice in the batch ("" when none); forgets them.
+    QString sameNamesText();
+    QSet<QString> m_batchTargets;
+    bool m_logOnFailureTold = false; // an engine event already told why the log-on failed
+    QStringList m_sameNames;
     // A status text shown at once (anything still waiting to be shown is dropped).
     void tell(const QString& text);
     // A status text of the kind every file of a batch brings: throttled while the session works.
@@ -186,6 +197,8 @@ private:
     // The status text and the remote list's current entry, shown at most ten times a second while the
     // session works (a batch changes both several times per file).
     static constexpr int kQuickUpdateGapMs = 100;
+    // The listing log keeps this many lines.
+    static constexpr int kMemoLines = 20000;
     LatestOnly* m_statusShown = nullptr;
     LatestOnly* m_itemShown = nullptr;
     LatestOnly* m_listingShown = nullptr;

@@ -48,6 +48,7 @@ private slots:
         QTest::newRow("empty file") << "150 x (0 bytes)" << qint64(0);
         QTest::newRow("name holds digits") << "150 for 240101.csv (512 bytes)" << qint64(512);
         QTest::newRow("first bracket no size") << "150 for a(1).csv (512 bytes)" << qint64(512);
+        QTest::newRow("name holds a size") << "150 for x (5 bytes).csv (512 bytes)." << qint64(512);
         QTest::newRow("too many digits") << "150 x (12345678901234567890 bytes)" << qint64(-1);
         // Upper-casing lengthens some letters (\u00df -> SS); the size must come from the line itself.
         QTest::newRow("letters that grow when upper-cased")
@@ -165,6 +166,10 @@ private slots:
         QTest::newRow("windows folder") << "12-01-09  10:00AM       <DIR>          logs" << qint64(-1);
         QTest::newRow("total line") << "total 3" << qint64(-1);
         QTest::newRow("size not a number") << "-rw-r--r-- 1 ftp ftp 2k Mar 3 10:15 a.csv" << qint64(-1);
+        QTest::newRow("owner named like a month")
+            << "-rw-r--r-- 1 jan 7 2048 Mar 3 10:15 a.csv" << qint64(2048);
+        QTest::newRow("group named like a month")
+            << "-rw-r--r-- 1 ftp Dec 2048 Mar 3 10:15 a.csv" << qint64(2048);
     }
     void listingSize() {
         QFETCH(QString, line);

@@ -17,12 +17,14 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTimer>
@@ -382,6 +384,265 @@ private slots:
         select({3});
         QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
         QCOMPARE(csvIn(local), (QStringList{"091201.csv", "091204.csv"}));
+    }
+
+    // Cancel while each phase of a move is awaited: the window is usable again before the slow
+    // server answers, nothing more goes to the server, nothing is written here, and no error box.
+    void cancelInEveryPhase_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("awaited"); // the command whose answer is awaited when Cancel comes
+        QTest::addColumn<QString>("how");     // Cancel, the window's close box, or Exit
+        QTest::newRow("close box, slow TYPE") << "late-TYPE"
+                                              << "091201.csv"
+                                              << "TYPE I"
+                                              << "close";
+        QTest::newRow("Exit, slow 150") << "late-150"
+                                        << "091201.csv"
+                                        << "RETR"
+                                        << "exit";
+        QTest::newRow("slow TYPE") << "late-TYPE"
+                                   << "091201.csv"
+                                   << "TYPE I"
+                                   << "cancel";
+        QTest::newRow("slow SIZE") << "late-SIZE"
+                                   << "091201.csv"
+                                   << "SIZE"
+                                   << "cancel";
+        QTest::newRow("slow EPSV") << "late-EPSV"
+                                   << "091201.csv"
+                                   << "EPSV"
+                                   << "cancel";
+        QTest::newRow("slow 150") << "late-150"
+                                  << "091201.csv"
+                                  << "RETR"
+                                  << "cancel";
+        QTest::newRow("data connection never opens") << "late-connect"
+                                                     << "091201.csv"
+                                                     << "EPSV"
+                                                     << "cancel";
+        QTest::newRow("slow data") << "late-none"
+                                   << "slow.csv"
+                                   << "RETR"
+                                   << "cancel";
+        QTest::newRow("ABOR never answered") << "late-none"
+                                             << "mute.csv"
+                                             << "RETR"
+                                             << "cancel";
+    }
+    void cancelInEveryPhase() {
+        QFETCH(QString, scenario);
+        QFETCH(QString, file);
+        QFETCH(QString, awaited);
+        QFETCH(QString, how);
+        w = std::make_unique<WindowFixture>();
+        auto scripted = std::make_unique<ScriptedFtpServer>(scenario);
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        c(f()).session().NMFTP1->ChangeDir("pick-" + file);
+        c(f()).invoke("FreshListing");
+        QCOMPARE(remoteNames(), (QStringList{file, "240304.csv"}));
+        select({0, 1});
+        platform.clear();
+        // Cancel a moment after the server got the command of the phase.
+        qsizetype sentBefore = -1;
+        QElapsedTimer sinceCancel;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            const QStringList sent = server->commands();
+            if (sentBefore >= 0 || std::none_of(sent.begin(), sent.end(), [&](const QString& line) {
+                    return line.startsWith(awaited);
+                }))
+                return;
+            sentBefore = sent.size();
+            QTimer::singleShot(300, this, [&] {
+                sinceCancel.start();
+                if (how == "close")
+                    f().close();
+                else if (how == "exit")
+                    c(f()).Exit1()->trigger();
+                else
+                    QTest::mouseClick(c(f()).MoveSelectedCancel(), Qt::LeftButton);
+            });
+        });
+        watch.start(20);
+        platform.answers.enqueue(Platform::Answer::Yes);
+        QTest::mouseClick(c(f()).MoveSelected(), Qt::LeftButton);
+        watch.stop();
+        QVERIFY2(sinceCancel.isValid(), "the batch ended before the cancel");
+        // Usable within the second the server gets to answer the abort, long before its 8 s delay.
+        QVERIFY2(sinceCancel.elapsed() < 3000, qPrintable(QString::number(sinceCancel.elapsed())));
+        if (how == "cancel") {
+            verifyIdle();
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!f().isVisible(), 1000);
+            QVERIFY(!c(f()).session().TransferBusy);
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+        }
+        QCOMPARE(platform.errors, QStringList());
+        QCOMPARE(platform.messages, QStringList());
+        const QStringList after = server->commands().mid(sentBefore);
+        for (const QString& line : after)
+            QVERIFY2(!line.startsWith("RETR") && !line.startsWith("DELE"), qPrintable(after.join(" | ")));
+        QCOMPARE(server->count("DELE"), 0);
+        QCOMPARE(QDir(local).entryList(QDir::Files | QDir::Hidden), QStringList());
+        if (how != "cancel") return;
+        // Both files stay listed, and the count says so.
+        QCOMPARE(remoteNames(), (QStringList{file, "240304.csv"}));
+        QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
+        QVERIFY2(c(f()).StatusBar1()->currentMessage().startsWith("Cancelled"),
+                 qPrintable(c(f()).StatusBar1()->currentMessage()));
+        // A session the abort closed shows so at once, with Connect ready.
+        if (!c(f()).session().NMFTP1->Connected()) {
+            QTRY_COMPARE_WITH_TIMEOUT(c(f()).cSTATUS()->text(), QString("FTP Disconnected"), 200);
+            QVERIFY(c(f()).ConnectBtn()->isEnabled());
+        }
+    }
+
+    // What the window shows and keeps when servers misbehave or names are odd.
+    void limitsAndNamesInTheWindow_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("no greeting") << "silent";
+        QTest::newRow("greeting without end") << "endless-greeting";
+        QTest::newRow("no answer after USER") << "mute-user";
+        QTest::newRow("download refused with 502") << "502";
+        QTest::newRow("count after a listing without files") << "count";
+        QTest::newRow("listing log bounded") << "memo";
+        QTest::newRow("copy from date stopped at its entry limit") << "limit";
+        QTest::newRow("double click on a name of another suffix") << "view";
+        QTest::newRow("two server names shown alike") << "alike";
+        QTest::newRow("temporary file left by a killed run") << "leftover";
+        QTest::newRow("local folder changed during Copy ALL") << "folder";
+    }
+    void limitsAndNamesInTheWindow() {
+        QFETCH(QString, what);
+        w = std::make_unique<WindowFixture>();
+        if (what == "silent" || what == "endless-greeting" || what == "mute-user") {
+            // The log-on is started by hand (a first start does not log on by itself).
+            QTcpServer silent;
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            quint16 port = silent.serverPort();
+            if (what != "silent") {
+                auto scripted = std::make_unique<ScriptedFtpServer>(what);
+                QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+                port = scripted->port();
+                server = std::move(scripted);
+            }
+            QVERIFY(w->open());
+            platform.clear();
+            c(f()).HostTxt()->setText("127.0.0.1");
+            c(f()).PortTxt()->setText(QString::number(port));
+            c(f()).session().NMFTP1->setIdleTimeOut(1000);
+            QTest::mouseClick(c(f()).ConnectBtn(), Qt::LeftButton);
+            const QString why = what == "silent"             ? "greeting"
+                                : what == "endless-greeting" ? "greeting"
+                                                             : "USER";
+            QTRY_COMPARE(platform.messages.size(), 1);
+            QVERIFY2(platform.messages[0].startsWith("The log-on to 127.0.0.1 failed") &&
+                         platform.messages[0].contains(why),
+                     qPrintable(platform.messages[0]));
+            QVERIFY(c(f()).ConnectBtn()->isEnabled());
+            QCOMPARE(c(f()).cSTATUS()->text(), QString("FTP Disconnected"));
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+            QCOMPARE(platform.errors, QStringList());
+            return;
+        }
+        if (what == "count") {
+            start({"091201.csv", "091202.csv"});
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("2"));
+            for (const QString& n : csvIn(served->path()))
+                QFile::remove(served->filePath(n));
+            QTest::mouseClick(c(f()).RefreshBtn(), Qt::LeftButton);
+            QCOMPARE(c(f()).FileListBoxFTP()->count(), 0);
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("0"));
+            return;
+        }
+        if (what == "folder") {
+            // The batch writes where it started, whatever folder the user looks at meanwhile.
+            start(tenNames().mid(0, 3));
+            const QString other = w->path("other");
+            QDir().mkpath(other);
+            connect(c(f()).session().NMFTP1, &TNMFTP::OnTransactionStart, this,
+                    [&](QObject*) { c(f()).DirectoryListBoxPC()->setDirectory(other); });
+            QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
+            QCOMPARE(csvIn(local), tenNames().mid(0, 3));
+            QCOMPARE(csvIn(other), QStringList());
+            return;
+        }
+        if (what == "leftover") {
+            // A download of an earlier run was killed: its temporary file is noted beside the settings.
+            QDir(w->work.path()).mkdir("local");
+            const QString left = w->path("local/.tervane640-k1ll3d.part");
+            testfiles::writeFile(left, "half a file");
+            testfiles::writeFile(w->path("tervane640.partial"), "+" + QFile::encodeName(left) + "\n");
+            auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+            QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+            server = std::move(scripted);
+            logOn("u", "p");
+            QVERIFY(!QFile::exists(left));
+            return;
+        }
+        auto scripted = std::make_unique<ScriptedFtpServer>("normal");
+        QVERIFY2(scripted->start(), qPrintable(scripted->errorText()));
+        server = std::move(scripted);
+        logOn("u", "p");
+        if (what == "502") {
+            c(f()).session().NMFTP1->ChangeDir("pick-refuse502.csv");
+            c(f()).invoke("FreshListing");
+            select({0});
+            platform.clear();
+            QTest::mouseClick(c(f()).CopySelected(), Qt::LeftButton);
+            QCOMPARE(platform.errors.size(), 1);
+            QVERIFY2(platform.errors[0].contains("502"), qPrintable(platform.errors[0]));
+            QCOMPARE(platform.messages, QStringList());
+            verifyIdle();
+        } else if (what == "memo") {
+            c(f()).session().NMFTP1->ChangeDir("biglist");
+            QVERIFY_THROWS_EXCEPTION(std::exception, c(f()).invoke("FreshListing"));
+            QTRY_COMPARE(c(f()).FileListBoxFTP()->count(), 200000); // the lines still waiting are shown
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("200000"));
+            QVERIFY2(c(f()).Memo1()->document()->blockCount() <= 20000,
+                     qPrintable(QString::number(c(f()).Memo1()->document()->blockCount())));
+            QCOMPARE(c(f()).Memo1()->document()->lastBlock().text(),
+                     QString("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 0199999.csv"));
+        } else if (what == "limit") {
+            c(f()).session().NMFTP1->ChangeDir("many");
+            c(f()).invoke("FreshListing");
+            QCOMPARE(c(f()).FileListBoxFTP()->count(), 33000);
+            platform.clear();
+            QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
+            QCOMPARE(csvIn(local), QStringList());
+            QCOMPARE(c(f()).MonthCalendar1()->selectedDate(), QDate(2018, 10, 11));
+            settings::CFGRecord saved;
+            QVERIFY(settings::ReadCFGFile(w->path("csv.cfg"), saved).ok());
+            QCOMPARE(settings::DayNumberToDate(saved.copyFromDate()), QDate(2018, 10, 11));
+        } else {
+            c(f()).session().NMFTP1->ChangeDir("names");
+            c(f()).invoke("FreshListing");
+            const QString cafe = QString::fromUtf8("caf\u00e9.csv");
+            QCOMPARE(remoteNames(), (QStringList{"report.csv.jar", cafe, cafe, "240304.csv"}));
+            QCOMPARE(c(f()).RemoteFiles1cnt()->text(), QString("4"));
+            platform.clear();
+            if (what == "view") {
+                auto* files = c(f()).FileListBoxFTP();
+                const QPoint at = files->visualItemRect(files->item(0)).center();
+                QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+                QTRY_COMPARE(platform.opened.size(), 1);
+                QCOMPARE(QFileInfo(platform.opened[0]).fileName(), QString("report.csv.jar.txt"));
+                QCOMPARE(fileBytes(platform.opened[0]), QByteArray("0123456789").repeated(10));
+                return;
+            }
+            QTest::mouseClick(c(f()).CopyAll(), Qt::LeftButton);
+            // The first of the two is copied under the name shown; the second is reported, not copied.
+            QCOMPARE(fileBytes(local + "/" + cafe), QByteArray("latin-1 file\r\n").repeated(5));
+            QCOMPARE(server->commands().filter("RETR " + cafe).size(), 1);
+            QCOMPARE(platform.messages.size(), 1);
+            QVERIFY2(platform.messages[0].contains(cafe), qPrintable(platform.messages[0]));
+            QCOMPARE(csvIn(local), (QStringList{"240304.csv", cafe}));
+            verifyIdle();
+        }
     }
 
     void exitDuringATransfer_data() {

@@ -58,6 +58,23 @@ The server's habits, as some widely used servers have them:
   SITE TRICKLE       -> a reply line that trickles in, one byte every 0.05 s, without end
   SITE ENDLESS       -> "211-" and then continuation lines without end
   SITE LONGLINE      -> a 200 KiB reply line, then "200 done"
+
+Log-ons that go wrong: "endless-greeting" sends "220-" lines without end, "mute-user" never answers USER.
+
+Limits and names:
+  SITE FLOOD         -> "200 ok", then 100 KiB of lines nobody asked for
+  LIST in "biglist"  -> 200,001 file lines          LIST in "many" -> 33,000 old day files (170101.csv...)
+  LIST in "names"    -> report.csv.jar, caf\xe9.csv in Latin-1 bytes, café.csv in UTF-8, 240304.csv
+  RETR of a name sent in Latin-1 bytes is logged with " [latin-1]"; caf\xe9.csv exists only so, café.csv only
+  in UTF-8 (each its own bytes)
+  RETR fool*         -> 150 naming the file, then "(100 bytes)"
+  RETR refuse502*    -> 502
+  scenario "utf8-feat": FEAT offers UTF8 and OPTS UTF8 ON is accepted (elsewhere FEAT is unknown)
+
+A server that is slow in one phase of a download: scenario "late-TYPE", "late-SIZE", "late-EPSV" or
+"late-150" answers that command (or RETR's 150) 8 s late once TYPE I has been asked; "late-connect" names
+a passive port that never answers once TYPE I has been asked. In these scenarios EPSV works, SIZE answers
+213, and a folder "pick-NAME" lists only NAME and 240304.csv.
 """
 import select
 import ssl
@@ -95,6 +112,9 @@ class Session:
         self.ascii = True
         self.reader = None
         self.passive = None
+        self.cmd = ""
+        self.binary = False  # TYPE I was asked
+        self.latin1 = False  # the command line came in Latin-1 bytes
         self.asked = {}  # SIZE and MDTM of a name asked so far
         self.prot = False  # data connections are TLS (PROT P accepted)
 
@@ -126,7 +146,18 @@ class Session:
     def send(self, text):
         if self.args.scenario == "slow":
             time.sleep(1.5 if text.startswith("215") else 0.3)
+        if self.late_now(text):
+            time.sleep(8)
         self.c.sendall(text.encode("utf-8"))
+
+    def late_now(self, text):
+        sc = self.args.scenario
+        if not sc.startswith("late-") or not self.binary:
+            return False
+        phase = sc[5:]
+        if phase == "150":
+            return self.cmd == "RETR" and text.startswith("150")
+        return phase == self.cmd
 
     def open_passive(self):
         if self.passive:
@@ -203,6 +234,15 @@ class Session:
 
     def run(self):
         sc = self.args.scenario
+        if sc == "endless-greeting":
+            try:
+                self.c.sendall(b"220-Welcome\r\n")
+                for i in range(100000):
+                    self.c.sendall(b"220-line %d of a greeting without end\r\n" % i)
+                    time.sleep(0.002)
+            except OSError:
+                pass
+            return
         if sc == "multiline-greeting":
             self.send("220-Welcome to the scripted server\r\n220-second line\r\nplain text line\r\n"
                       " indented line\r\n220 Ready\r\n")
@@ -213,8 +253,13 @@ class Session:
             raw = self.reader.readline()
             if not raw:
                 break
-            line = raw.decode("utf-8", "replace").rstrip("\r\n")
-            self.log(line)
+            try:
+                line = raw.decode("utf-8").rstrip("\r\n")
+                self.latin1 = False
+            except UnicodeDecodeError:
+                line = raw.decode("latin-1").rstrip("\r\n")
+                self.latin1 = True
+            self.log(line + (" [latin-1]" if self.latin1 else ""))
             cmd, _, arg = line.partition(" ")
             cmd = cmd.upper()
             if not self.handle(cmd, arg, sc):
@@ -222,8 +267,14 @@ class Session:
         self.c.close()
 
     def handle(self, cmd, arg, sc):
+        self.cmd = cmd
+        if cmd == "TYPE" and arg.upper().startswith("I"):
+            self.binary = True
+        late = sc.startswith("late-")
         if cmd == "USER":
-            if sc == "user-230":
+            if sc == "mute-user":
+                pass  # never answered
+            elif sc == "user-230":
                 self.send("230 Logged in without password\r\n")
             elif sc == "user-530":
                 self.send("530 Not logged in: user refused\r\n")
@@ -240,8 +291,8 @@ class Session:
             self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
         elif cmd == "SIZE":
-            if sc in ("size", "mdtm", "tls-cut"):
-                size = 5000 if arg == "lies.csv" else len(self.payload(arg))
+            if sc in ("size", "mdtm", "tls-cut") or late:
+                size = 5000 if arg == "lies.csv" else self.stored_size(arg)
                 if arg == "grows.csv" and self.count(cmd, arg) > 1:
                     size += 80
                 self.send("213 %d\r\n" % size)
@@ -256,7 +307,7 @@ class Session:
                 later = arg == "touched.csv" and self.count(cmd, arg) > 1
                 when = time.strptime("20240304110%d00" % (5 if later else 0), "%Y%m%d%H%M%S")
             self.send("213 %s\r\n" % time.strftime("%Y%m%d%H%M%S", when))
-        elif cmd == "EPSV" and sc == "epsv-dead":
+        elif cmd == "EPSV" and (sc == "epsv-dead" or (sc == "late-connect" and self.binary)):
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.dead_port())
         elif cmd == "EPSV" and sc == "epsv-closed":
             probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -264,7 +315,7 @@ class Session:
             port = probe.getsockname()[1]
             probe.close()  # nothing listens there: a connection is refused
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % port)
-        elif cmd == "EPSV" and sc == "epsv":
+        elif cmd == "EPSV" and (sc == "epsv" or late):
             self.send("229 Entering Extended Passive Mode (|||%d|)\r\n" % self.open_passive())
         elif cmd == "PASV" and sc == "pasv-foreign":
             p = self.open_passive()
@@ -286,6 +337,10 @@ class Session:
             self.send("226 ABOR ok\r\n")
         elif cmd == "SITE":
             return self.site(arg)
+        elif cmd == "FEAT" and sc == "utf8-feat":
+            self.send("211-Features:\r\n UTF8\r\n MDTM\r\n211 End\r\n")
+        elif cmd == "OPTS" and sc == "utf8-feat":
+            self.send("200 UTF8 set to on\r\n")
         elif cmd == "MKD":
             self.send("502 Command not implemented\r\n")
         elif cmd == "RNFR":
@@ -337,11 +392,21 @@ class Session:
             except OSError:
                 return False
             self.c.sendall(b"211 End\r\n")
+        elif word == "FLOOD":
+            self.c.sendall(b"200 ok\r\n")
+            time.sleep(0.2)
+            try:
+                self.c.sendall(b"junk line nobody asked for\r\n" * 4000)
+            except OSError:
+                return False
         elif word == "LONGLINE":
             self.c.sendall(b"200 " + b"y" * (200 * 1024) + b"\r\n200 done\r\n")
         else:
             self.send("500 Unknown SITE command\r\n")
         return True
+
+    def stored_size(self, name):
+        return 1200 * 1024 if name in ("slow.csv", "mute.csv") else len(self.payload(name))
 
     def payload(self, name):
         if name == "sized.csv":
@@ -407,6 +472,18 @@ class Session:
         d = self.foreign_then_real() if self.cwd == "foreign" else self.data()
         body = "\r\n".join(SHORT_LISTING if self.cwd == "short" else
                              MOVING_LISTING if self.cwd.startswith("moving") else LISTING)
+        if self.cwd == "biglist":
+            body = "\r\n".join("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 %07d.csv" % i for i in range(200001))
+        if self.cwd == "many":
+            body = "\r\n".join("-rw-r--r-- 1 ftp ftp 9 Mar 3 10:15 17%04d.csv" % i for i in range(33000))
+        if self.cwd == "names":
+            d.sendall(b"-rw-r--r-- 1 ftp ftp 100 Mar 3 10:15 report.csv.jar\r\n"
+                      b"-rw-r--r-- 1 ftp ftp 70 Mar 3 10:15 caf\xe9.csv\r\n"
+                      b"-rw-r--r-- 1 ftp ftp 60 Mar 3 10:15 caf\xc3\xa9.csv\r\n")
+            body = LISTING[-1]
+        if self.cwd.startswith("pick-"):
+            name = self.cwd[5:]
+            body = "-rw-r--r-- 1 ftp ftp %d Mar 4 11:00 %s\r\n%s" % (self.stored_size(name), name, LISTING[-1])
         if self.cwd == "longlist":
             body = "x" * 100000 + "\r\n" + body
         if self.cwd == "slowlist":
@@ -424,6 +501,25 @@ class Session:
             self.send("226 Listing sent\r\n")
 
     def retr(self, name):
+        if name.startswith("refuse502"):
+            self.send("502 Command not implemented\r\n")
+            return
+        if name == "caf\u00e9.csv" and self.cwd == "names":
+            # The Latin-1 name and the UTF-8 name are two files; each is found only by its own bytes.
+            payload = (b"latin-1 file\r\n" if self.latin1 else b"utf-8 file\r\n") * 5
+            self.send("150 Opening data connection\r\n")
+            d = self.data()
+            d.sendall(payload)
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
+        if name.startswith("fool"):
+            self.send("150 Opening BINARY mode data connection for %s (100 bytes).\r\n" % name)
+            d = self.data()
+            d.sendall(self.payload(name))
+            d.close()
+            self.send("226 Transfer complete\r\n")
+            return
         if name.startswith("missing"):
             self.send("550 %s: no such file\r\n" % name)
             return
