@@ -18,6 +18,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,36 +26,59 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 namespace {
 // The program's icon: a small chart with a temperature line, drawn here.
+// Drawn at every size a desktop asks for, so that it stays crisp on scaled screens.
 QIcon ProgramIcon() {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(255, 255, 238));
-    p.setPen(QPen(QColor(64, 0, 64), 2));
-    p.drawRoundedRect(2, 2, 28, 28, 4, 4);
-    p.setPen(QPen(QColor(220, 0, 0), 2));
-    p.drawPolyline(QPolygon({QPoint(5, 22), QPoint(11, 14), QPoint(17, 18), QPoint(22, 8), QPoint(27, 12)}));
-    p.setPen(QPen(QColor(0, 128, 0), 2));
-    p.drawLine(5, 26, 27, 26);
-    return QIcon(pm);
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        p.setBrush(QColor(255, 255, 238));
+        p.setPen(QPen(QColor(64, 0, 64), 2));
+        p.drawRoundedRect(2, 2, 28, 28, 4, 4);
+        p.setPen(QPen(QColor(220, 0, 0), 2));
+        p.drawPolyline(
+            QPolygon({QPoint(5, 22), QPoint(11, 14), QPoint(17, 18), QPoint(22, 8), QPoint(27, 12)}));
+        p.setPen(QPen(QColor(0, 128, 0), 2));
+        p.drawLine(5, 26, 27, 26);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
-// Puts a page into its tab sheet, filling it; the page's controls keep their
-// places relative to the sheet.
+// Puts a page into its tab sheet, filling it; where the window is smaller than
+// the page needs, the page scrolls.
 void fill(TTabSheet* sheet, QWidget* page) {
     auto* layout = new QVBoxLayout(sheet);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(page);
+    auto* scroll = new QScrollArea(sheet);
+    scroll->setObjectName(sheet->objectName() + QStringLiteral("Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(page);
+    layout->addWidget(scroll);
 }
+
+// Keys of the window's state in tervane640.ini.
+const QString kGeometryKey = QStringLiteral("Window/Geometry");
+const QString kPageKey = QStringLiteral("Window/Page");
+const QString kSplitterKey = QStringLiteral("Window/Splitter/");
 } // namespace
 
 TForm1::TForm1(QWidget* parent)
@@ -71,15 +95,79 @@ TForm1::TForm1(QWidget* parent)
     f.setPointSize(8);
     f.setStyleHint(QFont::SansSerif);
     setFont(f);
-    // The window's frame sits at 8,5 (move() places the frame, setGeometry() the inside).
-    resize(1255, 728);
-    move(8, 5);
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     buildMenu();
     buildPages();
     wirePages();
     GuardRecordTexts();
+    // The designed size until the window is shown; then what the last run left.
+    resize(kDesignSize);
+}
+
+void TForm1::setVisible(bool visible) {
+    if (visible && !m_stateRestored) {
+        m_stateRestored = true;
+        restoreWindowState();
+    }
+    QMainWindow::setVisible(visible);
+}
+
+void TForm1::restoreWindowState() {
+    // Small enough for a 1080p screen at 200 % (960x540 with the frame).
+    setMinimumSize(kMinimumSize);
+    settings::AppSettings& ini = appSettings();
+    const QByteArray geometry = ini.value(kGeometryKey).toByteArray();
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        // The designed size, where the screen has room for it; the frame at 8,5.
+        resize(kDesignSize);
+        if (!placedByDesktop()) move(availableArea().topLeft() + QPoint(8, 5));
+    }
+    fitIntoScreen();
+    for (QSplitter* s : findChildren<QSplitter*>())
+        if (!s->objectName().isEmpty())
+            if (const QByteArray state = ini.value(kSplitterKey + s->objectName()).toByteArray();
+                !state.isEmpty())
+                s->restoreState(state);
+    const int page = ini.value(kPageKey, 0).toInt();
+    if (page >= 0 && page < PageControl1->PageCount()) PageControl1->setActivePageIndex(page);
+}
+
+void TForm1::saveWindowState() {
+    settings::AppSettings& ini = appSettings();
+    ini.setValue(kGeometryKey, saveGeometry());
+    for (const QSplitter* s : findChildren<QSplitter*>())
+        if (!s->objectName().isEmpty()) ini.setValue(kSplitterKey + s->objectName(), s->saveState());
+    ini.setValue(kPageKey, PageControl1->ActivePageIndex());
+}
+
+bool TForm1::placedByDesktop() {
+    // Wayland compositors place windows themselves.
+    return QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
+QRect TForm1::availableArea() const {
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, kDesignSize.width(), kDesignSize.height());
+}
+
+void TForm1::fitIntoScreen() {
+    // Never larger than the screen's free area, frame and title included.
+    if (isMaximized() || isFullScreen()) return;
+    const QRect area = availableArea();
+    // Before the window is shown the frame is not known: allow for a usual title bar and border.
+    const QSize frame = isVisible() ? frameGeometry().size() - geometry().size() : QSize(8, 32);
+    const QSize room = (area.size() - frame).expandedTo(minimumSize());
+    if (width() > room.width() || height() > room.height()) resize(size().boundedTo(room));
+    if (placedByDesktop()) return;
+    QRect framed = frameGeometry();
+    if (!isVisible()) framed.setSize(size() + frame);
+    if (!area.contains(framed)) {
+        QPoint to = framed.topLeft();
+        to.setX(std::clamp(to.x(), area.left(), std::max(area.left(), area.right() + 1 - framed.width())));
+        to.setY(std::clamp(to.y(), area.top(), std::max(area.top(), area.bottom() + 1 - framed.height())));
+        move(to);
+    }
 }
 
 TForm1::~TForm1() = default;
@@ -385,6 +473,7 @@ void TForm1::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (m_shownOnce) return;
     m_shownOnce = true;
+    fitIntoScreen(); // now that the frame's size is known
     // The start-up runs when the focus first enters the page control. Ask for the
     // focus; where the desktop withholds it (no window manager, focus-stealing
     // prevention) the start-up still runs shortly after the window appears, so
@@ -403,6 +492,7 @@ void TForm1::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    saveWindowState();
     m_csv->cancelLoad(); // a load under way ends with the window
     QMainWindow::closeEvent(e);
 }

@@ -49,6 +49,12 @@ public:
     bool StartedWithoutFocus() const { return m_startUpByFallback; }
     // The FTP session of the transfer page.
     FtpSession& session() const;
+    // The window as designed, inside its frame, and the least it shrinks to.
+    static constexpr QSize kDesignSize{1255, 728};
+    static constexpr QSize kMinimumSize{900, 480};
+
+    // The first time it is shown, the window takes the size, splitters and page of the last run.
+    void setVisible(bool visible) override;
 
 signals:
     // Start-up has applied the saved settings (or the defaults of a first start)
@@ -102,6 +108,12 @@ private:
     TTabSheet* sheet(const char* name) const;
     // tervane640.ini beside this run's csv.cfg.
     settings::AppSettings& appSettings();
+    // Size, maximised state, splitters and the page shown, kept in tervane640.ini.
+    void restoreWindowState();
+    void saveWindowState();
+    void fitIntoScreen();
+    QRect availableArea() const;
+    static bool placedByDesktop();
 
     QAction *Print2 = nullptr, *Exit1 = nullptr, *SaveSetting1 = nullptr, *FileOpen1 = nullptr,
             *PrintPreview1 = nullptr;
@@ -119,6 +131,7 @@ private:
     std::unique_ptr<settings::CFGRecord> CFGRecord;
     bool m_initialised = false;
     bool m_shownOnce = false;
+    bool m_stateRestored = false;
     bool m_startUpByFallback = false;
     QString m_startFile; // given at start, waiting for the settings
     std::unique_ptr<settings::SettingsPlace> m_place;

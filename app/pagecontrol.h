@@ -31,6 +31,9 @@ public:
     TTabSheet* Pages(int i) const { return m_pages[static_cast<std::size_t>(i)]; }
     TTabSheet* ActivePage() const;
     int ActivePageIndex() const { return m_stack->currentIndex(); }
+    TTabSheet* Page(int i) const {
+        return i >= 0 && i < PageCount() ? m_pages[static_cast<std::size_t>(i)] : nullptr;
+    }
     void setActivePage(TTabSheet* page);
     void setActivePageIndex(int i);
     // Index of the tab at a point of the control (-1 when none).

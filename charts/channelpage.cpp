@@ -2,18 +2,17 @@
 
 #include "charts/decisiongraph.h"
 #include "charts/spanstats.h"
-#include "platform/placement.h"
+#include "platform/fit.h"
 #include "platform/platform.h"
 
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QVBoxLayout>
 #include <cstring>
-
-using layout::label;
-using layout::place;
 
 namespace {
 QString latin(const char* s) {
@@ -34,23 +33,29 @@ struct Handlers {
 
 ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent) : QWidget(parent), m_d(d) {
     setObjectName(latin(d.chart) + QStringLiteral("Page"));
-    m_chart = place(new TDecisionGraph(latin(d.chart), this), latin(d.chart), 8, d.top, 1217, d.height);
+    m_chart = new TDecisionGraph(latin(d.chart), this);
     m_chart->setTitleText(latin(d.heading));
     m_chart->LeftAxis = {false, false, d.axis.automaticMaximum, d.axis.minimum, d.axis.maximum};
     if (d.legendSeries) m_chart->setLegendStyle(TDecisionGraph::LegendStyle::Series);
     buildSeries();
     if (d.nameEdit) {
-        m_name = place(new QLineEdit(latin(d.defaultName), m_chart), latin(d.nameEdit), 912, 8, 289, 21);
-        m_name->setStyleSheet(QStringLiteral("background-color: palette(button);"));
+        m_name = new QLineEdit(latin(d.defaultName), m_chart);
+        m_name->setObjectName(latin(d.nameEdit));
+        layout::buttonFaceColours(m_name);
+        m_name->setAccessibleName(QStringLiteral("Channel name"));
+        m_name->setMinimumWidth(289);
     }
     if (d.multiplier.channel > 0) buildMultiplier();
-    m_print =
-        place(new QPushButton(QStringLiteral("Print"), m_chart), latin(d.printButton), 1136, 520, 57, 25);
+    m_print = new QPushButton(QStringLiteral("Print"), m_chart);
+    m_print->setObjectName(latin(d.printButton));
+    m_print->setMinimumWidth(57);
     connectHandlers();
     // The figures of the rows shown, in the top left corner of the chart.
     QString statsName = latin(d.chart);
     statsName.replace(QStringLiteral("DecisionGraph"), QStringLiteral("Statistics"));
-    m_statistics = place(new QLabel(m_chart), statsName, 60, 4, 500, 30);
+    m_statistics = new QLabel(m_chart);
+    m_statistics->setObjectName(statsName);
+    m_statistics->setWordWrap(true);
     m_statistics->setTextFormat(Qt::PlainText);
     m_statistics->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     QFont small = m_statistics->font();
@@ -58,9 +63,69 @@ ChannelPage::ChannelPage(const channels::ChannelDescription& d, QWidget* parent)
     m_statistics->setFont(small);
     m_statistics->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(m_chart, &TDecisionGraph::viewChanged, this, &ChannelPage::updateStatistics);
+    arrangePage();
     applyResolution();
     m_chart->Refresh();
     updateStatistics();
+}
+
+void ChannelPage::arrangePage() {
+    // The chart fills the page. Its figures lie over its top left corner; the
+    // name, the multiplier and Print over its right edge, where they stay however
+    // wide the chart grows; the multiplier's bars grow with its height.
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(8, m_d.top, 8, 8);
+    page->addWidget(m_chart);
+    m_chart->setMinimumSize(480, 300);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
+    if (m_name) right->addWidget(m_name, 0, Qt::AlignRight);
+    if (m_box) {
+        right->addSpacing(m_name ? 83 : 108);
+        auto* m = new QGridLayout;
+        m->setHorizontalSpacing(21);
+        m->setVerticalSpacing(3);
+        m->addWidget(m_multiplierCaptions[0], 0, 0, 1, 2);
+        m->addWidget(m_box, 1, 0, 1, 2);
+        m->addWidget(m_multiplierCaptions[1], 2, 0);
+        m->addWidget(m_multiplierCaptions[2], 2, 1);
+        m->addWidget(m_coarse, 3, 0, Qt::AlignLeft);
+        m->addWidget(m_fine, 3, 1, Qt::AlignLeft);
+        m->addWidget(m_multiplierCaptions[3], 4, 0);
+        m->addWidget(m_multiplierCaptions[4], 4, 1);
+        m->addWidget(m_refresh, 5, 0, 1, 2, Qt::AlignLeft);
+        m->setRowStretch(3, 1);
+        m_box->setMinimumWidth(65);
+        m_coarse->setMinimumHeight(100);
+        m_fine->setMinimumHeight(100);
+        right->addLayout(m, 1);
+        right->setAlignment(m, Qt::AlignRight);
+        right->addSpacing(7);
+    } else {
+        right->addStretch(1);
+    }
+    right->addWidget(m_print, 0, Qt::AlignRight);
+
+    auto* over = new QGridLayout(m_chart);
+    over->setContentsMargins(60, 4, 16, 32);
+    over->setHorizontalSpacing(20);
+    over->addWidget(m_statistics, 0, 0, Qt::AlignTop);
+    m_statistics->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    if (m_box) {
+        // The legend keeps clear of the multiplier's column.
+        QMargins margins = m_chart->chart()->margins();
+        margins.setRight(margins.right() + m_box->minimumWidth() + 24);
+        m_chart->chart()->setMargins(margins);
+    }
+    over->addLayout(right, 0, 1);
+    over->setColumnStretch(0, 1);
+
+    // The bars answer the arrow keys once Tab has reached them.
+    for (QScrollBar* bar : {m_coarse, m_fine})
+        if (bar) bar->setFocusPolicy(Qt::StrongFocus);
+    layout::chainFocus({m_chart, m_name, m_coarse, m_fine, m_refresh, m_print});
+    layout::nameControls(this);
 }
 
 void ChannelPage::updateStatistics() {
@@ -143,26 +208,29 @@ void ChannelPage::buildSeries() {
 void ChannelPage::buildMultiplier() {
     const channels::MultiplierDescription& m = m_d.multiplier;
     // The labels "Multiplier", "0", "0,000", "100", "0,999".
-    label(m_chart, latin(m.labels[0]), QStringLiteral("Multiplier"), 1136, 112);
-    m_box = place(new QLineEdit(QStringLiteral("1"), m_chart), latin(m.box), 1136, 128, 65, 21);
+    const char* captions[] = {"Multiplier", "0", "0,000", "100", "0,999"};
+    for (int i = 0; i < 5; ++i)
+        m_multiplierCaptions[static_cast<std::size_t>(i)] =
+            layout::caption(m_chart, m.labels[i], QString::fromLatin1(captions[i]));
+    m_box = layout::named(new QLineEdit(QStringLiteral("1"), m_chart), m.box);
+    m_box->setAccessibleName(QStringLiteral("Multiplier"));
     m_box->setEnabled(false);
-    m_box->setStyleSheet(QStringLiteral("background-color: palette(light); color: black;"));
-    m_coarse = place(new QScrollBar(Qt::Vertical, m_chart), latin(m.coarse), 1136, 168, 19, 300);
+    // Shown disabled, yet read as a figure: its own light background and dark text.
+    layout::fixColours(m_box, QColor(240, 240, 240), Qt::black);
+    m_coarse = layout::named(new QScrollBar(Qt::Vertical, m_chart), m.coarse);
+    m_coarse->setAccessibleName(QStringLiteral("Multiplier, whole part"));
     m_coarse->setRange(0, 100);
     m_coarse->setSingleStep(1);
     m_coarse->setPageStep(10);
     m_coarse->setValue(1);
-    m_fine = place(new QScrollBar(Qt::Vertical, m_chart), latin(m.fine), 1176, 168, 19, 300);
+    m_fine = layout::named(new QScrollBar(Qt::Vertical, m_chart), m.fine);
+    m_fine->setAccessibleName(QStringLiteral("Multiplier, thousandths"));
     m_fine->setRange(0, 999);
     m_fine->setSingleStep(1);
     m_fine->setPageStep(10);
     m_fine->setValue(0);
-    label(m_chart, latin(m.labels[1]), QStringLiteral("0"), 1136, 152);
-    label(m_chart, latin(m.labels[2]), QStringLiteral("0,000"), 1176, 152);
-    label(m_chart, latin(m.labels[3]), QStringLiteral("100"), 1136, 472);
-    label(m_chart, latin(m.labels[4]), QStringLiteral("0,999"), 1168, 472);
-    m_refresh =
-        place(new QPushButton(QStringLiteral("Refresh"), m_chart), latin(m.refresh), 1136, 488, 57, 25);
+    m_refresh = layout::named(new QPushButton(QStringLiteral("Refresh"), m_chart), m.refresh);
+    m_refresh->setMinimumWidth(57);
 }
 
 void ChannelPage::connectHandlers() {

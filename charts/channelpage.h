@@ -3,6 +3,8 @@
 // The same class serves all eight pages, each made from its description.
 #pragma once
 
+#include <array>
+
 #include "charts/channelrules.h"
 
 #include <QWidget>
@@ -69,6 +71,7 @@ private slots:
     void printA4Click();
 
 private:
+    void arrangePage();
     void updateStatistics();
     void buildSeries();
     void buildMultiplier();
@@ -85,7 +88,8 @@ private:
     QLineEdit* m_box = nullptr;
     QScrollBar *m_coarse = nullptr, *m_fine = nullptr;
     QPushButton *m_refresh = nullptr, *m_print = nullptr;
-    QLabel* m_statistics = nullptr; // figures of the rows shown
+    QLabel* m_statistics = nullptr;                // figures of the rows shown
+    std::array<QLabel*, 5> m_multiplierCaptions{}; // "Multiplier", "0", "0,000", "100", "0,999"
     // Highest-value function on the Level series; without a source it computes nothing.
     std::unique_ptr<THighTeeFunction> m_levelFunction;
 };

@@ -149,6 +149,7 @@ TDecisionGraph::TDecisionGraph(const QString& name, QWidget* parent) : QChartVie
     setFocusPolicy(Qt::WheelFocus);
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     buildActions();
+    applyColours(palette());
     m_clickTimer = new QTimer(this);
     m_clickTimer->setSingleShot(true);
     connect(m_clickTimer, &QTimer::timeout, this, &TDecisionGraph::clicked);
@@ -194,7 +195,7 @@ void TDecisionGraph::applyStyle(TChartSeries* s) {
         m_dirty = true;
     }
     s->m_drawn->setName(s->m_title);
-    s->m_drawn->setPen(s->drawnPen());
+    s->m_drawn->setPen(shownPen(s));
     s->m_drawn->setVisible(!s->m_hiddenByUser);
     applyLegendVisibility();
 }
@@ -213,7 +214,7 @@ void TDecisionGraph::applyLegendVisibility() {
             QFont f = m->font();
             f.setStrikeOut(s->m_hiddenByUser);
             m->setFont(f);
-            m->setLabelBrush(s->m_hiddenByUser ? QBrush(Qt::gray) : QBrush(Qt::black));
+            m->setLabelBrush(s->m_hiddenByUser ? QBrush(Qt::gray) : QBrush(m_ink));
         }
     }
 }

@@ -21,6 +21,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLineSeries>
+#include <QPalette>
 #include <QPen>
 #include <QStringList>
 #include <QValueAxis>
@@ -268,6 +269,14 @@ public:
     // std::runtime_error when the printer cannot start the document.
     void PrintChart(QPrinter& printer);
 
+    // The colours the chart is drawn in: the application's palette on screen
+    // (background, texts, axes, grid; series kept readable on it), dark on white
+    // on paper and in exported images.
+    QColor backgroundColour() const { return m_paper; }
+    QColor inkColour() const { return m_ink; }
+    // The colour a series is drawn in now.
+    QColor shownColour(const TChartSeries* s) const;
+
 signals:
     // A plain left click, told once the double-click interval has passed without
     // a second click (a double click resets the zoom); never after a drag.
@@ -288,6 +297,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
     void leaveEvent(QEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void drawForeground(QPainter* painter, const QRectF& rect) override;
     void drawBottomLabels(QPainter* painter) const;
     void drawTracker(QPainter* painter) const;
@@ -313,6 +323,21 @@ private:
     int indexAtScene(double sceneX) const;
     void exportImageClick();
     void exportPdfClick();
+    // Draws in `palette`'s colours from now on.
+    void applyColours(const QPalette& palette);
+    QPen shownPen(const TChartSeries* s) const;
+    // Dark on white while it lives (printouts, images), the screen's colours after.
+    class PaperColours {
+    public:
+        explicit PaperColours(TDecisionGraph* g);
+        ~PaperColours();
+        PaperColours(const PaperColours&) = delete;
+        PaperColours& operator=(const PaperColours&) = delete;
+
+    private:
+        TDecisionGraph* m_g;
+        QPalette m_screen;
+    };
 
     const TChartRows* m_rows = nullptr;
     mutable QList<double> m_gapMarks;
@@ -326,6 +351,8 @@ private:
     QValueAxis* m_axisX;
     QValueAxis* m_axisY;
     QFont m_labelFont;
+    QColor m_paper = Qt::white; // background
+    QColor m_ink = Qt::black;   // texts and axes
     std::vector<TChartSeries*> m_series;
     QStringList m_titleText;
     LegendStyle m_legendStyle = LegendStyle::Auto;

@@ -253,7 +253,7 @@ void TDecisionGraph::drawBottomLabels(QPainter* painter) const {
     if (labels.isEmpty()) return;
     const QRectF plot = m_qchart->plotArea();
     painter->save();
-    painter->setPen(Qt::black);
+    painter->setPen(m_ink);
     painter->setFont(m_labelFont);
     const QFontMetrics fm(m_labelFont);
     const QRectF chartRect = m_qchart->sceneBoundingRect();

@@ -62,6 +62,7 @@ private:
 } // namespace
 
 void TDecisionGraph::renderOn(QPainter& painter, const QRectF& target) {
+    const PaperColours paper(this);
     Refresh();
     ensureLaidOut();
     const QSizeF src = m_qchart->size();
@@ -152,6 +153,7 @@ void TDecisionGraph::exportPdfClick() {
 // ---------------------------------------------------------------- printing
 
 void TDecisionGraph::PrintChart(QPrinter& printer) {
+    const PaperColours paper(this);
     Refresh();
     ensureLaidOut();
     printer.setDocName(objectName());

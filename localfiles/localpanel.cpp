@@ -2,15 +2,17 @@
 #include "localfiles/localpanel.h"
 
 #include "localfiles/folderlists.h"
+#include "platform/fit.h"
 #include "platform/guarded.h"
 #include "platform/latestonly.h"
-#include "platform/placement.h"
 #include "platform/platform.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,7 +20,7 @@
 #include <algorithm>
 #include <memory>
 
-using layout::place;
+using layout::named;
 
 namespace {
 struct BusyCursor {
@@ -45,19 +47,46 @@ QMenu* PopupMenuFor(QListWidget* list, const char* name) {
 
 LocalFolderPanel::LocalFolderPanel(QWidget* parent) : QGroupBox(QStringLiteral("Local location"), parent) {
     setObjectName(QStringLiteral("GroupBox2"));
-    setGeometry(552, 8, 497, 401);
     QWidget* g = this;
-    MakeDirPC = place(new QLineEdit(g), "MakeDirPC", 8, 16, 209, 21);
-    MkDirPC = place(new QPushButton(QStringLiteral("MkDir"), g), "MkDirPC", 224, 16, 52, 22);
-    auto* l1 = place(new QLabel(QStringLiteral("Local Files"), g), "Label9", 10, 40, 100, 13);
-    l1->adjustSize();
-    LocalFiles1cnt = place(new QLabel(g), "LocalFiles1cnt", 120, 40, 89, 13);
-    auto* l2 = place(new QLabel(QStringLiteral("Local Dir"), g), "Label10", 223, 40, 100, 13);
-    l2->adjustSize();
-    LocalFile = place(new QLineEdit(QStringLiteral("*.csv"), g), "LocalFile", 8, 56, 209, 21);
-    DriveComboBox4 = place(new TDriveComboBox(g), "DriveComboBox4", 224, 56, 265, 19);
-    FileListBoxPC = place(new TFileListBox(g), "FileListBoxPC", 8, 80, 209, 313);
-    DirectoryListBoxPC = place(new TDirectoryListBox(g), "DirectoryListBoxPC", 224, 80, 265, 313);
+    MakeDirPC = named(new QLineEdit(g), "MakeDirPC");
+    MakeDirPC->setToolTip(QStringLiteral("Name of a new local folder"));
+    MkDirPC = named(new QPushButton(QStringLiteral("MkDir"), g), "MkDirPC");
+    QLabel* filesCaption = layout::caption(g, "Label9", QStringLiteral("Local Files"));
+    LocalFiles1cnt = named(new QLabel(g), "LocalFiles1cnt");
+    LocalFiles1cnt->setAccessibleName(QStringLiteral("Local file count"));
+    QLabel* dirCaption = layout::caption(g, "Label10", QStringLiteral("Local Dir"));
+    LocalFile = named(new QLineEdit(QStringLiteral("*.csv"), g), "LocalFile");
+    LocalFile->setAccessibleName(QStringLiteral("Local Files mask"));
+    DriveComboBox4 = named(new TDriveComboBox(g), "DriveComboBox4");
+    DriveComboBox4->setAccessibleName(QStringLiteral("Drive"));
+    FileListBoxPC = named(new TFileListBox(g), "FileListBoxPC");
+    DirectoryListBoxPC = named(new TDirectoryListBox(g), "DirectoryListBoxPC");
+    filesCaption->setBuddy(FileListBoxPC);
+    dirCaption->setBuddy(DirectoryListBoxPC);
+
+    // The file side (209 pixels at the design size) and the folder side (265) share more room alike.
+    auto* grid = new QGridLayout(g);
+    grid->setContentsMargins(8, 4, 8, 8);
+    grid->setHorizontalSpacing(7);
+    grid->setVerticalSpacing(3);
+    grid->addWidget(MakeDirPC, 0, 0);
+    grid->addWidget(MkDirPC, 0, 1, Qt::AlignLeft);
+    auto* count = new QHBoxLayout;
+    count->addWidget(filesCaption);
+    count->addSpacing(10);
+    count->addWidget(LocalFiles1cnt, 1);
+    grid->addLayout(count, 1, 0);
+    grid->addWidget(dirCaption, 1, 1);
+    grid->addWidget(LocalFile, 2, 0);
+    grid->addWidget(DriveComboBox4, 2, 1);
+    grid->addWidget(FileListBoxPC, 3, 0);
+    grid->addWidget(DirectoryListBoxPC, 3, 1);
+    grid->setColumnStretch(0, 209);
+    grid->setColumnStretch(1, 265);
+    grid->setRowStretch(3, 1);
+    MkDirPC->setMinimumWidth(52);
+    FileListBoxPC->setMinimumSize(150, 120);
+    DirectoryListBoxPC->setMinimumSize(180, 120);
     FileListBoxPC->setSelectionMode(QAbstractItemView::ExtendedSelection);
     FileListBoxPC->setShowGlyphs(true);
     FileListBoxPC->setIconSize(QSize(12, 12));

@@ -13,8 +13,8 @@
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
+#include "platform/fit.h"
 #include "platform/guarded.h"
-#include "platform/placement.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -25,6 +25,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,12 +38,13 @@
 #include <QSaveFile>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <vector>
 
-using layout::label;
-using layout::place;
+using layout::named;
 
 namespace {
 QColor rgb(int r, int g, int b) {
@@ -102,6 +105,95 @@ CsvPage::CsvPage(const LoadTargets& channels, std::function<double(int)> multipl
         connect(Xmode, &QCheckBox::toggled, g, [g] { g->viewport()->update(); });
     }
     buildStatistics();
+    arrangePage();
+}
+
+void CsvPage::arrangePage() {
+    // The lists, levels and statistics in a column on the left; on the right the
+    // merge row, then the table above the two charts (a user moves the border),
+    // Exit beside the charts. Larger windows give their room to the table and the charts.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(7);
+    left->addWidget(DriveComboBox1);
+    left->addWidget(DirectoryListBox1, 81);
+    left->addWidget(FileListBox1, 161);
+    left->addWidget(FileListBox8, 81);
+    left->addSpacing(16);
+    auto* levels = new QGridLayout;
+    levels->setContentsMargins(16, 0, 8, 0);
+    levels->setVerticalSpacing(2);
+    levels->addWidget(Label1, 0, 0, Qt::AlignBottom);
+    levels->addWidget(TLEVEL, 0, 1, Qt::AlignRight);
+    levels->addWidget(ScrollBar1, 1, 0, 1, 2);
+    levels->setRowMinimumHeight(2, 8);
+    levels->addWidget(Label2, 3, 0, Qt::AlignBottom);
+    levels->addWidget(ALEVEL, 3, 1, Qt::AlignRight);
+    levels->addWidget(ScrollBar2, 4, 0, 1, 2);
+    levels->setRowMinimumHeight(5, 8);
+    levels->addWidget(Xmode, 6, 0, 1, 2);
+    left->addLayout(levels);
+    left->addWidget(StatisticsTable);
+    for (QWidget* w : std::initializer_list<QWidget*>{DirectoryListBox1, FileListBox1, FileListBox8})
+        w->setMinimumHeight(std::max(w->fontMetrics().height() * 3, 40));
+    DriveComboBox1->setMinimumWidth(201);
+
+    auto* merge = new QHBoxLayout;
+    merge->setSpacing(7);
+    merge->addWidget(DateTimePicker1);
+    merge->addWidget(DateTimePicker2);
+    merge->addWidget(RunButton);
+    merge->addWidget(vFileName, 1, Qt::AlignBottom);
+    merge->addWidget(StatusLine, 0, Qt::AlignTop);
+
+    auto* charts = new QWidget;
+    charts->setObjectName(QStringLiteral("OverviewCharts"));
+    auto* chartRow = new QHBoxLayout(charts);
+    chartRow->setContentsMargins(0, 0, 0, 0);
+    chartRow->setSpacing(7);
+    chartRow->addWidget(Chart1, 1);
+    chartRow->addWidget(Chart2, 1);
+    for (TDecisionGraph* c : {Chart1, Chart2})
+        c->setMinimumSize(240, 220); // room for every label of the vertical axis
+    StringGrid1->setMinimumHeight(100);
+    TableChartSplitter = named(new QSplitter(Qt::Vertical, this), "CsvSplitter");
+    TableChartSplitter->setChildrenCollapsible(false);
+    TableChartSplitter->setHandleWidth(7);
+    TableChartSplitter->addWidget(StringGrid1);
+    TableChartSplitter->addWidget(charts);
+    TableChartSplitter->setStretchFactor(0, 337);
+    TableChartSplitter->setStretchFactor(1, 233);
+    TableChartSplitter->setSizes({337, 233});
+
+    auto* exitColumn = new QVBoxLayout;
+    exitColumn->addStretch(1);
+    exitColumn->addWidget(ExitButton);
+    auto* body = new QHBoxLayout;
+    body->setSpacing(19);
+    body->addWidget(TableChartSplitter, 1);
+    body->addLayout(exitColumn);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(6);
+    right->addLayout(merge);
+    right->addLayout(body, 1);
+
+    auto* page = new QHBoxLayout(this);
+    page->setContentsMargins(8, 2, 18, 8);
+    page->setSpacing(7);
+    page->addLayout(left);
+    page->addLayout(right, 1);
+
+    // Tab goes down the left column, then along the merge row, the table, the charts, Exit.
+    // The level bars, the statistics and the table are read and moved with the keys too.
+    for (QWidget* w : std::initializer_list<QWidget*>{ScrollBar1, ScrollBar2, StatisticsTable, StringGrid1})
+        w->setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the tables for the next control; the arrow keys move inside them.
+    StatisticsTable->setTabKeyNavigation(false);
+    StringGrid1->setTabKeyNavigation(false);
+    layout::chainFocus({DriveComboBox1, DirectoryListBox1, FileListBox1, FileListBox8, ScrollBar1, ScrollBar2,
+                        Xmode, StatisticsTable, DateTimePicker1, DateTimePicker2, RunButton, StringGrid1,
+                        Chart1, Chart2, ExitButton});
+    layout::nameControls(this);
 }
 
 CsvPage::~CsvPage() {
@@ -112,31 +204,41 @@ CsvPage::~CsvPage() {
 
 void CsvPage::buildLists() {
     QWidget* p = this;
-    DriveComboBox1 = place(new TDriveComboBox(p), QStringLiteral("DriveComboBox1"), 8, 2, 201, 19);
-    DateTimePicker1 =
-        place(new QDateEdit(QDate::currentDate(), p), QStringLiteral("DateTimePicker1"), 216, 2, 145, 21);
-    DateTimePicker2 =
-        place(new QDateEdit(QDate::currentDate(), p), QStringLiteral("DateTimePicker2"), 368, 2, 145, 21);
+    DriveComboBox1 = named(new TDriveComboBox(p), "DriveComboBox1");
+    DateTimePicker1 = named(new QDateEdit(QDate::currentDate(), p), "DateTimePicker1");
+    DateTimePicker2 = named(new QDateEdit(QDate::currentDate(), p), "DateTimePicker2");
     for (QDateEdit* d : {DateTimePicker1, DateTimePicker2}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     }
     DateTimePicker1->setToolTip(QStringLiteral("From"));
     DateTimePicker2->setToolTip(QStringLiteral("To"));
-    RunButton =
-        place(new QPushButton(QStringLiteral("Merge files"), p), QStringLiteral("RunButton"), 520, 0, 65, 25);
+    DateTimePicker1->setAccessibleName(QStringLiteral("Merge from"));
+    DateTimePicker2->setAccessibleName(QStringLiteral("Merge to"));
+    for (QDateEdit* d : {DateTimePicker1, DateTimePicker2})
+        d->setMinimumWidth(std::max(145, d->sizeHint().width()));
+    RunButton = named(new QPushButton(QStringLiteral("Merge files"), p), "RunButton");
+    layout::fitMinimumWidth(RunButton, {RunButton->text()}, 16);
     RunButton->setToolTip(QStringLiteral("Run for period"));
-    vFileName = place(new QLabel(p), QStringLiteral("vFileName"), 592, 20, 336, 13);
-    StatusLine = place(new QLineEdit(QStringLiteral("FTP Disconnected"), p), QStringLiteral("StatusLine"),
-                       1104, 0, 129, 19);
+    vFileName = named(new TElidingLabel(p), "vFileName");
+    vFileName->setAccessibleName(QStringLiteral("File shown"));
+    StatusLine = named(new QLineEdit(QStringLiteral("FTP Disconnected"), p), "StatusLine");
+    StatusLine->setAccessibleName(QStringLiteral("Connection"));
+    layout::fitMinimumWidth(
+        StatusLine, {QStringLiteral("FTP Connected, TLS (files unencrypted)"), StatusLine->text()}, 12);
+    StatusLine->setMaximumWidth(std::max(129, StatusLine->minimumWidth()));
     StatusLine->setReadOnly(true);
     StatusLine->setFocusPolicy(Qt::NoFocus);
-    StatusLine->setStyleSheet(QStringLiteral("background-color: rgb(255,255,238);"));
+    layout::fixColours(StatusLine, QColor(255, 255, 238));
 
-    DirectoryListBox1 = place(new TDirectoryListBox(p), QStringLiteral("DirectoryListBox1"), 8, 32, 201, 81);
-    FileListBox1 = place(new TFileListBox(p), QStringLiteral("FileListBox1"), 8, 120, 201, 161);
-    FileListBox8 = place(new TFileListBox(p), QStringLiteral("FileListBox8"), 8, 288, 201, 81);
-    DirectoryListBox2 = place(new TDirectoryListBox(p), QStringLiteral("DirectoryListBox2"), 16, 72, 169, 81);
+    DirectoryListBox1 = named(new TDirectoryListBox(p), "DirectoryListBox1");
+    FileListBox1 = named(new TFileListBox(p), "FileListBox1");
+    FileListBox8 = named(new TFileListBox(p), "FileListBox8");
+    DirectoryListBox2 = named(new TDirectoryListBox(p), "DirectoryListBox2");
+    DriveComboBox1->setAccessibleName(QStringLiteral("Drive"));
+    DirectoryListBox1->setAccessibleName(QStringLiteral("Folders"));
+    FileListBox1->setAccessibleName(QStringLiteral("Day files"));
+    FileListBox8->setAccessibleName(QStringLiteral("Merged files"));
     DirectoryListBox2->hide();
     SetItemHeight(FileListBox1, 13);
     SetItemHeight(FileListBox8, 13);
@@ -152,7 +254,8 @@ void CsvPage::buildLists() {
     connect(FileListBox1, &TFileListBox::doubleClicked, this, &CsvPage::FileListBox1DblClick);
     connect(FileListBox8, &TFileListBox::doubleClicked, this, &CsvPage::FileListBox8DblClick);
 
-    StringGrid1 = place(new TStringGrid(p), QStringLiteral("StringGrid1"), 216, 32, 921, 337);
+    StringGrid1 = named(new TStringGrid(p), "StringGrid1");
+    StringGrid1->setAccessibleName(QStringLiteral("Readings"));
     PopupMenuPrint = new QMenu(StringGrid1);
     PopupMenuPrint->setObjectName(QStringLiteral("PopupMenuPrint"));
     Print1 = PopupMenuPrint->addAction(QStringLiteral("Print"));
@@ -178,34 +281,39 @@ void CsvPage::buildLists() {
 
 void CsvPage::buildLevels() {
     QWidget* p = this;
-    label(p, QStringLiteral("Label1"), QStringLiteral("T LEVEL"), 24, 408);
-    ScrollBar1 = place(new QScrollBar(Qt::Horizontal, p), QStringLiteral("ScrollBar1"), 24, 424, 177, 16);
+    Label1 = layout::caption(p, "Label1", QStringLiteral("T LEVEL"));
+    ScrollBar1 = named(new QScrollBar(Qt::Horizontal, p), "ScrollBar1");
     ScrollBar1->setRange(channels::kTLevelMin, channels::kTLevelMax);
     ScrollBar1->setSingleStep(1);
     ScrollBar1->setPageStep(10);
     ScrollBar1->setValue(0);
-    TLEVEL = place(new QLineEdit(QStringLiteral("TLEVEL"), p), QStringLiteral("TLEVEL"), 152, 400, 49, 21);
-    label(p, QStringLiteral("Label2"), QStringLiteral("A LEVEL"), 24, 456);
-    ScrollBar2 = place(new QScrollBar(Qt::Horizontal, p), QStringLiteral("ScrollBar2"), 24, 472, 177, 16);
+    TLEVEL = named(new QLineEdit(QStringLiteral("TLEVEL"), p), "TLEVEL");
+    Label2 = layout::caption(p, "Label2", QStringLiteral("A LEVEL"));
+    ScrollBar2 = named(new QScrollBar(Qt::Horizontal, p), "ScrollBar2");
     ScrollBar2->setRange(channels::kALevelMin, channels::kALevelMax);
     ScrollBar2->setSingleStep(1);
     ScrollBar2->setPageStep(10);
-    ALEVEL = place(new QLineEdit(QStringLiteral("ALEVEL"), p), QStringLiteral("ALEVEL"), 152, 448, 49, 21);
+    ALEVEL = named(new QLineEdit(QStringLiteral("ALEVEL"), p), "ALEVEL");
     for (QLineEdit* e : {TLEVEL, ALEVEL}) {
         e->setReadOnly(true);
         e->setFocusPolicy(Qt::NoFocus);
-        e->setStyleSheet(QStringLiteral("background-color: palette(button);"));
+        layout::buttonFaceColours(e);
+        // Room for the widest level, sign included.
+        layout::fitMinimumWidth(e, {QStringLiteral("-45"), QStringLiteral("100")}, 14);
+        e->setMaximumWidth(std::max(49, e->minimumWidth()));
     }
+    ScrollBar1->setAccessibleName(QStringLiteral("T LEVEL"));
+    ScrollBar2->setAccessibleName(QStringLiteral("A LEVEL"));
+    TLEVEL->setAccessibleName(QStringLiteral("T LEVEL value"));
+    ALEVEL->setAccessibleName(QStringLiteral("A LEVEL value"));
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &CsvPage::ScrollBar1Change);
     connect(ScrollBar2, &QScrollBar::valueChanged, this, &CsvPage::ScrollBar2Change);
-    Xmode = place(new QCheckBox(QStringLiteral("axel X - Date/Time"), p), QStringLiteral("Xmode"), 24, 504,
-                  121, 17);
+    Xmode = named(new QCheckBox(QStringLiteral("axel X - Date/Time"), p), "Xmode");
 }
 
 void CsvPage::buildCharts() {
     QWidget* p = this;
-    Chart1 =
-        place(new TDecisionGraph(QStringLiteral("Chart1"), p), QStringLiteral("Chart1"), 216, 377, 457, 232);
+    Chart1 = new TDecisionGraph(QStringLiteral("Chart1"), p);
     Chart1->setTitleText(QStringLiteral("Temperature"));
     Chart1->LeftAxis = {false, false, false, -45, 145};
     TChartSeries* s = Chart1->addSeries<TFastLineSeries>(QStringLiteral("Series1"));
@@ -223,8 +331,7 @@ void CsvPage::buildCharts() {
     Chart1->setCursor(Qt::PointingHandCursor);
     connect(Chart1, &TDecisionGraph::clicked, this, &CsvPage::ZoomTClick);
 
-    Chart2 =
-        place(new TDecisionGraph(QStringLiteral("Chart2"), p), QStringLiteral("Chart2"), 680, 376, 457, 233);
+    Chart2 = new TDecisionGraph(QStringLiteral("Chart2"), p);
     Chart2->setTitleText(QStringLiteral("Analog"));
     Chart2->LeftAxis = {false, false, false, -5, 105};
     const struct {
@@ -246,8 +353,8 @@ void CsvPage::buildCharts() {
         c->Refresh();
     }
 
-    ExitButton =
-        place(new QPushButton(QStringLiteral("Exit"), p), QStringLiteral("ExitButton"), 1156, 576, 57, 25);
+    ExitButton = named(new QPushButton(QStringLiteral("Exit"), p), "ExitButton");
+    ExitButton->setMinimumWidth(57);
 }
 
 // ---------------------------------------------------------------- the shared folder and the lists
@@ -397,10 +504,12 @@ void CsvPage::ZoomTClick() {
     emit temperatureZoomRequested();
 }
 
-void CsvPage::showConnection(bool connected) {
-    StatusLine->setText(connected ? QStringLiteral("FTP Connected") : QStringLiteral("FTP Disconnected"));
-    StatusLine->setStyleSheet(connected ? QStringLiteral("background-color: rgb(238,255,238);")
-                                        : QStringLiteral("background-color: rgb(255,255,238);"));
+void CsvPage::showConnection(bool connected, const QString& text) {
+    // The transfer page's own words ("FTP Connected, TLS"), so that both pages say the same.
+    StatusLine->setText(!text.isEmpty() ? text
+                        : connected     ? QStringLiteral("FTP Connected")
+                                        : QStringLiteral("FTP Disconnected"));
+    layout::fixColours(StatusLine, connected ? QColor(238, 255, 238) : QColor(255, 255, 238));
 }
 
 void CsvPage::setExitEnabled(bool enabled) {

@@ -19,6 +19,7 @@ class QMenu;
 class QPrinter;
 class QPushButton;
 class QScrollBar;
+class QSplitter;
 class QTableWidget;
 class TDecisionGraph;
 class TDirectoryListBox;
@@ -59,7 +60,7 @@ public:
     // The table printout on a printer of its own (the window's "Print").
     void printTable();
     // Connected or not, as the transfer page shows it.
-    void showConnection(bool connected);
+    void showConnection(bool connected, const QString& text = {});
     void setExitEnabled(bool enabled);
     // Writes the loaded rows (or those of points first..last, by point index)
     // to a file in the logger's row format, as read. Throws EInOutError when the
@@ -116,9 +117,11 @@ private:
     void buildLists();
     void buildLevels();
     void buildCharts();
+    void arrangePage();
     class Rows;
     void buildStatistics();
     void updateStatistics();
+    void fitStatistics();
     // "Export CSV..." of a chart: asks for the file and writes the rows.
     void exportCsvClick(int first, int last);
 
@@ -137,6 +140,8 @@ private:
     QAction *Delete2 = nullptr, *DeleteAll2 = nullptr, *Refresh2 = nullptr, *Delete3 = nullptr,
             *Refresh3 = nullptr, *Print1 = nullptr;
     QLabel* vFileName = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr;
+    QSplitter* TableChartSplitter = nullptr; // the table above the two charts
     TStringGrid* StringGrid1 = nullptr;
     QCheckBox* Xmode = nullptr;
     QScrollBar *ScrollBar1 = nullptr, *ScrollBar2 = nullptr;

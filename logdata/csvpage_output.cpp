@@ -13,8 +13,8 @@
 #include "logdata/rowformat.h"
 #include "logdata/stringgrid.h"
 #include "logdata/tableprint.h"
+#include "platform/fit.h"
 #include "platform/guarded.h"
-#include "platform/placement.h"
 #include "platform/platform.h"
 #include "settings/cfgrecord.h"
 
@@ -40,8 +40,6 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <vector>
-
-using layout::place;
 
 QString CsvPage::loadedFile() const {
     return m_loader->LastFileName();
@@ -102,8 +100,8 @@ int CsvPage::tablePages() const {
 // ---------------------------------------------------------------- statistics
 
 void CsvPage::buildStatistics() {
-    StatisticsTable =
-        place(new QTableWidget(6, 6, this), QStringLiteral("StatisticsTable"), 8, 528, 201, 118);
+    StatisticsTable = layout::named(new QTableWidget(6, 6, this), "StatisticsTable");
+    StatisticsTable->setAccessibleName(QStringLiteral("Statistics"));
     QFont small = font();
     small.setPixelSize(10);
     StatisticsTable->setFont(small);
@@ -112,17 +110,16 @@ void CsvPage::buildStatistics() {
                                                 QStringLiteral("Mean"), QStringLiteral("Over"),
                                                 QStringLiteral("Above")});
     StatisticsTable->verticalHeader()->hide();
-    StatisticsTable->verticalHeader()->setDefaultSectionSize(15);
+    const QFontMetrics fm(small);
+    StatisticsTable->verticalHeader()->setDefaultSectionSize(std::max(15, fm.height() + 3));
     StatisticsTable->horizontalHeader()->setMinimumSectionSize(10);
-    StatisticsTable->horizontalHeader()->setDefaultSectionSize(28);
-    StatisticsTable->horizontalHeader()->setStretchLastSection(true);
+    // The last column takes what room is left; the others are as wide as their figures.
+    StatisticsTable->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StatisticsTable->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
     StatisticsTable->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    StatisticsTable->horizontalHeader()->setFixedHeight(16);
+    StatisticsTable->horizontalHeader()->setFixedHeight(std::max(16, fm.height() + 4));
+    StatisticsTable->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StatisticsTable->setTextElideMode(Qt::ElideNone);
-    StatisticsTable->setColumnWidth(0, 21);
-    for (int col = 1; col <= 3; ++col)
-        StatisticsTable->setColumnWidth(col, 28);
-    StatisticsTable->setColumnWidth(4, 33);
     StatisticsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     StatisticsTable->setSelectionMode(QAbstractItemView::NoSelection);
     StatisticsTable->setFocusPolicy(Qt::NoFocus);
@@ -181,6 +178,34 @@ void CsvPage::updateStatistics() {
             StatisticsTable->setItem(k, c, item);
         }
     }
+    fitStatistics();
+}
+
+void CsvPage::fitStatistics() {
+    // Every figure whole, its sign included: a column is as wide as its widest
+    // text or the widest reading the logger gives, whichever is wider.
+    const QFontMetrics fm(StatisticsTable->font());
+    const QString widest[] = {QStringLiteral("A4"),     QStringLiteral("-135.9"),
+                              QStringLiteral("-135.9"), QStringLiteral("-135.9"),
+                              QStringLiteral("99999"),  QStringLiteral("23 h 59 min")};
+    constexpr int kPadding = 8;
+    int total = 0;
+    for (int c = 0; c < StatisticsTable->columnCount(); ++c) {
+        int need = fm.horizontalAdvance(widest[c]);
+        if (const QTableWidgetItem* h = StatisticsTable->horizontalHeaderItem(c))
+            need = std::max(need, fm.horizontalAdvance(h->text()));
+        for (int r = 0; r < StatisticsTable->rowCount(); ++r)
+            if (const QTableWidgetItem* item = StatisticsTable->item(r, c))
+                need = std::max(need, fm.horizontalAdvance(item->text()));
+        need += kPadding;
+        if (c + 1 < StatisticsTable->columnCount()) StatisticsTable->setColumnWidth(c, need);
+        total += need;
+    }
+    const int frame = 2 * StatisticsTable->frameWidth();
+    StatisticsTable->setMinimumWidth(std::max(201, total + frame));
+    StatisticsTable->setFixedHeight(
+        StatisticsTable->horizontalHeader()->height() +
+        StatisticsTable->rowCount() * StatisticsTable->verticalHeader()->defaultSectionSize() + frame);
 }
 
 // ---------------------------------------------------------------- table printout

@@ -1,8 +1,11 @@
 #include "logdata/stringgrid.h"
 
 #include "logdata/rowformat.h"
+#include "platform/fit.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QStyle>
 
 class TStringGridModel : public QAbstractTableModel {
 public:
@@ -18,13 +21,13 @@ public:
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::DisplayRole)
             return m_grid->cellText(index.column() + 1, index.row() + 1, TStringGrid::kShownChars);
-        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        if (role == Qt::ForegroundRole) return m_grid->shownFontColor();
         return {};
     }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (role == Qt::DisplayRole)
             return o == Qt::Horizontal ? m_grid->cellText(section + 1, 0) : m_grid->cellText(0, section + 1);
-        if (role == Qt::ForegroundRole) return m_grid->m_fontColor;
+        if (role == Qt::ForegroundRole) return m_grid->shownFontColor();
         return {};
     }
     void reset() {
@@ -128,8 +131,11 @@ void TStringGrid::setRowLine(int row, std::string_view line, char separator) {
     r.length = line.size();
     r.separator = separator;
     r.hasLine = true;
+    const std::size_t capacity = m_arena.capacity();
     m_arena.append(line);
-    if (row == m_cacheRow) m_cacheRow = -1;
+    // The cached fields point into the arena: a new line of their row, or an arena
+    // that moved to grow, leaves them pointing at nothing.
+    if (row == m_cacheRow || m_arena.capacity() != capacity) m_cacheRow = -1;
     // A line replaces whatever was set cell by cell in that row.
     if (!m_cells.isEmpty()) {
         for (auto it = m_cells.begin(); it != m_cells.end();)
@@ -165,9 +171,41 @@ void TStringGrid::setColWidths(int col, int width) {
 }
 
 void TStringGrid::applyWidths() {
-    verticalHeader()->setFixedWidth(ColWidths(0));
+    // The designed widths, or more where the font needs more for a column's texts
+    // (a larger font, a wider face): a reading is never cut. The rows of a column
+    // share one format, so the first rows tell what the column needs.
+    const QFontMetrics fm(font());
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    const int headerMargin =
+        2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, horizontalHeader()) + 1;
+    constexpr int kSampleRows = 50;
+    auto need = [&](int col) {
+        int w = QFontMetrics(horizontalHeader()->font()).horizontalAdvance(cellText(col, 0)) + headerMargin;
+        for (int r = 1; r < std::min(m_rowCount, kSampleRows + 1); ++r)
+            w = std::max(w, fm.horizontalAdvance(cellText(col, r)) + margin);
+        return w;
+    };
+    const int rowNumbers =
+        QFontMetrics(verticalHeader()->font()).horizontalAdvance(QString::number(m_rowCount)) + headerMargin;
+    verticalHeader()->setFixedWidth(std::max(ColWidths(0), rowNumbers));
     for (int c = 1; c < m_colCount; ++c)
-        horizontalHeader()->resizeSection(c - 1, ColWidths(c));
+        horizontalHeader()->resizeSection(c - 1, std::max(ColWidths(c), need(c)));
+}
+
+void TStringGrid::changeEvent(QEvent* e) {
+    QTableView::changeEvent(e);
+    if (e->type() == QEvent::FontChange && m_hold == 0) applyWidths();
+}
+
+QVariant TStringGrid::shownFontColor() const {
+    // Plain black is the palette's text colour (white on a dark palette); a marking
+    // colour stays, made lighter where it would not stand out from the cells' background.
+    if (!m_fontColor.isValid() || m_fontColor == QColor(Qt::black)) return {};
+    const QColor base = palette().color(QPalette::Base);
+    QColor c = m_fontColor;
+    for (int i = 0; i < 4 && layout::contrast(c, base) < 4.5 && layout::contrast(base, Qt::white) > 2.0; ++i)
+        c = c.lighter(130);
+    return c;
 }
 
 void TStringGrid::setFontColor(QColor c) {

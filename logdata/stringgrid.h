@@ -47,6 +47,8 @@ public:
     int DefaultColWidth() const { return 48; }
 
     QColor fontColor() const { return m_fontColor; }
+    // The colour cells are drawn in: none for plain black (the palette's text colour).
+    QVariant shownFontColor() const;
     void setFontColor(QColor c);
 
     // While updates are held the view is not told about changes; endUpdate()
@@ -69,6 +71,9 @@ public:
         src.cell = [this](int col, int row) { return cellText(col, row); };
         return src;
     }
+
+protected:
+    void changeEvent(QEvent* e) override;
 
 private:
     friend class TStringGridModel;

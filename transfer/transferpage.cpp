@@ -5,6 +5,7 @@
 #include "ftp/nmftp.h"
 #include "localfiles/folderlists.h"
 #include "localfiles/localpanel.h"
+#include "platform/fit.h"
 #include "platform/guarded.h"
 #include "platform/latestonly.h"
 #include "platform/platform.h"
@@ -22,6 +23,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,21 +31,18 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 
 namespace {
-template <class W> W* place(W* w, const char* name, int x, int y, int width, int height) {
-    w->setObjectName(QString::fromLatin1(name));
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int y) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->move(x, y);
-    l->adjustSize();
-    return l;
-}
+using layout::caption;
+using layout::fitDayNames;
+using layout::fitMinimumWidth;
+using layout::fixColours;
+using layout::named;
+using layout::textWidth;
+
 QFont courier(int points) {
     QFont f;
     f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
@@ -51,8 +50,8 @@ QFont courier(int points) {
     f.setPointSize(points);
     return f;
 }
-const char* kDisconnectedStyle = "background-color: rgb(255,255,238);";
-const char* kConnectedStyle = "background-color: rgb(238,255,238);";
+const QColor kDisconnectedColour(255, 255, 238);
+const QColor kConnectedColour(238, 255, 238);
 const QString kDisconnected = QStringLiteral("FTP Disconnected");
 const QString kConnected = QStringLiteral("FTP Connected");
 } // namespace
@@ -72,9 +71,8 @@ TransferPage::TransferPage(LocalFolderPanel* local, QWidget* parent)
     });
     buildRemoteGroup();
     buildButtons();
-    m_local->setParent(this);
-    m_local->move(552, 8);
     buildAccount();
+    arrangePage();
     connectEngine();
     connectHandlers();
 }
@@ -85,28 +83,31 @@ TransferPage::~TransferPage() {
 }
 
 void TransferPage::buildRemoteGroup() {
-    QWidget* p = this;
-
-    // Remote group.
-    GroupBox1 = place(new QGroupBox(QStringLiteral("Remote location"), p), "GroupBox1", 8, 9, 433, 400);
+    // Remote group: a row of folder commands, the folder and file masks, the two lists.
+    GroupBox1 = named(new QGroupBox(QStringLiteral("Remote location")), "GroupBox1");
     QWidget* g = GroupBox1;
-    MakeDirFTP = place(new QLineEdit(g), "MakeDirFTP", 8, 16, 185, 21);
+    MakeDirFTP = named(new QLineEdit(g), "MakeDirFTP");
     MakeDirFTP->setMaxLength(16);
-    MkDirFTPbtn = place(new QPushButton(QStringLiteral("Make Dir"), g), "MkDirFTPbtn", 200, 16, 75, 22);
-    RenameDirFTPbtn =
-        place(new QPushButton(QStringLiteral("Rename Dir"), g), "RenameDirFTPbtn", 280, 16, 75, 22);
-    DeleteAllFTPButtonEnable = place(new QCheckBox(g), "DeleteAllFTPButtonEnable", 400, 16, 17, 17);
-    label(g, "Label20", QStringLiteral("Remote Dir"), 8, 44);
-    label(g, "Label22", QStringLiteral("Remote Files"), 176, 44);
-    RemoteFiles1cnt = place(new QLabel(g), "RemoteFiles1cnt", 264, 44, 89, 13);
-    sDirectory = place(new QLineEdit(QStringLiteral("*.*"), g), "sDirectory", 8, 60, 161, 21);
+    MakeDirFTP->setToolTip(QStringLiteral("Name of a new remote folder"));
+    MkDirFTPbtn = named(new QPushButton(QStringLiteral("Make Dir"), g), "MkDirFTPbtn");
+    RenameDirFTPbtn = named(new QPushButton(QStringLiteral("Rename Dir"), g), "RenameDirFTPbtn");
+    DeleteAllFTPButtonEnable = named(new QCheckBox(g), "DeleteAllFTPButtonEnable");
+    DeleteAllFTPButtonEnable->setToolTip(
+        QStringLiteral("Allow deleting: adds Delete and Delete All to the remote file list's right-button "
+                       "menu"));
+    DeleteAllFTPButtonEnable->setAccessibleName(QStringLiteral("Allow deleting remote files"));
+    QLabel* dirCaption = caption(g, "Label20", QStringLiteral("Remote Dir"));
+    QLabel* filesCaption = caption(g, "Label22", QStringLiteral("Remote Files"));
+    RemoteFiles1cnt = named(new QLabel(g), "RemoteFiles1cnt");
+    RemoteFiles1cnt->setAccessibleName(QStringLiteral("Remote file count"));
+    sDirectory = named(new QLineEdit(QStringLiteral("*.*"), g), "sDirectory");
     sDirectory->setToolTip(QStringLiteral("Double click: back to the root directory"));
-    FileListBoxFTPdir = place(new TLinkedListBox(g), "FileListBoxFTPdir", 8, 84, 161, 308);
+    FileListBoxFTPdir = named(new TLinkedListBox(g), "FileListBoxFTPdir");
     FileListBoxFTPdir->setFont(courier(8));
     FileListBoxFTPdir->setSelectionMode(QAbstractItemView::SingleSelection);
     FileListBoxFTPdir->setToolTip(QStringLiteral("Double click: to directory"));
-    sFile = place(new QLineEdit(QStringLiteral("*.csv"), g), "sFile", 176, 60, 249, 21);
-    FileListBoxFTP = place(new TLinkedListBox(g), "FileListBoxFTP", 176, 84, 249, 308);
+    sFile = named(new QLineEdit(QStringLiteral("*.csv"), g), "sFile");
+    FileListBoxFTP = named(new TLinkedListBox(g), "FileListBoxFTP");
     // A new listing starts from an empty list: the sizes of the old one go with it.
     connect(FileListBoxFTP->model(), &QAbstractItemModel::modelReset, this,
             [this] { m_remoteSizes.clear(); });
@@ -117,6 +118,41 @@ void TransferPage::buildRemoteGroup() {
     SetItemHeight(FileListBoxFTP, 16);
     FileListBoxFTPdir->setLinkedEdit(sDirectory, QStringLiteral("*.*"));
     FileListBoxFTP->setLinkedEdit(sFile, QStringLiteral("*.csv"));
+    dirCaption->setBuddy(FileListBoxFTPdir);
+    filesCaption->setBuddy(FileListBoxFTP);
+    sDirectory->setAccessibleName(QStringLiteral("Remote Dir mask"));
+    sFile->setAccessibleName(QStringLiteral("Remote Files mask"));
+
+    // At the design size the folder side is 161 pixels wide, the file side 249; more room goes to both alike.
+    auto* grid = new QGridLayout(g);
+    grid->setContentsMargins(8, 4, 8, 8);
+    grid->setHorizontalSpacing(7);
+    grid->setVerticalSpacing(3);
+    auto* commands = new QHBoxLayout;
+    commands->setSpacing(5);
+    commands->addWidget(MakeDirFTP, 1);
+    commands->addWidget(MkDirFTPbtn);
+    commands->addWidget(RenameDirFTPbtn);
+    commands->addSpacing(40);
+    commands->addWidget(DeleteAllFTPButtonEnable);
+    grid->addLayout(commands, 0, 0, 1, 2);
+    grid->addWidget(dirCaption, 1, 0);
+    auto* count = new QHBoxLayout;
+    count->addWidget(filesCaption);
+    count->addSpacing(12);
+    count->addWidget(RemoteFiles1cnt, 1);
+    grid->addLayout(count, 1, 1);
+    grid->addWidget(sDirectory, 2, 0);
+    grid->addWidget(sFile, 2, 1);
+    grid->addWidget(FileListBoxFTPdir, 3, 0);
+    grid->addWidget(FileListBoxFTP, 3, 1);
+    grid->setColumnStretch(0, 161);
+    grid->setColumnStretch(1, 249);
+    grid->setRowStretch(3, 1);
+    FileListBoxFTPdir->setMinimumWidth(120);
+    FileListBoxFTP->setMinimumWidth(180);
+    FileListBoxFTPdir->setMinimumHeight(120);
+    FileListBoxFTP->setMinimumHeight(120);
 
     PopupMenuListBox3 = new QMenu(FileListBoxFTP);
     PopupMenuListBox3->setObjectName(QStringLiteral("PopupMenuListBox3"));
@@ -137,107 +173,287 @@ void TransferPage::buildRemoteGroup() {
 }
 
 void TransferPage::buildButtons() {
-    QWidget* p = this;
-    // Transfer buttons, their Cancel twins over them, and the copy-from-date controls.
-    label(p, "Label28", QStringLiteral("Copy"), 448, 232);
-    label(p, "Label29", QStringLiteral("Move"), 448, 328);
+    // Transfer buttons, their Cancel twins in the same place, and the copy-from-date controls.
+    ButtonColumn = named(new QWidget, "TransferButtons");
+    QWidget* p = ButtonColumn;
     const struct {
         QPushButton** button;
         QPushButton** cancel;
         const char* name;
         const char* cancelName;
         const char* caption;
-        int top;
     } buttons[] = {
-        {&CopyFromDate, &CopyFromDateCancel, "CopyFromDate", "CopyFromDateCancel", "Copy from Date", 112},
-        {&CopySelected, &CopySelectedCancel, "CopySelected", "CopySelectedCancel", "Copy selected", 248},
-        {&CopyAll, &CopyAllCancel, "CopyAll", "CopyAllCancel", "Copy ALL", 280},
-        {&MoveSelected, &MoveSelectedCancel, "MoveSelected", "MoveSelectedCancel", "Move selected", 344},
-        {&MoveAll, &MoveAllCancel, "MoveAll", "MoveAllCancel", "Move ALL", 376}};
+        {&CopyFromDate, &CopyFromDateCancel, "CopyFromDate", "CopyFromDateCancel", "Copy from Date"},
+        {&CopySelected, &CopySelectedCancel, "CopySelected", "CopySelectedCancel", "Copy selected"},
+        {&CopyAll, &CopyAllCancel, "CopyAll", "CopyAllCancel", "Copy ALL"},
+        {&MoveSelected, &MoveSelectedCancel, "MoveSelected", "MoveSelectedCancel", "Move selected"},
+        {&MoveAll, &MoveAllCancel, "MoveAll", "MoveAllCancel", "Move ALL"}};
     for (const auto& b : buttons) {
-        *b.button = place(new QPushButton(QString::fromLatin1(b.caption), p), b.name, 448, b.top, 97, 25);
-        *b.cancel = place(new QPushButton(QStringLiteral("Cancel"), p), b.cancelName, 448, b.top, 97, 25);
-        (*b.cancel)->raise();
+        *b.button = named(new QPushButton(QString::fromLatin1(b.caption), p), b.name);
+        *b.cancel = named(new QPushButton(QStringLiteral("Cancel"), p), b.cancelName);
+        (*b.cancel)->setAccessibleName(QStringLiteral("Cancel ") + QString::fromLatin1(b.caption));
     }
     QFont bold = CopyFromDate->font();
     bold.setBold(true);
     CopyFromDate->setFont(bold);
     CopyAll->setToolTip(QStringLiteral("Copy files from FTP"));
     MoveAll->setToolTip(QStringLiteral("Copy files from FTP"));
-    FromDateTime = place(new QLabel(p), "FromDateTime", 467, 144, 69, 13);
+    FromDateTime = named(new QLabel(p), "FromDateTime");
+    FromDateTime->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    FromDateTime->setAccessibleName(QStringLiteral("Copy from date"));
+    // The room beside "Copy from Date" for the timed fetch's controls.
+    AutoFetchSlot = named(new QWidget(p), "AutoFetchSlot");
+    auto* slot = new QVBoxLayout(AutoFetchSlot);
+    slot->setContentsMargins(0, 0, 0, 0);
 
-    label(p, "Label30", QStringLiteral("Copy >> from  date"), 1056, 20);
-    MonthCalendar1 = place(new QCalendarWidget(p), "MonthCalendar1", 1056, 40, 191, 170);
+    // Each button and its Cancel twin share one cell; the twin lies on top.
+    auto* column = new QGridLayout(p);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setVerticalSpacing(7);
+    int row = 0;
+    auto pair = [&](QPushButton* button, QPushButton* cancel) {
+        column->addWidget(button, row, 0);
+        column->addWidget(cancel, row, 0);
+        button->setMinimumHeight(25);
+        cancel->setMinimumHeight(25);
+        cancel->raise();
+        ++row;
+    };
+    column->setRowMinimumHeight(row++, 97);
+    pair(CopyFromDate, CopyFromDateCancel);
+    column->addWidget(FromDateTime, row++, 0);
+    column->addWidget(AutoFetchSlot, row, 0);
+    column->setRowStretch(row++, 1);
+    column->addWidget(caption(p, "Label28", QStringLiteral("Copy")), row++, 0);
+    pair(CopySelected, CopySelectedCancel);
+    pair(CopyAll, CopyAllCancel);
+    column->setRowMinimumHeight(row++, 12);
+    column->addWidget(caption(p, "Label29", QStringLiteral("Move")), row++, 0);
+    pair(MoveSelected, MoveSelectedCancel);
+    pair(MoveAll, MoveAllCancel);
+    column->setRowMinimumHeight(row++, 0);
+    fitMinimumWidth(p, {CopyFromDate->text()}, 16);
+    p->setMinimumWidth(std::max(p->minimumWidth(), 97));
+    p->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    CalendarColumn = named(new QWidget, "CalendarColumn");
+    QWidget* c = CalendarColumn;
+    QLabel* calendarCaption = caption(c, "Label30", QStringLiteral("Copy >> from  date"));
+    MonthCalendar1 = named(new QCalendarWidget(c), "MonthCalendar1");
     MonthCalendar1->setMinimumDate(QDate(2018, 9, 1));
     MonthCalendar1->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     MonthCalendar1->setGridVisible(false);
-    label(p, "Label31", QStringLiteral("Current Date"), 1056, 220)->hide();
-    MonthCalendar2 = place(new QCalendarWidget(p), "MonthCalendar2", 1056, 236, 191, 170);
+    MonthCalendar1->setMinimumSize(191, 170);
+    calendarCaption->setBuddy(MonthCalendar1);
+    QLabel* currentCaption = caption(c, "Label31", QStringLiteral("Current Date"));
+    currentCaption->hide();
+    MonthCalendar2 = named(new QCalendarWidget(c), "MonthCalendar2");
     MonthCalendar2->setMinimumDate(QDate(2018, 9, 1));
     MonthCalendar2->hide();
     MonthCalendar2->setEnabled(false);
+    auto* calendars = new QVBoxLayout(c);
+    calendars->setContentsMargins(0, 12, 0, 0);
+    calendars->setSpacing(3);
+    calendars->addWidget(calendarCaption);
+    calendars->addWidget(MonthCalendar1);
+    calendars->addWidget(currentCaption);
+    calendars->addWidget(MonthCalendar2);
+    calendars->addStretch(1);
+    fitDayNames(MonthCalendar1);
+    c->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 }
 
 void TransferPage::buildAccount() {
-    QWidget* p = this;
     // Listing log.
-    Panel1 = place(new QFrame(p), "Panel1", 8, 416, 657, 193);
+    Panel1 = named(new QFrame, "Panel1");
     Panel1->setFrameShape(QFrame::StyledPanel);
-    Memo1 = place(new QPlainTextEdit(Panel1), "Memo1", 8, 8, 641, 177);
+    Memo1 = named(new QPlainTextEdit(Panel1), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setMaximumBlockCount(kMemoLines); // a listing without end keeps its last lines only
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setAccessibleName(QStringLiteral("Server log"));
     QFont terminal = courier(9);
     terminal.setBold(true);
     Memo1->setFont(terminal);
-    Memo1->setStyleSheet(QStringLiteral("color: navy;"));
+    // The log's navy text keeps its own light background under any palette.
+    fixColours(Memo1, Qt::white, QColor(0, 0, 128));
+    auto* log = new QVBoxLayout(Panel1);
+    log->setContentsMargins(8, 8, 8, 8);
+    log->addWidget(Memo1);
+    Memo1->setMinimumSize(200, 80);
 
     // Account group.
-    GroupBox3 = place(new QGroupBox(QStringLiteral("FTP account"), p), "GroupBox3", 672, 416, 377, 193);
+    GroupBox3 = named(new QGroupBox(QStringLiteral("FTP account")), "GroupBox3");
     QWidget* a = GroupBox3;
-    label(a, "Label3", QStringLiteral("Host"), 8, 24);
-    HostTxt = place(new QLineEdit(QStringLiteral("ftp.kz640tl.example.com"), a), "HostTxt", 72, 20, 201, 21);
-    label(a, "Label4", QStringLiteral("Port"), 8, 52);
-    PortTxt = place(new QLineEdit(QStringLiteral("21"), a), "PortTxt", 72, 48, 57, 21);
-    label(a, "Label5", QStringLiteral("User ID"), 8, 80);
-    UserTxt = place(new QLineEdit(QStringLiteral("640"), a), "UserTxt", 72, 76, 201, 21);
-    label(a, "Label8", QStringLiteral("Password"), 8, 108);
-    PassTxt = place(new QLineEdit(QStringLiteral("KZ640TLlogger1"), a), "PassTxt", 72, 104, 201, 21);
+    QLabel* hostCaption = caption(a, "Label3", QStringLiteral("Host"));
+    HostTxt = named(new QLineEdit(QStringLiteral("ftp.kz640tl.example.com"), a), "HostTxt");
+    QLabel* portCaption = caption(a, "Label4", QStringLiteral("Port"));
+    PortTxt = named(new QLineEdit(QStringLiteral("21"), a), "PortTxt");
+    QLabel* userCaption = caption(a, "Label5", QStringLiteral("User ID"));
+    UserTxt = named(new QLineEdit(QStringLiteral("640"), a), "UserTxt");
+    QLabel* passCaption = caption(a, "Label8", QStringLiteral("Password"));
+    PassTxt = named(new QLineEdit(QStringLiteral("KZ640TLlogger1"), a), "PassTxt");
     PassTxt->setEchoMode(QLineEdit::Password);
-    CheckBox1 = place(new QCheckBox(QStringLiteral("Proxy Server"), a), "CheckBox1", 8, 132, 97, 17);
-    ProxyServer = place(new QLineEdit(a), "ProxyServer", 112, 130, 161, 21);
-    QLabel* Label17 = label(a, "Label17", QStringLiteral("Proxy Port"), 8, 160);
-    ProxyPort = place(new QLineEdit(a), "ProxyPort", 112, 156, 57, 21);
+    CheckBox1 = named(new QCheckBox(QStringLiteral("Proxy Server"), a), "CheckBox1");
+    ProxyServer = named(new QLineEdit(a), "ProxyServer");
+    QLabel* Label17 = caption(a, "Label17", QStringLiteral("Proxy Port"));
+    ProxyPort = named(new QLineEdit(a), "ProxyPort");
     for (QWidget* w : std::initializer_list<QWidget*>{CheckBox1, ProxyServer, Label17, ProxyPort})
         w->hide();
     // How data connections open and whether the session is encrypted (where the hidden proxy
     // settings would be).
-    label(a, "Label40", QStringLiteral("Data connection"), 8, 136);
-    DataModeBox = place(new QComboBox(a), "DataModeBox", 104, 132, 129, 21);
+    QLabel* dataCaption = caption(a, "Label40", QStringLiteral("Data connection"));
+    DataModeBox = named(new QComboBox(a), "DataModeBox");
     DataModeBox->addItems({QStringLiteral("Automatic"), QStringLiteral("Passive"), QStringLiteral("Active")});
     DataModeBox->setToolTip(
         QStringLiteral("Automatic: passive mode, else active mode when the server refuses "
                        "passive mode or its passive port cannot be reached"));
-    label(a, "Label41", QStringLiteral("Security"), 8, 164);
-    SecurityBox = place(new QComboBox(a), "SecurityBox", 104, 160, 129, 21);
+    QLabel* securityCaption = caption(a, "Label41", QStringLiteral("Security"));
+    SecurityBox = named(new QComboBox(a), "SecurityBox");
     SecurityBox->addItems(
         {QStringLiteral("Plain FTP"), QStringLiteral("TLS if available"), QStringLiteral("TLS required")});
     SecurityBox->setCurrentIndex(1);
     SecurityBox->setToolTip(QStringLiteral("TLS required: the user name and password are never sent "
                                            "unencrypted"));
-    ConnectBtn = place(new QPushButton(QStringLiteral("Connect"), a), "ConnectBtn", 288, 18, 81, 25);
-    DisConnectBtn = place(new QPushButton(QStringLiteral("Disconnect"), a), "DisConnectBtn", 288, 48, 81, 25);
-    RefreshBtn = place(new QPushButton(QStringLiteral("Refresh"), a), "RefreshBtn", 288, 78, 81, 25);
-    cSTATUS = place(new QLineEdit(QStringLiteral("FTP Disconnected"), a), "cSTATUS", 240, 160, 129, 19);
+    for (QComboBox* box : {DataModeBox, SecurityBox})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ConnectBtn = named(new QPushButton(QStringLiteral("Connect"), a), "ConnectBtn");
+    DisConnectBtn = named(new QPushButton(QStringLiteral("Disconnect"), a), "DisConnectBtn");
+    RefreshBtn = named(new QPushButton(QStringLiteral("Refresh"), a), "RefreshBtn");
+    cSTATUS = named(new QLineEdit(QStringLiteral("FTP Disconnected"), a), "cSTATUS");
     cSTATUS->setReadOnly(true);
     cSTATUS->setFocusPolicy(Qt::NoFocus);
+    cSTATUS->setAccessibleName(QStringLiteral("Connection"));
     QFont small = cSTATUS->font();
     small.setPointSize(7);
     cSTATUS->setFont(small);
-    cSTATUS->setStyleSheet(QString::fromLatin1(kDisconnectedStyle));
+    // Room for the longest state it shows.
+    fitMinimumWidth(cSTATUS,
+                    {QStringLiteral("FTP Connected, TLS (files unencrypted)"),
+                     QStringLiteral("FTP Connected, TLS"), kDisconnected},
+                    12);
+    fixColours(cSTATUS, kDisconnectedColour);
+    hostCaption->setBuddy(HostTxt);
+    portCaption->setBuddy(PortTxt);
+    userCaption->setBuddy(UserTxt);
+    passCaption->setBuddy(PassTxt);
+    dataCaption->setBuddy(DataModeBox);
+    securityCaption->setBuddy(SecurityBox);
 
-    ExitBtn = place(new QPushButton(QStringLiteral("Exit"), p), "ExitBtn", 1156, 576, 57, 25);
+    // Captions, boxes and the session's buttons in rows; the last two rows hold the
+    // connection choices and the connection's state.
+    auto* grid = new QGridLayout(a);
+    grid->setContentsMargins(8, 4, 8, 8);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(5);
+    grid->addWidget(hostCaption, 0, 0);
+    grid->addWidget(HostTxt, 0, 1, 1, 2);
+    grid->addWidget(ConnectBtn, 0, 3);
+    grid->addWidget(portCaption, 1, 0);
+    grid->addWidget(PortTxt, 1, 1);
+    grid->addWidget(DisConnectBtn, 1, 3);
+    grid->addWidget(userCaption, 2, 0);
+    grid->addWidget(UserTxt, 2, 1, 1, 2);
+    grid->addWidget(RefreshBtn, 2, 3);
+    grid->addWidget(passCaption, 3, 0);
+    grid->addWidget(PassTxt, 3, 1, 1, 2);
+    grid->addWidget(dataCaption, 4, 0);
+    grid->addWidget(DataModeBox, 4, 1, 1, 2, Qt::AlignLeft);
+    grid->addWidget(securityCaption, 5, 0);
+    grid->addWidget(SecurityBox, 5, 1, 1, 2, Qt::AlignLeft);
+    grid->addWidget(cSTATUS, 5, 2, 1, 2, Qt::AlignRight);
+    grid->setColumnMinimumWidth(1, 57);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(6, 1);
+    PortTxt->setMaximumWidth(std::max(57, textWidth(PortTxt, QStringLiteral("65535"), 14)));
+    for (QLineEdit* e : {HostTxt, UserTxt, PassTxt})
+        e->setMinimumWidth(150);
+    for (QPushButton* b : {ConnectBtn, DisConnectBtn, RefreshBtn})
+        b->setMinimumWidth(81);
+    // Enter in the password box connects, as a click on Connect does.
+    connect(PassTxt, &QLineEdit::returnPressed, ConnectBtn, &QPushButton::click);
+
+    ExitBtn = named(new QPushButton(QStringLiteral("Exit")), "ExitBtn");
+    ExitBtn->setMinimumWidth(57);
+}
+
+void TransferPage::arrangePage() {
+    // Remote and local side by side, the transfer buttons between them; a user
+    // moves the borders. The calendar on the right; the log, the account and Exit below.
+    Splitter = named(new QSplitter(Qt::Horizontal, this), "TransferSplitter");
+    Splitter->setChildrenCollapsible(false);
+    Splitter->setHandleWidth(7);
+    Splitter->addWidget(GroupBox1);
+    Splitter->addWidget(ButtonColumn);
+    Splitter->addWidget(m_local);
+    Splitter->setStretchFactor(0, 433);
+    Splitter->setStretchFactor(1, 0);
+    Splitter->setStretchFactor(2, 497);
+    Splitter->setSizes({433, 97, 497});
+
+    auto* logAndAccount = new QHBoxLayout;
+    logAndAccount->setSpacing(7);
+    logAndAccount->addWidget(Panel1, 1);
+    logAndAccount->addWidget(GroupBox3);
+    auto* exitColumn = new QVBoxLayout;
+    exitColumn->addStretch(1);
+    exitColumn->addWidget(ExitBtn, 0, Qt::AlignHCenter);
+    exitColumn->addSpacing(8);
+
+    // The calendar and Exit share the right column, so the account box ends where the local group does.
+    auto* page = new QGridLayout(this);
+    page->setContentsMargins(8, 8, 6, 8);
+    page->setSpacing(7);
+    page->addWidget(Splitter, 0, 0);
+    page->addWidget(CalendarColumn, 0, 1);
+    page->addLayout(logAndAccount, 1, 0);
+    page->addLayout(exitColumn, 1, 1);
+    page->setColumnStretch(0, 1);
+    page->setRowStretch(0, 400);
+    page->setRowStretch(1, 193);
+
+    // Tab follows the page as it is read: the remote group, the transfer buttons, the local
+    // group, the calendar, the log, the account (its boxes, then its buttons), Exit.
+    auto local = [this](const char* name) { return m_local->findChild<QWidget*>(QString::fromLatin1(name)); };
+    layout::chainFocus({MakeDirFTP,
+                        MkDirFTPbtn,
+                        RenameDirFTPbtn,
+                        DeleteAllFTPButtonEnable,
+                        sDirectory,
+                        sFile,
+                        FileListBoxFTPdir,
+                        FileListBoxFTP,
+                        CopyFromDate,
+                        CopyFromDateCancel,
+                        CopySelected,
+                        CopySelectedCancel,
+                        CopyAll,
+                        CopyAllCancel,
+                        MoveSelected,
+                        MoveSelectedCancel,
+                        MoveAll,
+                        MoveAllCancel,
+                        AutoFetchSlot,
+                        local("MakeDirPC"),
+                        local("MkDirPC"),
+                        local("LocalFile"),
+                        local("DriveComboBox4"),
+                        local("FileListBoxPC"),
+                        local("DirectoryListBoxPC"),
+                        MonthCalendar1,
+                        Memo1,
+                        HostTxt,
+                        PortTxt,
+                        UserTxt,
+                        PassTxt,
+                        DataModeBox,
+                        SecurityBox,
+                        ConnectBtn,
+                        DisConnectBtn,
+                        RefreshBtn,
+                        ExitBtn});
+    layout::nameControls(this);
 }
 
 void TransferPage::tell(const QString& text) {
@@ -473,8 +689,8 @@ void TransferPage::setStatus(bool connected) {
                         : files    ? QStringLiteral("The session is encrypted (TLS)")
                         : tls ? QStringLiteral("The log-on is encrypted (TLS); file names and files are not")
                               : QStringLiteral("The session is not encrypted"));
-    cSTATUS->setStyleSheet(QString::fromLatin1(connected ? kConnectedStyle : kDisconnectedStyle));
-    emit connectionShown(connected);
+    fixColours(cSTATUS, connected ? kConnectedColour : kDisconnectedColour);
+    emit connectionShown(connected, cSTATUS->text());
 }
 
 void TransferPage::holdExitButtons(bool enabled) {

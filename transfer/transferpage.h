@@ -23,6 +23,7 @@ class QLineEdit;
 class QMenu;
 class QAction;
 class QPlainTextEdit;
+class QSplitter;
 class QPushButton;
 class FtpSession;
 class LatestOnly;
@@ -84,7 +85,8 @@ signals:
     // A text for the window's status bar.
     void statusText(const QString& text);
     // Connected or not, shown on the other pages too.
-    void connectionShown(bool connected);
+    // The connection's state and the text the page shows for it ("FTP Connected, TLS").
+    void connectionShown(bool connected, const QString& text);
     // The Exit buttons of the other pages follow this page's Exit button.
     void exitEnabled(bool enabled);
     // Exit was chosen on this page.
@@ -131,6 +133,7 @@ private:
     void buildRemoteGroup();
     void buildButtons();
     void buildAccount();
+    void arrangePage();
     void connectEngine();
     void connectHandlers();
     void AllButtonsFalse();
@@ -216,6 +219,9 @@ private:
 
     // Remote group.
     QGroupBox* GroupBox1 = nullptr;
+    // Remote beside local, the transfer buttons between them; the calendar's column.
+    QSplitter* Splitter = nullptr;
+    QWidget *ButtonColumn = nullptr, *CalendarColumn = nullptr, *AutoFetchSlot = nullptr;
     QLineEdit* MakeDirFTP = nullptr;
     QPushButton *MkDirFTPbtn = nullptr, *RenameDirFTPbtn = nullptr;
     QCheckBox* DeleteAllFTPButtonEnable = nullptr;

@@ -4,6 +4,9 @@
 // chart is zoomed to points FIRST..LAST and values LOW..HIGH, the tracker on
 // point TRACKER.
 // With TERVANE_SHOT_PORT set, the window logs on to that port as it starts.
+// TERVANE_SHOT_SIZE=WxH sizes the window inside its frame (the design size
+// without it; "max": maximised);
+// TERVANE_SHOT_DARK=1 gives the application a dark palette.
 #include "app/application.h"
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
@@ -14,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTimer>
 #include <cstdio>
 
@@ -24,6 +28,24 @@ int main(int argc, char** argv) {
     }
     TApplication app(argc, argv);
     FakePlatform platform;
+    if (qEnvironmentVariableIntValue("TERVANE_SHOT_DARK")) {
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(45, 45, 48));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
+        dark.setColor(QPalette::Text, QColor(230, 230, 230));
+        dark.setColor(QPalette::Button, QColor(60, 60, 64));
+        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+        dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
+        QApplication::setPalette(dark);
+    }
     const QFileInfo file(QString::fromLocal8Bit(argv[1]));
     QDir::setCurrent(file.absolutePath());
     TForm1 form;
@@ -34,7 +56,16 @@ int main(int argc, char** argv) {
     // under the csv.cfg of its folder once start-up has applied it.
     const bool atStart = qEnvironmentVariableIsSet("TERVANE_SHOT_AT_START");
     if (atStart) form.OpenFileAtStart(file.absoluteFilePath());
-    form.show();
+    // The design size unless asked otherwise, whatever the platform's screen.
+    const QString size = qEnvironmentVariable("TERVANE_SHOT_SIZE");
+    if (size == QLatin1String("max")) {
+        form.showMaximized();
+    } else {
+        form.show();
+        form.resize(size.isEmpty() ? TForm1::kDesignSize
+                                   : QSize(size.section(QLatin1Char('x'), 0, 0).toInt(),
+                                           size.section(QLatin1Char('x'), 1, 1).toInt()));
+    }
     if (atStart)
         while (!form.Initialised())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -43,6 +74,17 @@ int main(int argc, char** argv) {
     if (zoom) {
         c(form).Xmode()->setChecked(true);
         c(form).ScrollBar1()->setValue(std::atoi(argv[9]));
+    }
+    // TERVANE_SHOT_ACCOUNT="HOST USER PASSWORD": logs on with that account (and TERVANE_SHOT_PORT).
+    if (const QStringList account = qEnvironmentVariable("TERVANE_SHOT_ACCOUNT").split(QLatin1Char(' '));
+        account.size() == 3) {
+        // After the start-up, which empties the account of a first start.
+        QTimer::singleShot(200, &form, [&form, account] {
+            c(form).HostTxt()->setText(account[0]);
+            c(form).UserTxt()->setText(account[1]);
+            c(form).PassTxt()->setText(account[2]);
+            c(form).invoke("ConnectBtnClick");
+        });
     }
     if (!atStart) {
         c(form).FileListBox1()->selectName(file.fileName());
@@ -57,7 +99,7 @@ int main(int argc, char** argv) {
             g->setTrackerIndex(std::atoi(argv[6]));
         }
     }
-    QTimer::singleShot(300, [&] {
+    QTimer::singleShot(qEnvironmentVariableIsSet("TERVANE_SHOT_ACCOUNT") ? 1500 : 300, [&] {
         form.grab().save(out);
         app.quit();
     });

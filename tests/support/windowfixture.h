@@ -27,11 +27,14 @@ struct WindowFixture {
     ~WindowFixture() { close(); }
 
     // Creates the window; `beforeShow` may set controls before start-up reads csv.cfg.
-    bool open(const std::function<void(TForm1&)>& beforeShow = {}) {
+    // Unless `restored`, the window then has its designed size, whatever the test
+    // platform's screen (the offscreen one is 800x600) or an earlier run left.
+    bool open(const std::function<void(TForm1&)>& beforeShow = {}, bool restored = false) {
         QDir::setCurrent(work.path());
         form = std::make_unique<TForm1>();
         if (beforeShow) beforeShow(*form);
         form->show();
+        if (!restored) form->resize(TForm1::kDesignSize);
         if (!QTest::qWaitForWindowExposed(form.get())) return false;
         // Start-up runs when the page control first gets the focus, and only then:
         // nothing here calls it, so a broken wiring fails every window test.

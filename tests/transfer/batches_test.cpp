@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -534,6 +535,7 @@ private slots:
             c(f()).HostTxt()->setText("127.0.0.1");
             c(f()).PortTxt()->setText(QString::number(port));
             c(f()).session().NMFTP1->setIdleTimeOut(1000);
+            f().findChild<QComboBox*>("SecurityBox")->setCurrentIndex(0); // "Plain FTP": no TLS there
             QTest::mouseClick(c(f()).ConnectBtn(), Qt::LeftButton);
             const QString why = what == "silent"             ? "greeting"
                                 : what == "endless-greeting" ? "greeting"
