@@ -341,7 +341,7 @@ void TransferPage::buildAccount() {
     dataCaption->setBuddy(DataModeBox);
     securityCaption->setBuddy(SecurityBox);
 
-    // Captions, boxes and the session's buttons in rows; the last two rows hold the
+    // Captions, boxes and the session's buttons in rows; the last three rows hold the
     // connection choices and the connection's state.
     auto* grid = new QGridLayout(a);
     grid->setContentsMargins(8, 4, 8, 8);
@@ -362,10 +362,11 @@ void TransferPage::buildAccount() {
     grid->addWidget(DataModeBox, 4, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(securityCaption, 5, 0);
     grid->addWidget(SecurityBox, 5, 1, 1, 2, Qt::AlignLeft);
-    grid->addWidget(cSTATUS, 5, 2, 1, 2, Qt::AlignRight);
+    // The state on a row of its own: "FTP Connected, TLS (files unencrypted)" needs the room.
+    grid->addWidget(cSTATUS, 6, 1, 1, 3, Qt::AlignRight);
     grid->setColumnMinimumWidth(1, 57);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(6, 1);
+    grid->setRowStretch(7, 1);
     PortTxt->setMaximumWidth(std::max(57, textWidth(PortTxt, QStringLiteral("65535"), 14)));
     for (QLineEdit* e : {HostTxt, UserTxt, PassTxt})
         e->setMinimumWidth(150);
