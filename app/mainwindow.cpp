@@ -205,6 +205,18 @@ void TForm1::buildMenu() {
     SaveSetting1 = setting->addAction(QStringLiteral("Save Setting"));
     SaveSetting1->setObjectName(QStringLiteral("SaveSetting1"));
     connect(SaveSetting1, &QAction::triggered, this, Guarded([this] { SaveSetting1Click(); }));
+    addForgetServerItem(setting);
+}
+
+// "Setting" > "Forget this server's security": for a server that changed for good, or an answer the
+// user wants to take back, without editing files.
+void TForm1::addForgetServerItem(QMenu* setting) {
+    QAction* forget = setting->addAction(QStringLiteral("Forget this server's security"));
+    forget->setObjectName(QStringLiteral("ForgetServer1"));
+    forget->setToolTip(QStringLiteral("Forget the trusted certificate, the encrypted log-ons seen and the "
+                                      "permission to log on without encryption for the server in the FTP "
+                                      "account"));
+    connect(forget, &QAction::triggered, this, Guarded([this] { m_transfer->forgetServerSecurity(); }));
 }
 
 void TForm1::buildPages() {

@@ -81,6 +81,7 @@ private slots:
 private:
     void openStartFile();
     void buildMenu();
+    void addForgetServerItem(QMenu* setting);
     void buildPages();
     void wirePages();
     void OnCreate();

@@ -192,14 +192,10 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
     // server, or chose plain FTP.
     // A server that did TLS before (a trusted certificate, or the window's mark of a TLS log-on) and now
     // refuses it may be an impostor: no plain log-on there either.
-    const bool tlsBefore =
-        !transfer::TrustedFingerprint(iniPath, host, port).isEmpty() ||
-        settings::AppSettings(iniPath)
-            .value(QStringLiteral("TlsLogons/%1_%2").arg(host.trimmed().toLower()).arg(port))
-            .toBool();
+    const transfer::ServerMemory memory = transfer::ReadServerMemory(iniPath, host, port);
+    const bool tlsBefore = memory.expectsTls();
     TNMFTP::Security security = TNMFTP::Security(choices.security);
-    if (security == TNMFTP::SecurityIfAvailable &&
-        (tlsBefore || !transfer::PlainLogonAllowed(iniPath, host, port)))
+    if (security == TNMFTP::SecurityIfAvailable && (tlsBefore || !memory.plainAllowed))
         security = TNMFTP::SecurityRequired;
 
     const QString key = QStringList{host,
@@ -233,6 +229,11 @@ bool Fetcher::ensureSession(const Options& options, const QString& iniPath, Resu
     m_ftp->setDataConnectionMode(TNMFTP::DataMode(choices.dataMode));
     m_ftp->setSecurityMode(security);
     m_untrusted.clear();
+    // Reached only where the user allowed a plain log-on to this server and it never did TLS.
+    connect(m_ftp, &TNMFTP::OnEncryptionRefused, this,
+            [allowed = memory.plainAllowed && !tlsBefore](const QString&, bool& inClear, QString&) {
+                inClear = allowed;
+            });
     connect(m_ftp, &TNMFTP::OnCertificateCheck, this,
             [this, iniPath, host, port](const QSslCertificate& cert, const QStringList&, bool& accept) {
                 const QString fp = transfer::Fingerprint(cert);

@@ -112,6 +112,7 @@ void FtpCore::forgetSession() {
     tlsControl = false;
     protP = false;
     peerCert = QSslCertificate();
+    listingComplete = true;
 }
 
 void FtpCore::success(TCmdType kind) {
@@ -306,11 +307,27 @@ void FtpCore::secureControl() {
     reportStatus(1, QStringLiteral("AUTH TLS"));
     transaction(QStringLiteral("AUTH TLS"));
     if (replyCode != 234) {
-        if (!required) return;
-        throw ETlsError(QStringLiteral("The server %1 does not offer TLS (it answered AUTH TLS with \"%2\"). "
-                                       "With \"TLS required\" the user name and password are not sent "
-                                       "unencrypted: the log-on was stopped")
-                            .arg(host, CutLineEnd(lastReply).trimmed()));
+        const QString reply = CutLineEnd(lastReply).trimmed();
+        if (required)
+            throw ETlsError(
+                QStringLiteral("The server %1 does not offer TLS (it answered AUTH TLS with \"%2\"). "
+                               "With \"TLS required\" the user name and password are not sent "
+                               "unencrypted: the log-on was stopped")
+                    .arg(host, reply));
+        // Anyone on the way can answer AUTH with an error: the password goes in clear only when the
+        // owner says so.
+        bool inClear = false;
+        QString why;
+        if (TNMFTP* e = f()) emit e->OnEncryptionRefused(reply, inClear, why);
+        if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
+        if (canceled) throw EAbortError(QStringLiteral("The log-on was canceled"));
+        if (inClear) return;
+        throw ETlsError(!why.isEmpty()
+                            ? why
+                            : QStringLiteral("The server %1 refused encryption (it answered AUTH TLS with "
+                                             "\"%2\"): the user name and password were not sent unencrypted, "
+                                             "the log-on was stopped")
+                                  .arg(host, reply));
     }
     dropInput();
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
@@ -325,12 +342,13 @@ void FtpCore::secureControl() {
         throw ETlsError(e.Message());
     }
     peerCert = ssl()->peerCertificate();
-    if (!tlsErrors.isEmpty()) {
+    {
+        // Asked also when the system vouches for the certificate: the owner may remember another one.
         QStringList problems;
         for (const QSslError& e : tlsErrors)
             problems << e.errorString();
         problems.removeDuplicates();
-        bool accept = false;
+        bool accept = problems.isEmpty();
         if (TNMFTP* e = f()) emit e->OnCertificateCheck(peerCert, problems, accept);
         if (destroyed) throw EAbortError(QStringLiteral("Operation aborted: the FTP engine was destroyed"));
         if (!accept)
@@ -553,6 +571,12 @@ bool TNMFTP::Encrypted() const {
 }
 bool TNMFTP::DataEncrypted() const {
     return core().dataEncrypted;
+}
+bool TNMFTP::FilesEncrypted() const {
+    return core().tlsControl && core().protP && Connected();
+}
+bool TNMFTP::ListingComplete() const {
+    return core().listingComplete;
 }
 QSslCertificate TNMFTP::PeerCertificate() const {
     return core().peerCert;

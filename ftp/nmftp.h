@@ -73,9 +73,12 @@ public:
     // for the session. Passive data connections go to the control connection's peer address only.
     enum DataMode { DataAutomatic = 0, DataPassive = 1, DataActive = 2 };
 
-    // Explicit TLS (AUTH TLS, then PBSZ 0 and PROT P): Plain never asks; IfAvailable encrypts when the
-    // server offers it; Required stops the log-on before USER when the server does not (ETlsError).
-    // Data connections of an encrypted session are TLS too and resume the control connection's session.
+    // Explicit TLS (AUTH TLS, then PBSZ 0 and PROT P): Plain never asks; Required stops the log-on before
+    // USER when the server does not encrypt (ETlsError); IfAvailable encrypts when the server offers it,
+    // and when it refuses AUTH TLS asks OnEncryptionRefused before anything of the account is sent.
+    // Data connections of an encrypted session are TLS too and resume the control connection's session;
+    // each must show the control connection's certificate. In an encrypted session a download is saved
+    // only when its data connection ended with the TLS close (close_notify) or a known size matched.
     enum Security { SecurityPlain = 0, SecurityIfAvailable = 1, SecurityRequired = 2 };
 
     explicit TNMFTP(QObject* parent = nullptr);
@@ -103,6 +106,11 @@ public:
     void setSecurityMode(Security mode);
     bool Encrypted() const;     // the control connection of this session is TLS
     bool DataEncrypted() const; // the last data connection was a TLS socket whose handshake completed
+    // The control connection is TLS and the server agreed to encrypt data connections (PROT P).
+    bool FilesEncrypted() const;
+    // False when the last List came over a TLS data connection that ended without the TLS close: the
+    // listing may be cut short.
+    bool ListingComplete() const;
     // The certificate the server showed on the control connection (null when not encrypted).
     QSslCertificate PeerCertificate() const;
     // Whether a committed download is flushed to disk, file and folder entry (default on). A move needs
@@ -144,9 +152,16 @@ public:
     static qint64 SizeFromReply(const QString& line) { return ::SizeFromReply(line); }
 
 signals:
-    // The server's certificate is not one the system trusts for this host (problems say why). Nothing
-    // was sent yet; set Accept to go on with the log-on. Without a handler the log-on stops.
+    // Raised after every TLS handshake of the control connection, before anything of the account is
+    // sent. Problems is empty when the system vouches for the certificate (Accept then starts true, so
+    // a handler may still refuse a certificate it remembers otherwise); else it says why the system
+    // does not (Accept starts false). Without a handler only a certificate the system vouches for passes.
     void OnCertificateCheck(const QSslCertificate& Certificate, const QStringList& Problems, bool& Accept);
+    // Under "TLS if available" the server answered AUTH TLS with Reply instead of 234. Nothing of the
+    // account was sent yet. Set LogOnInClear to send the user name and password unencrypted; otherwise
+    // the log-on stops with ETlsError, whose text is Why when the handler gave one. Without a handler
+    // the log-on stops.
+    void OnEncryptionRefused(const QString& Reply, bool& LogOnInClear, QString& Why);
     void OnTransactionStart(QObject* Sender);
     void OnTransactionStop(QObject* Sender);
     void OnSuccess(TCmdType Trans_Type);

@@ -48,11 +48,12 @@ struct FtpCore : PowersockCore {
     bool syncDownloads = true;  // a committed download is flushed to disk (file and folder)
     bool transferEnded = false; // the transfer's end was already dealt with (ABOR sent, replies read)
     int security = TNMFTP::SecurityPlain;
-    bool tlsControl = false;    // the control connection is encrypted
-    bool protP = false;         // data connections are encrypted (PROT P accepted)
-    bool dataEncrypted = false; // the last data connection completed its TLS handshake
-    QSslCertificate peerCert;   // the control connection's certificate
-    bool awaitingReply = false; // a reply line is being read
+    bool tlsControl = false;     // the control connection is encrypted
+    bool protP = false;          // data connections are encrypted (PROT P accepted)
+    bool dataEncrypted = false;  // the last data connection completed its TLS handshake
+    QSslCertificate peerCert;    // the control connection's certificate
+    bool listingComplete = true; // the last listing did not end without the TLS close
+    bool awaitingReply = false;  // a reply line is being read
     // Names listed in bytes that are not UTF-8, shown as Latin-1: commands naming them send those bytes.
     QSet<QString> latin1Names;
     bool utf8Asked = false; // the server agreed to OPTS UTF8 ON
@@ -125,6 +126,7 @@ struct FtpCore : PowersockCore {
     void ensureBinary();
     void secureControl();
     void secureData();
+    void checkDataEnd(const QString& what);
     void learnSize(const QString& remote);
     qint64 askSize(const QString& remote);
     qint64 remoteSize(const QString& remote);

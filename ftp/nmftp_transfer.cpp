@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QScopeGuard>
+#include <QTimer>
 
 using namespace ftpcore;
 
@@ -27,9 +28,24 @@ void FtpCore::newDataConnection() {
     dataEncrypted = false;
     data->useTls(tlsControl && protP);
     if (tlsControl && protP) {
-        // Only the certificate the control connection showed (and the user accepted) may serve data.
-        data->trustedDigest = peerCert.digest(QCryptographicHash::Sha256);
-        data->onEncrypted = [this] { dataEncrypted = true; };
+        // Only the certificate the control connection showed (and the user accepted) may serve data:
+        // its faults are overlooked, and after every handshake the certificate is compared, also when
+        // the system would vouch for another one. Nothing a stranger's connection brings is read: it
+        // fails as a failed handshake does, and is closed once the socket's signal has returned.
+        const QByteArray digest = peerCert.digest(QCryptographicHash::Sha256);
+        data->trustedDigest = digest;
+        PowersockCore* d = data.get();
+        data->onEncrypted = [this, d, digest] {
+            QSslSocket* tls = d->ssl();
+            if (tls && tls->peerCertificate().digest(QCryptographicHash::Sha256) != digest) {
+                d->tlsFailed = true;
+                d->tlsFailure = QStringLiteral("it showed another certificate than the server's control "
+                                               "connection (someone may be intercepting it)");
+                QTimer::singleShot(0, &d->ctx, [d] { d->requestCloseSocket(); });
+                return;
+            }
+            dataEncrypted = true;
+        };
     }
     PowersockCore* d = data.get();
     // The control connection's close does not end the data connection early: what the server sent is
@@ -117,6 +133,13 @@ bool FtpCore::openPassive(TCmdType kind) {
 void FtpCore::secureData() {
     if (!tlsControl || !protP || !data) return;
     data->startTls(ssl()->sslConfiguration(), host);
+}
+
+// A data connection of an encrypted session that showed a stranger's certificate ends the transfer.
+void FtpCore::checkDataEnd(const QString& what) {
+    if (data && data->tlsFailed)
+        abortOnServer(what,
+                      what + QStringLiteral(": the TLS of the data connection failed: ") + data->tlsFailure);
 }
 
 void FtpCore::stopIfCanceled() {
@@ -304,7 +327,10 @@ void FtpCore::list() {
                                         .arg(kListingMaxBytes / (1024 * 1024)));
         }
         stopIfCanceled();
+        checkDataEnd(what);
         const bool closedByServer = data->lookupDone && !data->connected;
+        // Over TLS, an end without the TLS close may be anyone's cut.
+        listingComplete = !(tlsControl && protP) || data->tlsCloseNotify;
         if (TNMFTP* e = f()) emit e->OnTransactionStop(e);
         data->requestCloseSocket();
         reportReceived();
@@ -399,7 +425,9 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
             if (TNMFTP* e = f()) emit e->OnTransactionStop(e);
         }
         stopIfCanceled();
+        checkDataEnd(remote);
         const bool accepted = data->lookupDone;
+        const bool tlsClosed = data->tlsCloseNotify;
         const bool closedByServer = accepted && !data->connected;
         data->requestCloseSocket();
         reportReceived();
@@ -420,6 +448,11 @@ void FtpCore::download(const QString& remote, const QString& local, qint64 calle
                                  .arg(last.expected - last.received)
                                  .arg(last.received)
                                  .arg(last.expected));
+        if (tlsControl && protP && !tlsClosed && last.expected < 0)
+            throw ESockError(QStringLiteral("%1: the encrypted data connection ended without the TLS close, "
+                                            "and the server gave no size to check the copy against: it may "
+                                            "be cut short, so it was not saved")
+                                 .arg(remote));
         if (!received || !received->commit())
             throw ESockError(QStringLiteral("Cannot save the local file %1: %2")
                                  .arg(local, received ? received->errorString() : QStringLiteral("no file")));

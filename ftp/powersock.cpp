@@ -215,6 +215,10 @@ void PowersockCore::flushCapture() {
 // Moves what the socket holds into the input buffer or the capture file, at most 16383 bytes a chunk.
 void PowersockCore::readChunks() {
     char buf[kChunk + 1];
+    if (tlsFailed) {
+        sock->readAll(); // of a connection whose TLS failed nothing is taken
+        return;
+    }
     while (sock->isOpen() && sock->bytesAvailable() > 0) {
         if (capture) {
             // Straight into the block that goes to the file.
@@ -253,9 +257,16 @@ void PowersockCore::onDisconnected() {
 void PowersockCore::onError(QAbstractSocket::SocketError err) {
     if (closing) return;
     if (err == QAbstractSocket::RemoteHostClosedError) {
+        // QSslSocket tells the peer's TLS close (close_notify) by this error with its own text, and a
+        // bare end of the TCP connection by the same error with the socket's text: only the first
+        // proves that all the peer sent has arrived. (The text is compared in the translation in use.)
+        QSslSocket* tls = ssl();
+        if (tls && sock->errorString() ==
+                       QCoreApplication::translate("QSslSocket", "The TLS/SSL connection has been closed"))
+            tlsCloseNotify = true;
         // A TLS peer that ends its side (close_notify) may keep the TCP connection open until this
         // side closes too (vsftpd does): that is the end of the data, as a plain close would be.
-        if (QSslSocket* tls = ssl(); tls && tls->isEncrypted() && connected) onDisconnected();
+        if (tls && tls->isEncrypted() && connected) onDisconnected();
         return;
     }
     auto keep = weak_from_this().lock();
@@ -571,6 +582,7 @@ void PowersockCore::startTls(const QSslConfiguration& config, const QString& pee
     tlsErrors.clear();
     tlsFailed = false;
     tlsFailure.clear();
+    tlsCloseNotify = false;
     tls->setSslConfiguration(config);
     tls->setPeerVerifyName(peerName);
     tls->startClientEncryption();

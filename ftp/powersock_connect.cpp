@@ -56,6 +56,8 @@ void PowersockCore::connect() {
     reportStatus(8, QStringLiteral("Connecting"));
     // A cancel that came before (while the command that led here was awaited) still holds.
     if (connected) throw ESockError(QStringLiteral("Already connected"));
+    tlsFailed = false; // a new connection: an earlier one's failed TLS says nothing about it
+    tlsFailure.clear();
     int attempts = 0;
     for (;;) {
         try {

@@ -121,6 +121,7 @@ struct PowersockCore : std::enable_shared_from_this<PowersockCore> {
                                 // the owner decides after the handshake)
     bool tlsFailed = false;
     QString tlsFailure;
+    bool tlsCloseNotify = false; // the peer ended the TLS session with its close (close_notify)
 
     QObject ctx; // context of every connection made by this object
     std::unique_ptr<QTcpSocket> sock;

@@ -224,7 +224,8 @@ void CsvPage::buildLists() {
     vFileName->setAccessibleName(QStringLiteral("File shown"));
     StatusLine = named(new QLineEdit(QStringLiteral("FTP Disconnected"), p), "StatusLine");
     StatusLine->setAccessibleName(QStringLiteral("Connection"));
-    layout::fitMinimumWidth(StatusLine, {QStringLiteral("FTP Connected, TLS"), StatusLine->text()}, 12);
+    layout::fitMinimumWidth(
+        StatusLine, {QStringLiteral("FTP Connected, TLS (files unencrypted)"), StatusLine->text()}, 12);
     StatusLine->setMaximumWidth(std::max(129, StatusLine->minimumWidth()));
     StatusLine->setReadOnly(true);
     StatusLine->setFocusPolicy(Qt::NoFocus);

@@ -88,6 +88,24 @@ Platform::TrustAnswer DesktopPlatform::askCertificate(const QString& caption, co
     return TrustAnswer::Cancel;
 }
 
+Platform::TrustAnswer Platform::askPlainLogon(const QString&, const QString&) {
+    return TrustAnswer::Cancel;
+}
+
+Platform::TrustAnswer DesktopPlatform::askPlainLogon(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
+    QPushButton* once =
+        box.addButton(QStringLiteral("Log on without encryption once"), QMessageBox::AcceptRole);
+    QPushButton* always = box.addButton(QStringLiteral("Always for this server"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == once) return TrustAnswer::Once;
+    if (box.clickedButton() == always) return TrustAnswer::Always;
+    return TrustAnswer::Cancel;
+}
+
 void DesktopPlatform::alertBeep() {
     // A load may ask for the sound thousands of times in a row; the bell is rung
     // at most a few times a second so the desktop does not queue a long ringing.

@@ -44,6 +44,9 @@ public:
     // A server certificate the system does not vouch for: the caption and the text describe it; the
     // user trusts it for this log-on, trusts it always, or cancels the log-on.
     virtual TrustAnswer askCertificate(const QString& caption, const QString& text) = 0;
+    // A server that refused encryption: log on without it this once, always for this server, or cancel
+    // (the default, and the answer of a platform that cannot ask).
+    virtual TrustAnswer askPlainLogon(const QString& caption, const QString& text);
     // The information alert sound; never waits for the sound to end.
     virtual void alertBeep() = 0;
     // Opens a file in the desktop's text editor. False when nothing could open it.
@@ -107,6 +110,7 @@ public:
     Answer confirm(const QString& text) override;
     void showError(const QString& text) override;
     TrustAnswer askCertificate(const QString& caption, const QString& text) override;
+    TrustAnswer askPlainLogon(const QString& caption, const QString& text) override;
     void alertBeep() override;
     bool openInEditor(const QString& path) override;
     QPrinter& sharedPrinter() override;

@@ -454,9 +454,15 @@ void TransferPage::CopyFromDateClick() {
         if (!transfer::WalkGoesOn(Batch::CopyFromDate, i, m_session->CancelRequested)) break;
     }
     // A walk stopped at its entry limit left entries unseen: the stored date stays for the next run.
-    const bool complete =
+    bool complete =
         walked == n && transfer::CopyFromDateComplete(m_session->CancelRequested, m_session->FtpConnected, n,
                                                       FileListBoxFTP->count());
+    if (complete && !m_session->NMFTP1->ListingComplete()) {
+        // The walk went over a listing that may be cut short: its date stays for the next run.
+        complete = false;
+        tell(QStringLiteral("The remote listing may be incomplete (it ended without the TLS close): the "
+                            "copy-from date was not moved on"));
+    }
     if (complete) {
         // A complete walk: the next run fetches what came since today.
         MonthCalendar2->setSelectedDate(QDate::currentDate());

@@ -13,10 +13,17 @@ const QStringList kDataModes{QStringLiteral("Automatic"), QStringLiteral("Passiv
 const QStringList kSecurity{QStringLiteral("Plain"), QStringLiteral("IfAvailable"),
                             QStringLiteral("Required")};
 
-QString hostKey(const QString& host, int port) {
+QString hostKey(const QString& host, int port, const char* group = "TrustedCertificates") {
     // Host names and addresses (IPv6 ones too) are case-blind; one entry per host and port.
-    return QStringLiteral("TrustedCertificates/") + host.trimmed().toLower() + QLatin1Char('_') +
+    return QString::fromLatin1(group) + QLatin1Char('/') + host.trimmed().toLower() + QLatin1Char('_') +
            QString::number(port);
+}
+const char kTlsLogons[] = "TlsLogons";
+const char kPlainLogons[] = "PlainLogons";
+
+bool setFlag(const QString& iniPath, const QString& key) {
+    settings::AppSettings s(iniPath);
+    return s.value(key).toBool() || s.setValue(key, true);
 }
 
 QString names(const QStringList& parts) {
@@ -78,6 +85,59 @@ bool RememberFingerprint(const QString& iniPath, const QString& host, int port, 
     return settings::AppSettings(iniPath).setValue(hostKey(host, port), fingerprint);
 }
 
+ServerMemory ReadServerMemory(const QString& iniPath, const QString& host, int port) {
+    const settings::AppSettings s(iniPath);
+    ServerMemory m;
+    m.fingerprint = s.value(hostKey(host, port)).toString();
+    m.tlsSeen = s.value(hostKey(host, port, kTlsLogons)).toBool();
+    m.plainAllowed = s.value(hostKey(host, port, kPlainLogons)).toBool();
+    return m;
+}
+
+bool RememberTlsLogon(const QString& iniPath, const QString& host, int port) {
+    return setFlag(iniPath, hostKey(host, port, kTlsLogons));
+}
+
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
+    return setFlag(iniPath, hostKey(host, port, kPlainLogons));
+}
+
+bool ForgetServer(const QString& iniPath, const QString& host, int port) {
+    settings::AppSettings s(iniPath);
+    bool written = true;
+    for (const char* group : {"TrustedCertificates", kTlsLogons, kPlainLogons})
+        if (!s.value(hostKey(host, port, group)).isNull())
+            written = s.remove(hostKey(host, port, group)) && written;
+    return written;
+}
+
+QString PlainLogonCaption() {
+    return QStringLiteral("Log on without encryption?");
+}
+
+QString PlainLogonText(const QString& host, int port, const QString& reply) {
+    return QStringLiteral("The server %1 port %2 refused encryption (it answered AUTH TLS with \"%3\").\n\n"
+                          "Logging on without it sends the user name and password, and every file, "
+                          "unencrypted: anyone on the way can read them. Someone between this computer "
+                          "and the server can also cause this refusal to learn the password.\n\n"
+                          "Log on without encryption once, always for this server (remembered for this "
+                          "host and port), or cancel the log-on?")
+        .arg(host)
+        .arg(port)
+        .arg(reply);
+}
+
+QString EncryptionDowngradeText(const QString& host, int port, const QString& reply) {
+    return QStringLiteral("The server %1 port %2 refused encryption (it answered AUTH TLS with \"%3\"), "
+                          "although it offered encryption before: the connection may be intercepted. The "
+                          "user name and password were not sent, the log-on was stopped. If the server "
+                          "changed for good, \"Setting\" > \"Forget this server's security\" lets you "
+                          "decide anew.")
+        .arg(host)
+        .arg(port)
+        .arg(reply);
+}
+
 QString CertificateCaption(const QString& previous) {
     return previous.isEmpty() ? QStringLiteral("Unknown server certificate")
                               : QStringLiteral("Server certificate CHANGED");
@@ -119,21 +179,6 @@ int ReadConnectionPort(const QString& iniPath, int fallback) {
 
 bool WriteConnectionPort(const QString& iniPath, int port) {
     return settings::AppSettings(iniPath).setValue(QStringLiteral("Connection/Port"), port);
-}
-
-namespace {
-QString plainKey(const QString& host, int port) {
-    return QStringLiteral("PlainLogons/") + host.trimmed().toLower() + QLatin1Char('_') +
-           QString::number(port);
-}
-} // namespace
-
-bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port) {
-    return settings::AppSettings(iniPath).value(plainKey(host, port), false).toBool();
-}
-
-bool AllowPlainLogon(const QString& iniPath, const QString& host, int port) {
-    return settings::AppSettings(iniPath).setValue(plainKey(host, port), true);
 }
 
 } // namespace transfer

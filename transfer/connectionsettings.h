@@ -34,6 +34,29 @@ QString TrustedFingerprint(const QString& iniPath, const QString& host, int port
 // could not be written.
 bool RememberFingerprint(const QString& iniPath, const QString& host, int port, const QString& fingerprint);
 
+// What is remembered per host and port besides the trusted certificate: that a log-on there was
+// encrypted (from then on a server that refuses TLS is taken for an impostor), and that the user
+// allowed log-ons without encryption there ("always for this server").
+struct ServerMemory {
+    QString fingerprint; // trusted always, "" when none
+    bool tlsSeen = false;
+    bool plainAllowed = false;
+    // A refused AUTH TLS is a sign of interception, not a server without TLS.
+    bool expectsTls() const { return tlsSeen || !fingerprint.isEmpty(); }
+    bool isEmpty() const { return fingerprint.isEmpty() && !tlsSeen && !plainAllowed; }
+};
+ServerMemory ReadServerMemory(const QString& iniPath, const QString& host, int port);
+// Each false when the file could not be written.
+bool RememberTlsLogon(const QString& iniPath, const QString& host, int port);
+bool AllowPlainLogon(const QString& iniPath, const QString& host, int port);
+// Forgets all three for this host and port.
+bool ForgetServer(const QString& iniPath, const QString& host, int port);
+
+// The question before a log-on without encryption, and the refusal where TLS was seen before.
+QString PlainLogonCaption();
+QString PlainLogonText(const QString& host, int port, const QString& reply);
+QString EncryptionDowngradeText(const QString& host, int port, const QString& reply);
+
 // The question about a certificate the system does not vouch for: host, subject, issuer, validity,
 // fingerprint and the problems found. `previous` is the fingerprint trusted before: when it is not
 // empty, the text opens with a warning that the certificate changed.
@@ -45,10 +68,5 @@ QString CertificateText(const QString& host, int port, const QSslCertificate& ce
 // when none is stored or the stored value is not a port.
 int ReadConnectionPort(const QString& iniPath, int fallback = 21);
 bool WriteConnectionPort(const QString& iniPath, int port);
-
-// The user's permission to log on to this host and port without encryption (the password in clear),
-// "always for this server". AllowPlainLogon is false when the file could not be written.
-bool PlainLogonAllowed(const QString& iniPath, const QString& host, int port);
-bool AllowPlainLogon(const QString& iniPath, const QString& host, int port);
 
 } // namespace transfer

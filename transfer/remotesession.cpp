@@ -91,12 +91,18 @@ void TransferPage::ConnectBtnClick() {
                  {CopyAll, CopySelected, CopyFromDate, MoveAll, MoveSelected, RefreshBtn, DisConnectBtn})
                 b->setEnabled(true);
             ConnectBtn->setEnabled(false);
+            const TNMFTP* ftp = m_session->NMFTP1;
+            if (ftp->Encrypted() && !m_connectionSettings.isEmpty())
+                transfer::RememberTlsLogon(m_connectionSettings, ftp->Host(), ftp->Port());
+            if (ftp->Encrypted() && !ftp->FilesEncrypted())
+                tell(QStringLiteral("The server refused to encrypt data connections (PROT P): the password "
+                                    "went encrypted, but file names and files travel unencrypted"));
         } catch (const ETlsError& e) {
             // The log-on stopped for its security: the engine's text says why.
             setBusyCursor(false);
             holdExitButtons(true);
             ConnectBtn->setEnabled(true);
-            Platform::instance().showMessage(e.Message());
+            tellSecurityStop(m_automaticStopReason.isEmpty() ? e.Message() : m_automaticStopReason);
         } catch (const std::exception& e) {
             // A refusal or a failed connection was told by the engine's events; a log-on that ended
             // without one (no greeting, no answer to USER) is told here. Connect is usable again.
@@ -118,6 +124,85 @@ void TransferPage::ConnectBtnClick() {
     AllButtonsTrue();
 }
 
+void TransferPage::connectNow() {
+    m_automaticLogon = true;
+    m_automaticStopReason.clear();
+    const auto over = qScopeGuard([this] {
+        m_automaticLogon = false;
+        m_automaticStopReason.clear();
+    });
+    ConnectBtnClick();
+}
+
+void TransferPage::tellSecurityStop(const QString& text) {
+    // Only what the user started may stop the user with a box.
+    if (m_automaticLogon)
+        tell(text);
+    else
+        Platform::instance().showMessage(text);
+}
+
+void TransferPage::NMFTP1EncryptionRefused(const QString& reply, bool& inClear, QString& why) {
+    const QString host = m_session->NMFTP1->Host();
+    const int port = m_session->NMFTP1->Port();
+    const transfer::ServerMemory memory = m_connectionSettings.isEmpty()
+                                              ? transfer::ServerMemory{}
+                                              : transfer::ReadServerMemory(m_connectionSettings, host, port);
+    if (memory.expectsTls()) {
+        why = transfer::EncryptionDowngradeText(host, port, reply);
+        return;
+    }
+    if (memory.plainAllowed) {
+        inClear = true;
+        return;
+    }
+    if (m_automaticLogon) {
+        m_automaticStopReason =
+            QStringLiteral("The server %1 port %2 refused encryption: the automatic log-on does not send the "
+                           "password unencrypted. Press Connect to decide.")
+                .arg(host)
+                .arg(port);
+        return;
+    }
+    setBusyCursor(false);
+    const auto answer = Platform::instance().askPlainLogon(transfer::PlainLogonCaption(),
+                                                           transfer::PlainLogonText(host, port, reply));
+    setBusyCursor(true);
+    inClear = answer != Platform::TrustAnswer::Cancel;
+    if (!inClear)
+        why = QStringLiteral("The log-on to %1 was cancelled: the user name and password were not sent")
+                  .arg(host);
+    if (answer == Platform::TrustAnswer::Always && !m_connectionSettings.isEmpty() &&
+        !transfer::AllowPlainLogon(m_connectionSettings, host, port))
+        Platform::instance().showMessage(
+            QStringLiteral("The permission could not be remembered in %1").arg(m_connectionSettings));
+}
+
+void TransferPage::forgetServerSecurity() {
+    int port = 0;
+    if (!portNumber(PortTxt->text(), QStringLiteral("port"), port)) return;
+    const QString host = HostTxt->text().trimmed();
+    if (m_connectionSettings.isEmpty() ||
+        transfer::ReadServerMemory(m_connectionSettings, host, port).isEmpty()) {
+        Platform::instance().showMessage(
+            QStringLiteral("Nothing is remembered about the security of %1 port %2").arg(host).arg(port));
+        return;
+    }
+    if (Platform::instance().confirm(
+            QStringLiteral(
+                "Forget what was remembered for %1 port %2: that it logged on encrypted before, the "
+                "permission to log on without encryption, and the trusted certificate? The next "
+                "log-on there asks anew.")
+                .arg(host)
+                .arg(port)) != Platform::Answer::Yes)
+        return;
+    if (transfer::ForgetServer(m_connectionSettings, host, port))
+        tell(QStringLiteral("Forgot the security of %1 port %2").arg(host).arg(port));
+    else
+        Platform::instance().showMessage(
+            QStringLiteral("%1 could not be written: nothing was forgotten").arg(m_connectionSettings));
+}
+
 void TransferPage::NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems,
                                           bool& accept) {
     const QString host = m_session->NMFTP1->Host();
@@ -128,6 +213,26 @@ void TransferPage::NMFTP1CertificateCheck(const QSslCertificate& cert, const QSt
                                 : transfer::TrustedFingerprint(m_connectionSettings, host, port);
     if (!trusted.isEmpty() && trusted == fingerprint) {
         accept = true;
+        return;
+    }
+    // The system vouches for it and nothing else was trusted here.
+    if (trusted.isEmpty() && problems.isEmpty()) {
+        accept = true;
+        return;
+    }
+    accept = false;
+    if (m_automaticLogon) {
+        m_automaticStopReason =
+            trusted.isEmpty()
+                ? QStringLiteral("The certificate of %1 port %2 is not one this computer vouches for: the "
+                                 "automatic log-on stopped. Press Connect to see it and decide.")
+                      .arg(host)
+                      .arg(port)
+                : QStringLiteral(
+                      "The certificate of %1 port %2 is not the one you chose to trust always: the "
+                      "automatic log-on stopped. Press Connect to see it and decide.")
+                      .arg(host)
+                      .arg(port);
         return;
     }
     setBusyCursor(false);

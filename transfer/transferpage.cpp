@@ -331,7 +331,10 @@ void TransferPage::buildAccount() {
     small.setPointSize(7);
     cSTATUS->setFont(small);
     // Room for the longest state it shows.
-    fitMinimumWidth(cSTATUS, {QStringLiteral("FTP Connected, TLS"), kDisconnected}, 12);
+    fitMinimumWidth(cSTATUS,
+                    {QStringLiteral("FTP Connected, TLS (files unencrypted)"),
+                     QStringLiteral("FTP Connected, TLS"), kDisconnected},
+                    12);
     fixColours(cSTATUS, kDisconnectedColour);
     hostCaption->setBuddy(HostTxt);
     portCaption->setBuddy(PortTxt);
@@ -340,7 +343,7 @@ void TransferPage::buildAccount() {
     dataCaption->setBuddy(DataModeBox);
     securityCaption->setBuddy(SecurityBox);
 
-    // Captions, boxes and the session's buttons in rows; the last two rows hold the
+    // Captions, boxes and the session's buttons in rows; the last three rows hold the
     // connection choices and the connection's state.
     auto* grid = new QGridLayout(a);
     grid->setContentsMargins(8, 4, 8, 8);
@@ -361,10 +364,11 @@ void TransferPage::buildAccount() {
     grid->addWidget(DataModeBox, 4, 1, 1, 2, Qt::AlignLeft);
     grid->addWidget(securityCaption, 5, 0);
     grid->addWidget(SecurityBox, 5, 1, 1, 2, Qt::AlignLeft);
-    grid->addWidget(cSTATUS, 5, 2, 1, 2, Qt::AlignRight);
+    // The state on a row of its own: "FTP Connected, TLS (files unencrypted)" needs the room.
+    grid->addWidget(cSTATUS, 6, 1, 1, 3, Qt::AlignRight);
     grid->setColumnMinimumWidth(1, 57);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(6, 1);
+    grid->setRowStretch(7, 1);
     PortTxt->setMaximumWidth(std::max(57, textWidth(PortTxt, QStringLiteral("65535"), 14)));
     for (QLineEdit* e : {HostTxt, UserTxt, PassTxt})
         e->setMinimumWidth(150);
@@ -520,7 +524,12 @@ void TransferPage::connectEngine() {
         showListed(); // a listing is complete
         tellOften(QStringLiteral("Data Transfer Complete"));
     });
-    connect(ftp, &TNMFTP::OnSuccess, this, [this](TCmdType kind) {
+    connect(ftp, &TNMFTP::OnSuccess, this, [this, ftp](TCmdType kind) {
+        if (kind == TCmdType::List && !ftp->ListingComplete()) {
+            tell(QStringLiteral("Warning: the listing ended without the TLS close and may be incomplete "
+                                "(someone may have cut the connection); Refresh to list again"));
+            return;
+        }
         const QString t = transfer::CommandStatusText(int(kind), transfer::Outcome::Success);
         if (!t.isEmpty()) tellOften(t);
     });
@@ -538,6 +547,7 @@ void TransferPage::connectEngine() {
         if (!text.isEmpty()) tell(text);
     });
     connect(ftp, &TNMFTP::OnCertificateCheck, this, &TransferPage::NMFTP1CertificateCheck);
+    connect(ftp, &TNMFTP::OnEncryptionRefused, this, &TransferPage::NMFTP1EncryptionRefused);
 }
 
 void TransferPage::connectHandlers() {
@@ -684,10 +694,6 @@ void TransferPage::showRemoteCount() {
     RemoteFiles1cnt->setText(QString::number(FileListBoxFTP->count()));
 }
 
-void TransferPage::connectNow() {
-    ConnectBtnClick();
-}
-
 void TransferPage::showDisconnected() {
     setStatus(false);
     RestoreButtons();
@@ -713,11 +719,15 @@ void TransferPage::setBusyCursor(bool busy) {
 
 void TransferPage::setStatus(bool connected) {
     const bool tls = connected && m_session->NMFTP1->Encrypted();
-    cSTATUS->setText(connected ? (tls ? QStringLiteral("FTP Connected, TLS") : QString(kConnected))
-                               : QString(kDisconnected));
+    const bool files = tls && m_session->NMFTP1->FilesEncrypted();
+    cSTATUS->setText(!connected ? QString(kDisconnected)
+                     : files    ? QStringLiteral("FTP Connected, TLS")
+                     : tls      ? QStringLiteral("FTP Connected, TLS (files unencrypted)")
+                                : QString(kConnected));
     cSTATUS->setToolTip(!connected ? QString()
-                        : tls      ? QStringLiteral("The session is encrypted (TLS)")
-                                   : QStringLiteral("The session is not encrypted"));
+                        : files    ? QStringLiteral("The session is encrypted (TLS)")
+                        : tls ? QStringLiteral("The log-on is encrypted (TLS); file names and files are not")
+                              : QStringLiteral("The session is not encrypted"));
     fixColours(cSTATUS, connected ? kConnectedColour : kDisconnectedColour);
     emit connectionShown(connected, cSTATUS->text());
 }

@@ -67,8 +67,14 @@ public:
     void storeCopyFromDate(settings::CFGRecord& r) const;
     // The remote file count shown.
     void showRemoteCount();
-    // Logs on as the Connect button does (start-up).
+    // Logs on as the Connect button does (start-up), but asks nothing: where the Connect button would
+    // ask (a server that refuses encryption, a certificate to decide on) it does not log on and says
+    // why in the status bar.
     void connectNow();
+    // "Setting": forgets, after a confirmation, what was remembered for the server in the account
+    // group (encrypted log-ons seen, the permission to log on without encryption, the trusted
+    // certificate).
+    void forgetServerSecurity();
     // Start-up without an account to log on to: the page as a failed log-on leaves
     // it, disconnected and ready for Connect.
     void showDisconnected();
@@ -190,7 +196,14 @@ private:
     QString viewFolder();
     // A certificate the system does not vouch for: a remembered one passes, otherwise the user decides.
     void NMFTP1CertificateCheck(const QSslCertificate& cert, const QStringList& problems, bool& accept);
-    QString m_connectionSettings; // tervane640.ini
+    // The server refused AUTH TLS: stop where it did TLS before, else the user decides (once, always
+    // for this server, cancel); the automatic log-on does not log on.
+    void NMFTP1EncryptionRefused(const QString& reply, bool& inClear, QString& why);
+    // Why the log-on stopped for its security, told where the log-on's starter looks.
+    void tellSecurityStop(const QString& text);
+    QString m_connectionSettings;  // tervane640.ini
+    bool m_automaticLogon = false; // the log-on under way was not started by the user
+    QString m_automaticStopReason; // why the automatic log-on did not ask and stopped
     AutoFetchPanel* m_autoFetch = nullptr;
     void buildAutoFetch();
     // Takes the lock of a batch's target folder (a fetch of the command line or a timer may hold it);

@@ -1,12 +1,15 @@
 // The engine's explicit TLS against vsftpd and pyftpdlib with a certificate made at run time: log-on,
 // listing and byte-identical downloads over encrypted data connections in passive and active mode;
-// "TLS required" against a server without TLS; the certificate question.
+// "TLS required" against a server without TLS; the certificate question; what the scripted server's refusals
+// and cut-off TLS data connections lead to.
 #include "ftp/ftpservers.h"
 #include "ftp/nmftp.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,7 +19,7 @@ class TestNmftpTls : public QObject {
     Q_OBJECT
     QTemporaryDir m_served, m_local, m_keys;
     QByteArray m_data;
-    QString m_cert, m_key;
+    QString m_cert, m_key, m_cert2, m_key2;
 
     static QByteArray readAll(const QString& path) {
         QFile f(path);
@@ -63,6 +66,8 @@ private slots:
         QString error;
         QVERIFY2(MakeTestCertificate(m_keys.path(), "server", "tervane-test", m_cert, m_key, error),
                  qPrintable(error));
+        QVERIFY2(MakeTestCertificate(m_keys.path(), "other", "tervane-other", m_cert2, m_key2, error),
+                 qPrintable(error));
     }
 
     void encryptedSession_data() {
@@ -97,6 +102,7 @@ private slots:
                  QSslCertificate::fromPath(m_cert).value(0).digest(QCryptographicHash::Sha256));
         ftp.List();
         QVERIFY(ftp.DataEncrypted());
+        QVERIFY(ftp.ListingComplete()); // the server ended it with the TLS close
         QStringList names = ftp.DirectoryList()->Names;
         names.sort();
         QCOMPARE(names, (QStringList{"240301.csv", "240302.csv"}));
@@ -133,13 +139,131 @@ private slots:
         QTRY_VERIFY(plain.count("AUTH") == 1);
         QCOMPARE(plain.count("USER"), 0);
         QCOMPARE(plain.count("PASS"), 0);
-        // "TLS if available" logs on in the clear there.
+        // "TLS if available" logs on in the clear there when the owner agrees.
         ftp.setSecurityMode(TNMFTP::SecurityIfAvailable);
+        connect(&ftp, &TNMFTP::OnEncryptionRefused, this,
+                [](const QString&, bool& inClear, QString&) { inClear = true; });
         ftp.Connect();
         QVERIFY(!ftp.Encrypted());
         ftp.List();
         QVERIFY(!ftp.DataEncrypted());
         ftp.Disconnect();
+    }
+
+    void refusalsAndCutTransfers_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<int>("security");
+        QTest::addColumn<int>("inClear"); // the answer to a refused AUTH: -1 no handler, 0 no, 1 yes
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("action");  // "" log on only, "list", or a file to download
+        QTest::addColumn<QString>("failure"); // part of the error text, "" when it works
+        QTest::addColumn<bool>("userSent");
+        QTest::addColumn<bool>("filesEncrypted");
+        const int ifAvailable = TNMFTP::SecurityIfAvailable, required = TNMFTP::SecurityRequired;
+        QTest::newRow("AUTH 500, nobody to ask") << "normal" << ifAvailable << -1 << ""
+                                                 << ""
+                                                 << "refused encryption" << false << false;
+        QTest::newRow("AUTH 502, the owner says no") << "auth-502" << ifAvailable << 0 << ""
+                                                     << ""
+                                                     << "offered before" << false << false;
+        QTest::newRow("AUTH 502, the owner says yes") << "auth-502" << ifAvailable << 1 << ""
+                                                      << "other.csv"
+                                                      << "" << true << false;
+        QTest::newRow("PROT P refused, if available") << "tls-noprot" << ifAvailable << -1 << ""
+                                                      << "other.csv"
+                                                      << "" << true << false;
+        QTest::newRow("PROT P refused, required") << "tls-noprot" << required << -1 << ""
+                                                  << ""
+                                                  << "refused to encrypt" << false << false;
+        QTest::newRow("TLS close, no size") << "tls" << required << -1 << ""
+                                            << "other.csv"
+                                            << "" << true << true;
+        QTest::newRow("no TLS close, no size") << "tls" << required << -1 << "cut"
+                                               << "other.csv"
+                                               << "without the TLS close" << true << true;
+        QTest::newRow("no TLS close, the size matches") << "tls" << required << -1 << "cut"
+                                                        << "sized.csv"
+                                                        << "" << true << true;
+        QTest::newRow("listing with TLS close") << "tls" << required << -1 << ""
+                                                << "list"
+                                                << "" << true << true;
+        QTest::newRow("listing without TLS close") << "tls" << required << -1 << "cut"
+                                                   << "list"
+                                                   << "incomplete" << true << true;
+        QTest::newRow("data connection with another trusted certificate")
+            << "tls-datacert" << required << -1 << ""
+            << "other.csv"
+            << "another certificate" << true << true;
+    }
+    void refusalsAndCutTransfers() {
+        QFETCH(QString, scenario);
+        QFETCH(int, security);
+        QFETCH(int, inClear);
+        QFETCH(QString, folder);
+        QFETCH(QString, action);
+        QFETCH(QString, failure);
+        QFETCH(bool, userSent);
+        QFETCH(bool, filesEncrypted);
+        // The system vouches for both certificates here: what passes or fails is the program's own check.
+        const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+        const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+        QSslConfiguration trusting = before;
+        trusting.addCaCertificates(m_cert);
+        trusting.addCaCertificates(m_cert2);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        ScriptedFtpServer srv(scenario);
+        srv.offerTls(m_cert, m_key, m_cert2, m_key2);
+        QVERIFY2(srv.start(), qPrintable(srv.errorText()));
+        TNMFTP ftp;
+        account(ftp, "scripted", srv.port());
+        ftp.setSecurityMode(TNMFTP::Security(security));
+        ftp.setDataConnectionMode(TNMFTP::DataActive);
+        QStringList refusals;
+        if (inClear >= 0)
+            connect(&ftp, &TNMFTP::OnEncryptionRefused, this,
+                    [&](const QString& reply, bool& yes, QString& why) {
+                        refusals << reply;
+                        yes = inClear == 1;
+                        if (!yes) why = "The server refused encryption it offered before";
+                    });
+        const QString local = m_local.filePath(QString(QTest::currentDataTag()).replace(' ', '_'));
+        QString error;
+        try {
+            ftp.Connect();
+            QCOMPARE(ftp.FilesEncrypted(), filesEncrypted);
+            if (!folder.isEmpty()) ftp.ChangeDir(folder);
+            if (action == "list") {
+                ftp.List();
+                QCOMPARE(ftp.DirectoryList()->Names.size(), 3); // a.csv, logs, 240304.csv in either case
+                if (!ftp.ListingComplete()) error = "incomplete";
+            } else if (!action.isEmpty()) {
+                ftp.Download(action, local);
+            }
+        } catch (const FTPException& e) {
+            error = e.Message();
+        } catch (const ESockError& e) {
+            error = e.Message();
+        }
+        if (failure.isEmpty())
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+        else
+            QVERIFY2(error.contains(failure), qPrintable(error));
+        QCOMPARE(srv.count("USER") > 0, userSent);
+        QCOMPARE(srv.count("PASS") > 0, userSent);
+        if (inClear >= 0) QCOMPARE(refusals, QStringList{"502 Command not implemented"});
+        // A file is written only when it is known to be whole: the server's bytes exactly.
+        if (!action.isEmpty() && action != "list") {
+            QCOMPARE(QFile::exists(local), failure.isEmpty());
+            if (failure.isEmpty())
+                QCOMPARE(readAll(local), action == "sized.csv" ? QByteArray([] {
+                             QByteArray b;
+                             for (int i = 0; i < 2048; ++i)
+                                 b += char(i % 251);
+                             return b;
+                         }())
+                                                               : QByteArray("0123456789").repeated(10));
+        }
+        QVERIFY(QDir(m_local.path()).entryList({"*.part"}, QDir::Files).isEmpty());
     }
 
     void certificateRefused() {

@@ -29,6 +29,10 @@ public:
         certificateQuestions << caption + "|" + text;
         return trustAnswers.isEmpty() ? TrustAnswer::Cancel : trustAnswers.dequeue();
     }
+    TrustAnswer askPlainLogon(const QString& caption, const QString& text) override {
+        plainLogonQuestions << caption + "|" + text;
+        return plainLogonAnswers.isEmpty() ? TrustAnswer::Cancel : plainLogonAnswers.dequeue();
+    }
     ExistingFileChoice askExistingFile(const QString& text) override {
         existingFileQuestions << text;
         return existingFileAnswers.isEmpty() ? ExistingFileChoice{} : existingFileAnswers.dequeue();
@@ -102,6 +106,7 @@ public:
         errors.clear();
         confirmations.clear();
         certificateQuestions.clear();
+        plainLogonQuestions.clear();
         existingFileQuestions.clear();
         opened.clear();
         suggestedNames.clear();
@@ -119,6 +124,8 @@ public:
     QQueue<Answer> answers;
     QStringList certificateQuestions;
     QQueue<TrustAnswer> trustAnswers;
+    QStringList plainLogonQuestions;
+    QQueue<TrustAnswer> plainLogonAnswers;
     QStringList existingFileQuestions;
     QQueue<ExistingFileChoice> existingFileAnswers;
     int beeps = 0;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -42,5 +43,11 @@ struct WindowFixture {
         return form->Initialised();
     }
     void close() { form.reset(); }
+    // "Security": "Plain FTP" in tervane640.ini beside a csv.cfg in the start folder, for a server without
+    // TLS (under "TLS if available" the log-on at start-up would not send the password in clear).
+    void plainFtp() const {
+        QSettings(path(QStringLiteral("tervane640.ini")), QSettings::IniFormat)
+            .setValue(QStringLiteral("Connection/Security"), QStringLiteral("Plain"));
+    }
     QString path(const QString& name) const { return work.filePath(name); }
 };

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -76,6 +77,7 @@ class BatchesTest : public QObject {
         r.setPassword(password);
         r.setCopyFromDate(settings::DateToDayNumber(QDate(2018, 10, 11)));
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        w->plainFtp();
         QDir(w->work.path()).mkdir("local");
         local = QDir::cleanPath(w->path("local"));
         QVERIFY(w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); }));
@@ -533,6 +535,7 @@ private slots:
             c(f()).HostTxt()->setText("127.0.0.1");
             c(f()).PortTxt()->setText(QString::number(port));
             c(f()).session().NMFTP1->setIdleTimeOut(1000);
+            f().findChild<QComboBox*>("SecurityBox")->setCurrentIndex(0); // "Plain FTP": no TLS there
             QTest::mouseClick(c(f()).ConnectBtn(), Qt::LeftButton);
             const QString why = what == "silent"             ? "greeting"
                                 : what == "endless-greeting" ? "greeting"

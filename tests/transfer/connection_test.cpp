@@ -8,11 +8,14 @@
 #include "settings/cfgrecord.h"
 #include "windowfixture.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSslCertificate>
+#include <QSslConfiguration>
 
 namespace {
 QByteArray fileBytes(const QString& path) {
@@ -45,8 +48,11 @@ class ConnectionTest : public QObject {
         tune(*server);
         QVERIFY2(server->start(), qPrintable(server->errorText()));
     }
-    // csv.cfg naming the server, and tervane640.ini with these choices; then the window starts.
-    void open(const QString& dataMode, const QString& security) {
+    // csv.cfg naming the server, and tervane640.ini with these choices (and `remembered` entries); then
+    // the window starts and logs on by itself.
+    void open(const QString& dataMode, const QString& security, quint16 port = 0,
+              const QVariantMap& remembered = {}) {
+        if (!port) port = server->port();
         w = std::make_unique<WindowFixture>();
         settings::CFGRecord r;
         r.setHost("127.0.0.1");
@@ -57,10 +63,16 @@ class ConnectionTest : public QObject {
             QSettings ini(w->path("tervane640.ini"), QSettings::IniFormat);
             ini.setValue("Connection/DataMode", dataMode);
             ini.setValue("Connection/Security", security);
+            for (auto it = remembered.begin(); it != remembered.end(); ++it)
+                ini.setValue(it.key(), it.value());
         }
         QDir(w->work.path()).mkdir("local");
         local = QDir::cleanPath(w->path("local"));
-        QVERIFY(w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); }));
+        QVERIFY(w->open([port](TForm1& f) { c(f).PortTxt()->setText(QString::number(port)); }));
+    }
+    QString statusBar() { return c(f()).StatusBar1()->currentMessage(); }
+    QVariant remembered(const QString& key) {
+        return QSettings(w->path("tervane640.ini"), QSettings::IniFormat).value(key);
     }
     TForm1& f() { return *w->form; }
     TNMFTP& engine() { return *c(f()).session().NMFTP1; }
@@ -127,7 +139,14 @@ private slots:
         serve([this](PyFtpdServer& s) { s.offerTls(cert, key); });
         platform.trustAnswers << Platform::TrustAnswer::Once << Platform::TrustAnswer::Once;
         open(mode, "Required");
-        QTRY_VERIFY(c(f()).session().FtpConnected);
+        // The log-on at start-up asks nothing: it stops and says why.
+        QTRY_VERIFY(!c(f()).session().EngineBusy());
+        QVERIFY(!c(f()).session().FtpConnected);
+        QCOMPARE(platform.certificateQuestions.size(), 0);
+        QVERIFY2(statusBar().contains("automatic log-on stopped. Press Connect"), qPrintable(statusBar()));
+        QCOMPARE(server->count("USER"), 0);
+        c(f()).invoke("ConnectBtnClick");
+        QVERIFY(c(f()).session().FtpConnected);
         QCOMPARE(platform.certificateQuestions.size(), 1);
         const QString q = platform.certificateQuestions[0];
         QVERIFY2(q.startsWith("Unknown server certificate|"), qPrintable(q));
@@ -141,7 +160,10 @@ private slots:
         QVERIFY(engine().DataEncrypted());
         copyAllAndCompare();
         QVERIFY(engine().DataEncrypted());
-        QCOMPARE(server->commands().mid(0, 4), (QStringList{"AUTH TLS", "PBSZ 0", "PROT P", "USER 640"}));
+        const QStringList sent = server->commands();
+        const int user = sent.indexOf("USER 640");
+        QVERIFY(user >= 3);
+        QCOMPARE(sent.mid(user - 3, 4), (QStringList{"AUTH TLS", "PBSZ 0", "PROT P", "USER 640"}));
         // Once means once: the next log-on asks again; nothing was remembered.
         c(f()).invoke("DisConnectBtnClick");
         c(f()).invoke("ConnectBtnClick");
@@ -158,6 +180,9 @@ private slots:
         // Cancel: no log-on, nothing of the account sent.
         open("Automatic", "IfAvailable");
         QTRY_VERIFY(!c(f()).session().EngineBusy());
+        QCOMPARE(platform.certificateQuestions.size(), 0); // not at start-up
+        QCOMPARE(platform.messages, QStringList());
+        c(f()).invoke("ConnectBtnClick");
         QCOMPARE(platform.certificateQuestions.size(), 1);
         QVERIFY(!c(f()).session().FtpConnected);
         QCOMPARE(server->count("USER"), 0);
@@ -181,14 +206,26 @@ private slots:
         QTRY_VERIFY(c(f()).session().FtpConnected);
         QCOMPARE(platform.certificateQuestions.size(), 1);
         c(f()).invoke("DisConnectBtnClick");
-        // The server shows another certificate than the one trusted: a warning that says so, no
-        // silent log-on; cancelled, the remembered one stays.
+        // The server shows another certificate than the one trusted, one the system vouches for now: a
+        // warning that says so, no silent log-on; cancelled, the remembered one stays.
+        const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+        const auto restore = qScopeGuard([&] { QSslConfiguration::setDefaultConfiguration(before); });
+        QSslConfiguration vouching = before;
+        vouching.addCaCertificates(cert);
+        QSslConfiguration::setDefaultConfiguration(vouching);
         const QString trustedKey = QString("TrustedCertificates/127.0.0.1_%1").arg(server->port());
         QCOMPARE(QSettings(w->path("tervane640.ini"), QSettings::IniFormat).value(trustedKey).toString(),
                  fingerprintOf(cert));
         const QString earlier = QString(QByteArray(32, '\x5a').toHex(':').toUpper());
         QSettings(w->path("tervane640.ini"), QSettings::IniFormat).setValue(trustedKey, earlier);
         platform.clear();
+        // At start-up: no question and no log-on, the status bar says why.
+        w->close();
+        QVERIFY(w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); }));
+        QTRY_VERIFY(!c(f()).session().EngineBusy());
+        QVERIFY(!c(f()).session().FtpConnected);
+        QCOMPARE(platform.certificateQuestions.size(), 0);
+        QVERIFY2(statusBar().contains("is not the one you chose to trust always"), qPrintable(statusBar()));
         c(f()).invoke("ConnectBtnClick");
         QVERIFY(!c(f()).session().FtpConnected);
         QCOMPARE(platform.certificateQuestions.size(), 1);
@@ -199,25 +236,139 @@ private slots:
         QVERIFY(q.contains("SHA-256 fingerprint: " + fingerprintOf(cert)));
         QCOMPARE(QSettings(w->path("tervane640.ini"), QSettings::IniFormat).value(trustedKey).toString(),
                  earlier);
+        // Trusted once: the log-on goes on, the remembered fingerprint is not replaced.
+        platform.trustAnswers << Platform::TrustAnswer::Once;
+        c(f()).invoke("ConnectBtnClick");
+        QVERIFY(c(f()).session().FtpConnected);
+        QCOMPARE(remembered(trustedKey).toString(), earlier);
     }
 
-    void tlsRequiredAgainstAPlainServer() {
-        serve([](PyFtpdServer&) {});
-        open("Automatic", "Required");
+    void encryptionRefused_data() {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("security");
+        QTest::addColumn<QString>("before");  // remembered for this server: "", "tls", "certificate", "plain"
+        QTest::addColumn<QString>("atStart"); // part of the status bar after the log-on at start-up
+        QTest::addColumn<int>("answer");      // to the question on Connect: -1 none asked, else a TrustAnswer
+        QTest::addColumn<QString>("onConnect"); // part of the message box after Connect, "" when logged on
+        QTest::addColumn<QString>("shown");     // the status box after Connect
+        const int once = int(Platform::TrustAnswer::Once), always = int(Platform::TrustAnswer::Always),
+                  cancel = int(Platform::TrustAnswer::Cancel);
+        const QString off = "FTP Disconnected", on = "FTP Connected", ask = "Press Connect to decide",
+                      spy = "may be intercepted";
+        const auto row = [](const char* tag, const char* scenario, const char* security, const char* before,
+                            const QString& atStart, int answer, const QString& onConnect,
+                            const QString& shown) {
+            QTest::newRow(tag) << QString(scenario) << QString(security) << QString(before) << atStart
+                               << answer << onConnect << shown;
+        };
+        row("required, AUTH 500", "normal", "Required", "", "does not offer TLS", -1, "does not offer TLS",
+            off);
+        row("if available, cancelled", "auth-502", "IfAvailable", "", ask, cancel, "were not sent", off);
+        row("if available, once", "auth-502", "IfAvailable", "", ask, once, "", on);
+        row("if available, always", "auth-502", "IfAvailable", "", ask, always, "", on);
+        row("allowed always before", "auth-502", "IfAvailable", "plain", "List success", -1, "", on);
+        row("encrypted before", "auth-502", "IfAvailable", "tls", spy, -1, spy, off);
+        row("certificate trusted before", "normal", "IfAvailable", "certificate", spy, -1, spy, off);
+        row("plain FTP", "auth-502", "Plain", "", "List success", -1, "", on);
+        row("files unencrypted", "tls-noprot", "IfAvailable", "certificate", "PROT P", -1, "",
+            "FTP Connected, TLS (files unencrypted)");
+        row("listing without the TLS close", "tls-cut", "IfAvailable", "certificate", "may be incomplete", -1,
+            "", "FTP Connected, TLS");
+    }
+    void encryptionRefused() {
+        // Under "TLS if available" the password goes in clear only when the user said so on Connect: never
+        // at start-up, never where the server did TLS before; "Forget this server's security" undoes it.
+        QFETCH(QString, scenario);
+        QFETCH(QString, security);
+        QFETCH(QString, before);
+        QFETCH(QString, atStart);
+        QFETCH(int, answer);
+        QFETCH(QString, onConnect);
+        QFETCH(QString, shown);
+        ScriptedFtpServer scripted(scenario);
+        scripted.offerTls(cert, key);
+        QVERIFY2(scripted.start(), qPrintable(scripted.errorText()));
+        const QString where = QString("127.0.0.1_%1").arg(scripted.port());
+        QVariantMap memory;
+        if (before == "tls") memory["TlsLogons/" + where] = true;
+        if (before == "plain") memory["PlainLogons/" + where] = true;
+        if (before == "certificate") memory["TrustedCertificates/" + where] = fingerprintOf(cert);
+        open("Active", security, scripted.port(), memory);
         QTRY_VERIFY(!c(f()).session().EngineBusy());
-        QVERIFY(!c(f()).session().FtpConnected);
-        QCOMPARE(server->count("AUTH TLS"), 1);
-        QCOMPARE(server->count("USER"), 0);
-        QCOMPARE(server->count("PASS"), 0);
-        QCOMPARE(platform.messages.size(), 1);
-        QVERIFY2(platform.messages[0].startsWith("The server 127.0.0.1 does not offer TLS"),
-                 qPrintable(platform.messages[0]));
-        QCOMPARE(c(f()).cSTATUS()->text(), QString("FTP Disconnected"));
-        QVERIFY(c(f()).ConnectBtn()->isEnabled());
-        QVERIFY(c(f()).ExitBtn()->isEnabled());
-        // "TLS if available" logs on in the clear, and the status box says it is not encrypted.
-        box("SecurityBox")->setCurrentIndex(1);
+        const bool clearAtStart = before == "plain" || security == "Plain";
+        QCOMPARE(c(f()).session().FtpConnected, clearAtStart || scenario.startsWith("tls"));
+        QVERIFY2(statusBar().contains(atStart), qPrintable(statusBar()));
+        QCOMPARE(platform.plainLogonQuestions, QStringList());
+        QCOMPARE(platform.messages, QStringList());
+        QCOMPARE(scripted.count("USER"), c(f()).session().FtpConnected ? 1 : 0);
+        QCOMPARE(scripted.count("AUTH"), security == "Plain" ? 0 : 1);
+        if (c(f()).session().FtpConnected) c(f()).invoke("DisConnectBtnClick");
+        const int usersBefore = scripted.count("USER");
+
+        if (answer >= 0) platform.plainLogonAnswers << Platform::TrustAnswer(answer);
         c(f()).invoke("ConnectBtnClick");
+        QCOMPARE(platform.plainLogonQuestions.size(), answer >= 0 ? 1 : 0);
+        if (answer >= 0) {
+            const QString q = platform.plainLogonQuestions.value(0);
+            QVERIFY2(q.startsWith("Log on without encryption?|The server 127.0.0.1 port") &&
+                         q.contains("\"502 Command not implemented\"") && q.contains("unencrypted"),
+                     qPrintable(q));
+        }
+        QCOMPARE(platform.messages.size(), onConnect.isEmpty() ? 0 : 1);
+        QVERIFY2(platform.messages.value(0).contains(onConnect), qPrintable(platform.messages.value(0)));
+        QCOMPARE(c(f()).cSTATUS()->text(), shown);
+        QCOMPARE(c(f()).StatusLine()->text(), shown);
+        for (QLineEdit* box : {c(f()).cSTATUS(), c(f()).StatusLine()}) {
+            // The whole status is seen on both pages, not cut.
+            const int room = box->contentsRect().width() - 4; // QLineEdit's own side margins
+            QVERIFY2(
+                box->fontMetrics().horizontalAdvance(shown) <= room,
+                qPrintable(QString("%1 > %2").arg(box->fontMetrics().horizontalAdvance(shown)).arg(room)));
+        }
+        QCOMPARE(c(f()).session().FtpConnected, onConnect.isEmpty());
+        QCOMPARE(scripted.count("USER"), usersBefore + (onConnect.isEmpty() ? 1 : 0));
+        QCOMPARE(scripted.count("PASS"), scripted.count("USER"));
+        QVERIFY(c(f()).ConnectBtn()->isEnabled() != c(f()).session().FtpConnected);
+        QCOMPARE(remembered("PlainLogons/" + where).toBool(),
+                 before == "plain" || answer == int(Platform::TrustAnswer::Always));
+        if (scenario == "tls-noprot") {
+            // The log-on was encrypted: from now on a refusal of TLS there is taken for an attack.
+            QVERIFY2(statusBar().contains("refused to encrypt data connections (PROT P)"),
+                     qPrintable(statusBar()));
+            QVERIFY(remembered("TlsLogons/" + where).toBool());
+        }
+        if (scenario == "tls-cut") {
+            // Copy from Date fetches over that listing (each file's listed size matches), but its date
+            // stays where it was: the listing may have lost the newest files.
+            QVERIFY2(statusBar().contains("may be incomplete"), qPrintable(statusBar()));
+            c(f()).DirectoryListBoxPC()->setDirectory(local);
+            const QString dateShown = c(f()).FromDateTime()->text();
+            const QDate stored = c(f()).MonthCalendar2()->selectedDate();
+            QTest::mouseClick(c(f()).CopyFromDate(), Qt::LeftButton);
+            QTRY_VERIFY(!c(f()).session().EngineBusy());
+            QCOMPARE(fileBytes(local + "/240304.csv"), QByteArray("0123456789").repeated(10));
+            QCOMPARE(c(f()).FromDateTime()->text(), dateShown);
+            QCOMPARE(c(f()).MonthCalendar2()->selectedDate(), stored);
+            QVERIFY2(statusBar().contains("copy-from date was not moved on"), qPrintable(statusBar()));
+        }
+        if ((before != "tls" && before != "certificate") || scenario.startsWith("tls")) return;
+
+        // "Setting" > "Forget this server's security", confirmed: the next Connect asks again.
+        QAction* forget = f().findChild<QAction*>("ForgetServer1");
+        QVERIFY(forget);
+        platform.clear();
+        platform.answers << Platform::Answer::No;
+        forget->trigger();
+        QCOMPARE(platform.confirmations.size(), 1);
+        QVERIFY(
+            !remembered(before == "tls" ? "TlsLogons/" + where : "TrustedCertificates/" + where).isNull());
+        platform.answers << Platform::Answer::Yes;
+        forget->trigger();
+        for (const char* group : {"TlsLogons/", "PlainLogons/", "TrustedCertificates/"})
+            QVERIFY(remembered(group + where).isNull());
+        platform.plainLogonAnswers << Platform::TrustAnswer::Once;
+        c(f()).invoke("ConnectBtnClick");
+        QCOMPARE(platform.plainLogonQuestions.size(), 1);
         QVERIFY(c(f()).session().FtpConnected);
         QCOMPARE(c(f()).cSTATUS()->text(), QString("FTP Connected"));
         QCOMPARE(c(f()).cSTATUS()->toolTip(), QString("The session is not encrypted"));

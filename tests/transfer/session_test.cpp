@@ -56,6 +56,7 @@ class SessionTest : public QObject {
             r.setChannelName(settings::Channel(c), QString("Channel %1").arg(c + 1));
         r.setCopyFromDate(settings::DateToDayNumber(QDate(2019, 3, 4)));
         QVERIFY(settings::SaveCFGFile(w->path("csv.cfg"), r).ok());
+        w->plainFtp();
     }
     bool openWithServer() {
         return w->open([this](TForm1& f) { c(f).PortTxt()->setText(QString::number(server->port())); });

@@ -139,7 +139,7 @@ bool VsftpdServer::start() {
 ScriptedFtpServer::ScriptedFtpServer(const QString& scenario) : m_scenario(scenario) {}
 
 bool ScriptedFtpServer::start() {
-    return startPython("scripted_ftp.py", {"--scenario", m_scenario, "--log", m_log});
+    return startPython("scripted_ftp.py", QStringList{"--scenario", m_scenario, "--log", m_log} + m_extra);
 }
 
 bool MakeTestCertificate(const QString& folder, const QString& stem, const QString& commonName, QString& cert,

@@ -95,9 +95,16 @@ class ScriptedFtpServer : public FtpServerProcess {
 public:
     explicit ScriptedFtpServer(const QString& scenario = "normal");
     bool start() override;
+    // Before start(): the certificate and key of the "tls" scenarios; the second pair is what
+    // "tls-datacert" shows on data connections.
+    void offerTls(const QString& cert, const QString& key, const QString& cert2 = {},
+                  const QString& key2 = {}) {
+        m_extra = QStringList{"--cert", cert, "--key", key, "--cert2", cert2, "--key2", key2};
+    }
 
 private:
     QString m_scenario;
+    QStringList m_extra;
 };
 
 // The template for a benchmark's working folder: in memory (/dev/shm) when there is one, so that the

@@ -35,6 +35,12 @@ and whose PASV names the foreign address 10.9.8.7 (a client must connect to the 
 and "epsv", where EPSV works; "epsv-dead" names a port that never answers a connection attempt,
 "epsv-closed" one where nothing listens.
 
+Explicit TLS (--cert, --key): scenario "tls" answers AUTH TLS with 234, PBSZ and PROT P with 200, and its
+data connections are TLS; they end with the TLS close (close_notify) except in the folder "cut", where the
+server just closes the socket (a cut-off transfer looks like that); "tls-cut" does so everywhere and answers SIZE. "tls-noprot" refuses PROT P (data in
+clear), "tls-datacert" shows --cert2/--key2 on data connections. Scenario "auth-502" answers AUTH with 502;
+every other scenario does not know AUTH (500).
+
 The server's habits, as some widely used servers have them:
   - TYPE A is the default; in ASCII mode every LF goes out as CR LF, also where a CR is already there
   - scenario "habits": every RETR is answered "150 N.N kbytes to download", no SIZE
@@ -71,6 +77,7 @@ a passive port that never answers once TYPE I has been asked. In these scenarios
 213, and a folder "pick-NAME" lists only NAME and 240304.csv.
 """
 import select
+import ssl
 import time
 import argparse
 import socket
@@ -109,6 +116,22 @@ class Session:
         self.binary = False  # TYPE I was asked
         self.latin1 = False  # the command line came in Latin-1 bytes
         self.asked = {}  # SIZE and MDTM of a name asked so far
+        self.prot = False  # data connections are TLS (PROT P accepted)
+
+    def tls_context(self, which=""):
+        ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        ctx.load_cert_chain(getattr(self.args, "cert" + which), getattr(self.args, "key" + which))
+        return ctx
+
+    def close_data(self, d):
+        # A TLS data connection ends with the TLS close (close_notify), except in the folder "cut".
+        if isinstance(d, ssl.SSLSocket) and self.cwd != "cut" and self.args.scenario != "tls-cut":
+            try:
+                d.settimeout(5)
+                d.unwrap()
+            except (OSError, ValueError):
+                pass
+        d.close()
 
     def log(self, text):
         if self.args.log:
@@ -168,9 +191,13 @@ class Session:
             conn, peer = listener.accept()
             listener.close()
             self.log("PASSIVE from " + peer[0])
-            return conn
-        host, port = self.port
-        return socket.create_connection((host, port), timeout=10, source_address=(source, 0))
+        else:
+            host, port = self.port
+            conn = socket.create_connection((host, port), timeout=10, source_address=(source, 0))
+        if self.prot:
+            ctx = self.tls_context("2" if self.args.scenario == "tls-datacert" else "")
+            conn = ctx.wrap_socket(conn, server_side=True)
+        return conn
 
     def probe_other_address(self):
         # The client must listen on the control connection's address only.
@@ -221,9 +248,11 @@ class Session:
                       " indented line\r\n220 Ready\r\n")
         else:
             self.send("220 Scripted server ready\r\n")
-        f = self.c.makefile("rb")
-        self.reader = f
-        for raw in f:
+        self.reader = self.c.makefile("rb")
+        while True:
+            raw = self.reader.readline()
+            if not raw:
+                break
             try:
                 line = raw.decode("utf-8").rstrip("\r\n")
                 self.latin1 = False
@@ -262,7 +291,7 @@ class Session:
             self.ascii = arg.upper().startswith("A")
             self.send("200 Type set\r\n")
         elif cmd == "SIZE":
-            if sc in ("size", "mdtm") or late:
+            if sc in ("size", "mdtm", "tls-cut") or late:
                 size = 5000 if arg == "lies.csv" else self.stored_size(arg)
                 if arg == "grows.csv" and self.count(cmd, arg) > 1:
                     size += 80
@@ -291,6 +320,19 @@ class Session:
         elif cmd == "PASV" and sc == "pasv-foreign":
             p = self.open_passive()
             self.send("227 Entering Passive Mode (10,9,8,7,%d,%d).\r\n" % (p // 256, p % 256))
+        elif cmd == "AUTH" and sc.startswith("tls"):
+            self.send("234 Proceed with negotiation\r\n")
+            self.c = self.tls_context().wrap_socket(self.c, server_side=True)
+            self.reader = self.c.makefile("rb")
+        elif cmd == "AUTH" and sc == "auth-502":
+            self.send("502 Command not implemented\r\n")
+        elif cmd == "PBSZ" and sc.startswith("tls"):
+            self.send("200 PBSZ=0\r\n")
+        elif cmd == "PROT" and sc == "tls-noprot":
+            self.send("536 Data connections are not encrypted here\r\n")
+        elif cmd == "PROT" and sc.startswith("tls"):
+            self.prot = arg.upper() == "P"
+            self.send("200 Protection level set\r\n")
         elif cmd == "ABOR":
             self.send("226 ABOR ok\r\n")
         elif cmd == "SITE":
@@ -403,7 +445,7 @@ class Session:
                 time.sleep(0.05)
         except OSError:
             pass
-        d.close()
+        self.close_data(d)
         if name == "mute.csv":
             time.sleep(10)
         self.send("426 Connection closed; transfer aborted\r\n")
@@ -416,7 +458,7 @@ class Session:
                 time.sleep(0.2)
         except OSError:
             pass
-        d.close()
+        self.close_data(d)
         self.send("426 Transfer aborted\r\n")
 
     def list(self):
@@ -452,7 +494,7 @@ class Session:
         if self.cwd != "nolf":
             body += "\r\n"
         d.sendall(body.encode("utf-8"))
-        d.close()
+        self.close_data(d)
         if self.cwd == "final426":
             self.send("426 Connection closed; transfer aborted\r\n")
         else:
@@ -495,7 +537,7 @@ class Session:
             self.send("226 Transfer complete\r\n")
             d = self.data()
             d.sendall(self.convert(self.payload(name)))
-            d.close()
+            self.close_data(d)
             return
         if name == "ctlclose.csv":
             self.send("150 Opening data connection\r\n")
@@ -507,7 +549,7 @@ class Session:
             self.c.close()
             time.sleep(0.2)
             d.sendall(body[3000:])
-            d.close()
+            self.close_data(d)
             raise OSError("control closed")
         if name == "early226.csv":
             self.send("150 Opening data connection\r\n")
@@ -516,7 +558,7 @@ class Session:
             self.c.shutdown(socket.SHUT_RDWR)
             self.c.close()
             d.sendall(self.payload(name))
-            d.close()
+            self.close_data(d)
             raise OSError("control closed first")
         if name == "over.csv":
             self.send("150 Opening BINARY mode data connection for over.csv (100 bytes).\r\n")
@@ -525,7 +567,7 @@ class Session:
                 d.sendall(self.payload(name))
             except OSError:
                 pass
-            d.close()
+            self.close_data(d)
             self.send("226 Transfer complete\r\n")
             return
         if self.args.scenario == "habits":
@@ -533,14 +575,14 @@ class Session:
             self.send("150 %.1f kbytes to download\r\n" % (len(payload) / 1024.0))
             d = self.data()
             d.sendall(payload)
-            d.close()
+            self.close_data(d)
             self.send("226 Transfer complete\r\n")
             return
         if name.startswith("final") and name[5:8] in ("150", "350", "55."):
             self.send("150 Opening data connection\r\n")
             d = self.data()
             d.sendall(self.convert(self.payload(name)))
-            d.close()
+            self.close_data(d)
             self.send({"150": "150 Still here\r\n", "350": "350 Waiting\r\n", "55.": "55\r\n"}[name[5:8]])
             return
         if name == "short.csv":
@@ -564,16 +606,16 @@ class Session:
             d.sendall(b"x" * 65536)
             self.send("421 Service not available, closing control connection\r\n")
             self.wait_client_close(d)
-            d.close()
+            self.close_data(d)
             self.c.close()
             return
         if name == "final426.csv":
             d.sendall(b"y" * 1000)
-            d.close()
+            self.close_data(d)
             self.send("426 Connection closed; transfer aborted\r\n")
             return
         d.sendall(self.convert(payload))
-        d.close()
+        self.close_data(d)
         self.send("226 Transfer complete\r\n")
         if self.args.scenario == "drop":
             self.c.shutdown(socket.SHUT_RDWR)
@@ -585,6 +627,10 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--scenario", default="normal")
     ap.add_argument("--log", default="")
+    ap.add_argument("--cert", default="")
+    ap.add_argument("--key", default="")
+    ap.add_argument("--cert2", default="")
+    ap.add_argument("--key2", default="")
     args = ap.parse_args()
     srv = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     srv.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
