@@ -189,8 +189,11 @@ bool FtpCore::finalReply(TCmdType kind, const QString& what) {
         throw ESockError(QStringLiteral("%1: no final reply from the server: %2").arg(what, e.Message()));
     }
     serverAbort = false;
-    if (inRange(replyCode, 100, 199)) outOfStep = true; // its real end is still to come
+    // A 1xx: its real end is still to come. A transfer that failed may still be confirmed late as
+    // well (some servers send 426 and then, as the data connection closes, 226): the next command
+    // resynchronises first, so that late reply is not taken for its answer.
     if (!inRange(replyCode, 200, 299)) {
+        outOfStep = true;
         failureRule(kind, lastReply);
         return false;
     }

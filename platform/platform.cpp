@@ -75,17 +75,26 @@ void DesktopPlatform::showError(const QString& text) {
     box.exec();
 }
 
-Platform::TrustAnswer DesktopPlatform::askCertificate(const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
-    QPushButton* once = box.addButton(QStringLiteral("Trust once"), QMessageBox::AcceptRole);
-    QPushButton* always = box.addButton(QStringLiteral("Trust always"), QMessageBox::AcceptRole);
+namespace {
+// A warning with two ways to go on, for this time or for good, and Cancel as the default.
+Platform::TrustAnswer askOnceOrAlways(QWidget* parent, const QString& caption, const QString& text,
+                                      const QString& onceLabel, const QString& alwaysLabel) {
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, parent);
+    QPushButton* once = box.addButton(onceLabel, QMessageBox::AcceptRole);
+    QPushButton* always = box.addButton(alwaysLabel, QMessageBox::AcceptRole);
     QPushButton* cancel = box.addButton(QMessageBox::Cancel);
     box.setDefaultButton(cancel);
     box.setEscapeButton(cancel);
     box.exec();
-    if (box.clickedButton() == once) return TrustAnswer::Once;
-    if (box.clickedButton() == always) return TrustAnswer::Always;
-    return TrustAnswer::Cancel;
+    if (box.clickedButton() == once) return Platform::TrustAnswer::Once;
+    if (box.clickedButton() == always) return Platform::TrustAnswer::Always;
+    return Platform::TrustAnswer::Cancel;
+}
+} // namespace
+
+Platform::TrustAnswer DesktopPlatform::askCertificate(const QString& caption, const QString& text) {
+    return askOnceOrAlways(dialogParent(), caption, text, QStringLiteral("Trust once"),
+                           QStringLiteral("Trust always"));
 }
 
 Platform::TrustAnswer Platform::askPlainLogon(const QString&, const QString&) {
@@ -93,17 +102,8 @@ Platform::TrustAnswer Platform::askPlainLogon(const QString&, const QString&) {
 }
 
 Platform::TrustAnswer DesktopPlatform::askPlainLogon(const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::NoButton, dialogParent());
-    QPushButton* once =
-        box.addButton(QStringLiteral("Log on without encryption once"), QMessageBox::AcceptRole);
-    QPushButton* always = box.addButton(QStringLiteral("Always for this server"), QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
-    box.exec();
-    if (box.clickedButton() == once) return TrustAnswer::Once;
-    if (box.clickedButton() == always) return TrustAnswer::Always;
-    return TrustAnswer::Cancel;
+    return askOnceOrAlways(dialogParent(), caption, text, QStringLiteral("Log on without encryption once"),
+                           QStringLiteral("Always for this server"));
 }
 
 void DesktopPlatform::alertBeep() {

@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "charts/decisiongraph.h"
 #include "controls.h"
+#include "darkpalette.h"
 #include "fakeplatform.h"
 #include "loggerfiles.h"
 #include "platform/fit.h"
@@ -171,22 +172,6 @@ struct TextWalk {
     }
 };
 
-QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(45, 45, 48));
-    p.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    p.setColor(QPalette::Base, QColor(30, 30, 30));
-    p.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
-    p.setColor(QPalette::Text, QColor(230, 230, 230));
-    p.setColor(QPalette::Button, QColor(60, 60, 64));
-    p.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(150, 150, 150));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(150, 150, 150));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(150, 150, 150));
-    return p;
-}
 } // namespace
 
 class TestWindow : public QObject {
@@ -451,7 +436,7 @@ void TestWindow::keyboardAlone() {
 void TestWindow::darkPaletteStaysReadable() {
     // A dark palette from the start, as a desktop's theme gives it.
     const QPalette light = QApplication::palette();
-    QApplication::setPalette(darkPalette());
+    QApplication::setPalette(DarkTestPalette());
     auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
     WindowFixture w;
     QVERIFY(w.open());

@@ -122,7 +122,8 @@ private slots:
         const QString big = write("big.csv", 300000);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTimer::singleShot(100, form.get(), [this] { form->close(); });
+        // The close comes with the first events the load lets through, however fast the machine.
+        QTimer::singleShot(0, form.get(), [this] { form->close(); });
         QElapsedTimer clock;
         clock.start();
         form->OpenFile(big);

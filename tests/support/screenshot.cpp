@@ -11,6 +11,7 @@
 #include "app/mainwindow.h"
 #include "app/pagecontrol.h"
 #include "controls.h"
+#include "darkpalette.h"
 #include "fakeplatform.h"
 #include "localfiles/folderlists.h"
 
@@ -29,22 +30,7 @@ int main(int argc, char** argv) {
     TApplication app(argc, argv);
     FakePlatform platform;
     if (qEnvironmentVariableIntValue("TERVANE_SHOT_DARK")) {
-        QPalette dark;
-        dark.setColor(QPalette::Window, QColor(45, 45, 48));
-        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Base, QColor(30, 30, 30));
-        dark.setColor(QPalette::AlternateBase, QColor(50, 50, 54));
-        dark.setColor(QPalette::Text, QColor(230, 230, 230));
-        dark.setColor(QPalette::Button, QColor(60, 60, 64));
-        dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        dark.setColor(QPalette::HighlightedText, Qt::white);
-        dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
-        dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
-        dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
-        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
-        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
-        QApplication::setPalette(dark);
+        QApplication::setPalette(DarkTestPalette());
     }
     const QFileInfo file(QString::fromLocal8Bit(argv[1]));
     QDir::setCurrent(file.absolutePath());
